@@ -1,0 +1,2 @@
+// placeholder until the launcher lands
+namespace tavrin::launcher { void LauncherPlaceholder() {} }

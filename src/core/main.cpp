@@ -1,0 +1,3 @@
+#include <SDL.h>
+
+int main(int, char**) { return 0; }

@@ -1,0 +1,24 @@
+// Platform-free text helpers: placeholders, extensions, the monotonic clock
+// and random identifiers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tavrin {
+
+// Replaces the first "{i}" by args[i], for i in increasing order.
+void FormatPlaceholders(std::string& text, const std::vector<std::string>& args);
+
+// The extension runs from the last '.' of the whole path; empty when there is
+// no dot or the dot is last.
+void GetExtension(const std::string& path, std::string& pathCopy, std::string& extension);
+
+// Nanoseconds of the steady clock; never goes backwards.
+int64_t MonotonicNow();
+
+// Writes 36 characters and a NUL into buffer (at least 37 bytes).
+void MakeRandomId(char* buffer);
+
+}  // namespace tavrin

@@ -1,0 +1,85 @@
+// Thread base and task-queue worker that carry all background work.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace tavrin {
+
+class cThread {
+public:
+    cThread();
+    virtual ~cThread();
+    cThread(const cThread&) = delete;
+    cThread& operator=(const cThread&) = delete;
+
+    // True when a new thread was created; false when one exists or creation failed.
+    bool Start();
+    // Requests the stop and joins the thread (without limit).
+    virtual void Stop();
+    // Asks the thread body to end; returns at once.
+    virtual void RequestStop();
+    // The thread body.
+    virtual void Run() = 0;
+    virtual bool Query() { return false; }
+
+    bool StopRequested() const { return StopFlag.load(); }
+    bool HasThread();
+
+protected:
+    void Join();
+
+    uint32_t ThreadId = 0;
+    std::thread Thread;
+    std::atomic<uint8_t> StopFlag{0};
+    std::mutex ThreadLock;
+};
+
+struct WorkerTask {
+    std::function<bool(void*)> Callable;
+    std::shared_ptr<void> SharedContext;
+    void* RawContext = nullptr;
+    bool OneShot = true;
+    uint32_t Delay = 0;     // ms
+    uint32_t Interval = 0;  // ms
+    uint32_t Priority = 1;
+    int64_t DueTime = 0;    // monotonic ns
+};
+
+class cBackgroundWorker : public cThread {
+public:
+    cBackgroundWorker() = default;
+    ~cBackgroundWorker() override;
+
+    void Stop() override;
+    void RequestStop() override;
+    void Run() override;
+
+    void PostTask(const WorkerTask& task, bool oneShot, uint32_t delayMs, uint32_t intervalMs);
+    // Refuses new tasks, runs every queued one when due, then joins the thread.
+    void Drain();
+
+    uint32_t PostedCount() const { return Posted.load(); }
+    uint32_t ExecutedCount() const { return Executed.load(); }
+
+private:
+    bool TakeDueTask(WorkerTask& out);
+    void SignalWake();
+
+    std::multimap<uint32_t, WorkerTask, std::greater<uint32_t>> Queue;
+    std::mutex QueueLock;
+    std::condition_variable WakeEvent;  // with WakeSignalled: a manual-reset event
+    bool WakeSignalled = false;
+    std::mutex ExecutionLock;
+    std::atomic<uint32_t> Posted{0};
+    std::atomic<uint32_t> Executed{0};
+    std::atomic<uint8_t> DrainFlag{0};
+};
+
+}  // namespace tavrin
