@@ -1,0 +1,90 @@
+// The splash window's fonts and pictures: built-in file images compiled into
+// the executable, replaced by a custom splash picture or by the system fonts a
+// language file names.
+#pragma once
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "ui/assets.h"
+
+namespace tavrin::launcher {
+
+struct cSettings;
+class cLocalization;
+
+struct cAssetFont {
+    TTF_Font* Font = nullptr;
+    int32_t PointSize = 0;
+};
+
+struct cAssetTexture {
+    SDL_Texture* Texture = nullptr;
+    int32_t Width = 0;
+    int32_t Height = 0;
+};
+
+// Owns every font and texture it holds. The textures belong to the renderer
+// they were made with: destroy the store (or call Clear) before that renderer.
+struct cAssetStore {
+    std::string BaseDirectory;
+    std::map<int32_t, cAssetFont> Fonts;
+    std::map<int32_t, cAssetTexture> Textures;
+
+    cAssetStore() = default;
+    cAssetStore(const cAssetStore&) = delete;
+    cAssetStore& operator=(const cAssetStore&) = delete;
+    ~cAssetStore();
+
+    void Clear();
+    void CloseFont(int32_t key);
+    void DestroyTexture(int32_t key);
+
+    // Null (or 0) when the key was never loaded.
+    TTF_Font* Font(int32_t key) const;
+    SDL_Texture* Texture(int32_t key) const;
+    int32_t TextureWidth(int32_t key) const;
+    int32_t TextureHeight(int32_t key) const;
+    const cAssetTexture* FindTexture(int32_t key) const;
+};
+
+// The launcher's LoadAssets. fallBackToEnglish runs when a system font of the
+// language is missing (the launcher reloads "en_us" and switches to the
+// built-in texts); it may be empty.
+bool LoadAssets(SDL_Renderer* renderer, const cSettings& settings,
+                const std::string& launcherDirectory, cLocalization& localization,
+                std::function<void()> fallBackToEnglish, cAssetStore& store);
+
+// The same, with the "requested_splash" setting given directly.
+bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSplash,
+                          const std::string& launcherDirectory, cLocalization& localization,
+                          std::function<void()> fallBackToEnglish, cAssetStore& store);
+
+// fallBack is raised when a named system font is missing (built-in fonts are
+// then used). False when a font that should open does not.
+bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack);
+
+// Same, with the system fonts folder given (ends with a separator).
+bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization,
+                   const std::string& fontsFolder, bool& fallBack);
+
+bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string& requestedSplash);
+
+bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTexture& record);
+
+bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const std::string& path);
+
+// The Windows fonts folder with a trailing separator; "\" alone when unknown.
+std::string GetSystemFontsFolder();
+
+// The built-in file image of a font or picture; false when the executable
+// carries none for that key.
+bool GetEmbeddedFont(int32_t key, const void*& data, size_t& size);
+bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size);
+
+}  // namespace tavrin::launcher
