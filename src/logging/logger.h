@@ -2,10 +2,18 @@
 // thread, written by a sink on the logger's own worker thread.
 #pragma once
 
+#include <atomic>
+#include <cstdarg>
 #include <cstdint>
 #include <mutex>
 
 #include "telemetry/worker.h"
+
+#if defined(__MINGW32__)
+#define TAVRIN_PRINTF(fmt, first) __attribute__((format(gnu_printf, fmt, first)))
+#else
+#define TAVRIN_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
+#endif
 
 namespace tavrin {
 
@@ -20,15 +28,23 @@ enum LogLevel : uint32_t {
 // Receives each finished line (no line break) on the logger's worker thread.
 using LogSink = void (*)(uint32_t level, const char* line);
 
+// Longest line handed to the sink, in bytes.
+constexpr size_t kMaxLogLineLength = 1023;
+
+// "Err!", "Warn", "Info", "Verb" or "<invalid>".
+const char* LogLevelLabel(uint32_t level);
+
 struct cLogger {
-    LogSink Sink = nullptr;
-    uint32_t Threshold = Info;
+    // Read without the lock on every call, hence atomic.
+    std::atomic<LogSink> Sink{nullptr};
+    std::atomic<uint32_t> Threshold{Info};
     std::mutex Lock;
     cBackgroundWorker Worker;
 
     // The tag is accepted and never printed.
-    void Printf(uint32_t level, const char* tag, const char* format, ...)
-        __attribute__((format(printf, 4, 5)));
+    void Printf(uint32_t level, const char* tag, const char* format, ...) TAVRIN_PRINTF(4, 5);
+    void VPrintf(uint32_t level, const char* tag, const char* format, va_list args)
+        TAVRIN_PRINTF(4, 0);
     // Stores sink and threshold together under the lock.
     void InstallSink(LogSink sink, uint32_t threshold);
 };
@@ -36,6 +52,6 @@ struct cLogger {
 extern cLogger* gLogger;
 
 // Printf on gLogger with an empty tag; nothing when there is no logger.
-void LogPrintf(uint32_t level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void LogPrintf(uint32_t level, const char* format, ...) TAVRIN_PRINTF(2, 3);
 
 }  // namespace tavrin

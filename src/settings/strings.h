@@ -21,4 +21,17 @@ int64_t MonotonicNow();
 // Writes 36 characters and a NUL into buffer (at least 37 bytes).
 void MakeRandomId(char* buffer);
 
+// Bob Jenkins' small fast generator (32-bit, rotations 27 and 17), exposed so
+// the identifier's source can be checked on its own.
+struct RandomState {
+    uint32_t W = 0xF1EA5EEDu;
+    uint32_t X = 0;
+    uint32_t Y = 0;
+    uint32_t Z = 0;
+};
+
+// The seed word drawn from one time-stamp counter reading.
+uint32_t SeedWordFromCounter(uint64_t tsc);
+uint32_t NextRandom(RandomState& state);
+
 }  // namespace tavrin

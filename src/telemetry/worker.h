@@ -12,9 +12,11 @@
 
 namespace tavrin {
 
+// Owns one thread that runs Run(). A subclass must Stop() in its own
+// destructor: by the time ~cThread runs, the subclass's Run is gone.
 class cThread {
 public:
-    cThread();
+    cThread() = default;
     virtual ~cThread();
     cThread(const cThread&) = delete;
     cThread& operator=(const cThread&) = delete;
@@ -29,11 +31,12 @@ public:
     virtual void Run() = 0;
     virtual bool Query() { return false; }
 
-    bool StopRequested() const { return StopFlag.load(); }
+    bool StopRequested() const { return StopFlag.load() != 0; }
     bool HasThread();
 
 protected:
-    void Join();
+    // Joins and clears the thread; the caller holds ThreadLock.
+    void JoinLocked();
 
     uint32_t ThreadId = 0;
     std::thread Thread;
@@ -50,6 +53,23 @@ struct WorkerTask {
     uint32_t Interval = 0;  // ms
     uint32_t Priority = 1;
     int64_t DueTime = 0;    // monotonic ns
+
+    void* Context() const { return SharedContext ? SharedContext.get() : RawContext; }
+};
+
+// A manual-reset event: stays signalled until Reset, so a Set that comes
+// before the Wait is never lost.
+class cWakeEvent {
+public:
+    void Set();
+    void Reset();
+    // A negative timeout waits without limit.
+    void Wait(int64_t timeoutMs);
+
+private:
+    std::mutex Lock;
+    std::condition_variable Cond;
+    bool Signalled = false;
 };
 
 class cBackgroundWorker : public cThread {
@@ -61,21 +81,26 @@ public:
     void RequestStop() override;
     void Run() override;
 
+    // Queues a copy of the task with these flags; due after delayMs. Callable
+    // from any thread, a running task included. Refused after Drain.
     void PostTask(const WorkerTask& task, bool oneShot, uint32_t delayMs, uint32_t intervalMs);
     // Refuses new tasks, runs every queued one when due, then joins the thread.
+    // Never from the worker's own thread.
     void Drain();
 
     uint32_t PostedCount() const { return Posted.load(); }
     uint32_t ExecutedCount() const { return Executed.load(); }
+    size_t QueuedCount();
 
 private:
+    int64_t WaitMsUntilNextDue();
     bool TakeDueTask(WorkerTask& out);
-    void SignalWake();
+    void RunTask(WorkerTask& task);
 
+    // Descending priority; equal priorities keep posting order.
     std::multimap<uint32_t, WorkerTask, std::greater<uint32_t>> Queue;
     std::mutex QueueLock;
-    std::condition_variable WakeEvent;  // with WakeSignalled: a manual-reset event
-    bool WakeSignalled = false;
+    cWakeEvent WakeEvent;
     std::mutex ExecutionLock;
     std::atomic<uint32_t> Posted{0};
     std::atomic<uint32_t> Executed{0};
