@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include "localization/locale_choice.h"
+#include "localization/localization.h"
+#include "settings/files_win.h"
+
+namespace tavrin::launcher {
+
+namespace {
+
+// Language files are a few kilobytes; anything far larger is not one.
+constexpr LONGLONG kMaxFileBytes = 16 * 1024 * 1024;
+
+class cFileHandle {
+public:
+    explicit cFileHandle(HANDLE handle) : Handle(handle) {}
+    ~cFileHandle() {
+        if (Handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(Handle);
+        }
+    }
+    cFileHandle(const cFileHandle&) = delete;
+    cFileHandle& operator=(const cFileHandle&) = delete;
+    HANDLE Get() const { return Handle; }
+    bool IsOpen() const { return Handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE Handle;
+};
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    cFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen()) {
+        return false;
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxFileBytes) {
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+        read != bytes.size()) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> ListLocaleFiles(const std::wstring& directory) {
+    std::vector<std::wstring> wide;
+    std::vector<std::string> names;
+    if (!tavrin::ListFiles(directory + L"*.cfg", wide)) {
+        return names;
+    }
+    for (const std::wstring& name : wide) {
+        names.push_back(tavrin::Utf16ToUtf8(name));
+    }
+    return names;
+}
+
+}  // namespace
+
+bool cLocalization::LoadFile(const std::wstring& path, std::wstring& error) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        error = L"File not found '" + path + L"'";
+        return false;
+    }
+    return LoadText(std::move(bytes), error);
+}
+
+bool cLocalization::LoadFromDirectory(const std::wstring& directory, const std::string& language,
+                                      const std::string& region, std::string& localeName,
+                                      std::wstring& error) {
+    localeName.clear();
+    error.clear();
+    if (directory.empty()) {
+        error = L"No localization directory specified";
+        return false;
+    }
+    std::wstring folder = directory;
+    if (folder.back() != L'\\' && folder.back() != L'/') {
+        folder += L'\\';
+    }
+    std::string chosen = ChooseLocaleFile(ListLocaleFiles(folder), language, region);
+    localeName = LocaleNameOf(chosen);
+    return LoadFile(folder + tavrin::Utf8ToUtf16(chosen), error);
+}
+
+}  // namespace tavrin::launcher
