@@ -11,11 +11,11 @@
 #include <map>
 #include <string>
 
+#include "settings/settings.h"
 #include "ui/assets.h"
 
 namespace tavrin::launcher {
 
-struct cSettings;
 class cLocalization;
 
 struct cAssetFont {

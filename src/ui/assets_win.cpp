@@ -1,0 +1,371 @@
+#include "ui/assets_win.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <SDL_image.h>
+
+#include <vector>
+
+#include "localization/localization.h"
+#include "logging/logger.h"
+#include "settings/files_win.h"
+#include "settings/strings.h"
+
+namespace tavrin::launcher {
+
+namespace {
+
+const wchar_t* const kFontResources[] = {L"FONT_REGULAR", L"FONT_BOLD", L"FONT_LIGHT"};
+const wchar_t* const kTextureResources[kBuiltInTextureCount] = {
+    L"IMAGE_SPLASH", L"IMAGE_CLOSE", L"IMAGE_LOGO_SHEET", L"IMAGE_LOGO_HIDDEN"};
+
+bool GetEmbeddedResource(const wchar_t* name, const void*& data, size_t& size) {
+    data = nullptr;
+    size = 0;
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC info = FindResourceW(module, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
+    if (info == nullptr) {
+        return false;
+    }
+    HGLOBAL loaded = LoadResource(module, info);
+    const DWORD bytes = SizeofResource(module, info);
+    // Resource memory lives as long as the module: nothing to free.
+    data = loaded != nullptr ? LockResource(loaded) : nullptr;
+    size = data != nullptr ? bytes : 0;
+    return data != nullptr && size != 0;
+}
+
+void DestroyRecordTexture(cAssetTexture& record) {
+    if (record.Texture != nullptr) {
+        SDL_DestroyTexture(record.Texture);
+    }
+    record = cAssetTexture{};
+}
+
+void SetAlphaBlending(SDL_Texture* texture) {
+    const int result = SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+    if (result != 0) {
+        LogPrintf(Error, "Failed with: %i, '%s'.", result, SDL_GetError());
+    }
+}
+
+// Takes the surface; the record gets the texture (or stays empty).
+void TextureFromSurface(SDL_Renderer* renderer, SDL_Surface* surface, cAssetTexture& record,
+                        const std::string& path, size_t embeddedSize) {
+    record.Texture = SDL_CreateTextureFromSurface(renderer, surface);
+    if (record.Texture != nullptr) {
+        record.Width = surface->w;
+        record.Height = surface->h;
+        SetAlphaBlending(record.Texture);
+    } else if (path.empty()) {
+        LogPrintf(Error, "Unable to create texture, size: '%i'. SDL Error: '%s'.",
+                  static_cast<int>(embeddedSize), SDL_GetError());
+    } else {
+        LogPrintf(Error, "Unable to create texture from '%s'. SDL Error: '%s'.", path.c_str(),
+                  SDL_GetError());
+    }
+    SDL_FreeSurface(surface);
+}
+
+void LoadEmbeddedTexture(SDL_Renderer* renderer, const void* data, size_t size,
+                         cAssetTexture& record) {
+    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
+    if (stream == nullptr) {
+        LogPrintf(Error, "Unable to load embedded texture, size: %i. SDL Error: '%s'.",
+                  static_cast<int>(size), SDL_GetError());
+        return;
+    }
+    // The decoder closes the stream whether or not it succeeds.
+    SDL_Surface* surface = IMG_Load_RW(stream, 1);
+    if (surface == nullptr) {
+        LogPrintf(Error, "Unable to create texture from embedded texture, size: %i. SDL Error: '%s'.",
+                  static_cast<int>(size), SDL_GetError());
+        return;
+    }
+    TextureFromSurface(renderer, surface, record, std::string(), size);
+}
+
+bool OpenSystemFont(cAssetStore& store, const cBuiltInFont& font,
+                    const std::map<uint32_t, std::string>& paths) {
+    const std::string& path = paths.at(font.Face);
+    TTF_Font* handle = TTF_OpenFont(path.c_str(), font.PointSize);
+    if (handle == nullptr) {
+        LogPrintf(Error, "Failed in loading font from file: '%s'.", path.c_str());
+        return false;
+    }
+    store.Fonts[font.Key] = cAssetFont{handle, font.PointSize};
+    LogPrintf(Verbose, "Successfully loaded the system font: '%s', size: %u.", path.c_str(),
+              static_cast<unsigned>(font.PointSize));
+    return true;
+}
+
+bool OpenEmbeddedFont(cAssetStore& store, const cBuiltInFont& font) {
+    const void* data = nullptr;
+    size_t size = 0;
+    TTF_Font* handle = nullptr;
+    if (GetEmbeddedFont(font.Key, data, size)) {
+        SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
+        // With freesrc set the font closes the stream, also when opening fails.
+        handle = stream != nullptr ? TTF_OpenFontRW(stream, 1, font.PointSize) : nullptr;
+    }
+    if (handle == nullptr) {
+        LogPrintf(Error, "Failed in loading font from memory: '%u'.", static_cast<unsigned>(font.Key));
+        return false;
+    }
+    store.Fonts[font.Key] = cAssetFont{handle, font.PointSize};
+    LogPrintf(Verbose, "Successfully loaded the embedded font key: '%u', size: %u.",
+              static_cast<unsigned>(font.Key), static_cast<unsigned>(font.PointSize));
+    return true;
+}
+
+// Paths of the language's system fonts; empty (and fallBack raised) when one
+// of them is missing.
+std::map<uint32_t, std::string> FindSystemFonts(const cLocalization& localization,
+                                                const std::string& fontsFolder, bool& fallBack) {
+    std::map<uint32_t, std::string> paths;
+    if (!localization.GetFontFileNames(paths)) {
+        return {};
+    }
+    ResolveFontPaths(fontsFolder, paths);
+    for (const auto& entry : paths) {
+        if (!PathExists(entry.second.c_str())) {
+            LogPrintf(Error,
+                      "Failed to load required font file for the locale: '%s', falling back to "
+                      "default locale: en_us.",
+                      entry.second.c_str());
+            fallBack = true;
+            return {};
+        }
+    }
+    return paths;
+}
+
+}  // namespace
+
+cAssetStore::~cAssetStore() {
+    Clear();
+}
+
+void cAssetStore::Clear() {
+    while (!Fonts.empty()) {
+        CloseFont(Fonts.begin()->first);
+    }
+    while (!Textures.empty()) {
+        DestroyTexture(Textures.begin()->first);
+    }
+}
+
+void cAssetStore::CloseFont(int32_t key) {
+    auto found = Fonts.find(key);
+    if (found == Fonts.end()) {
+        return;
+    }
+    // After TTF_Quit the font's engine is gone; the process is ending anyway.
+    if (found->second.Font != nullptr && TTF_WasInit() > 0) {
+        TTF_CloseFont(found->second.Font);
+    }
+    Fonts.erase(found);
+}
+
+void cAssetStore::DestroyTexture(int32_t key) {
+    auto found = Textures.find(key);
+    if (found == Textures.end()) {
+        return;
+    }
+    DestroyRecordTexture(found->second);
+    Textures.erase(found);
+}
+
+TTF_Font* cAssetStore::Font(int32_t key) const {
+    auto found = Fonts.find(key);
+    return found != Fonts.end() ? found->second.Font : nullptr;
+}
+
+const cAssetTexture* cAssetStore::FindTexture(int32_t key) const {
+    auto found = Textures.find(key);
+    return found != Textures.end() && found->second.Texture != nullptr ? &found->second : nullptr;
+}
+
+SDL_Texture* cAssetStore::Texture(int32_t key) const {
+    const cAssetTexture* record = FindTexture(key);
+    return record != nullptr ? record->Texture : nullptr;
+}
+
+int32_t cAssetStore::TextureWidth(int32_t key) const {
+    const cAssetTexture* record = FindTexture(key);
+    return record != nullptr ? record->Width : 0;
+}
+
+int32_t cAssetStore::TextureHeight(int32_t key) const {
+    const cAssetTexture* record = FindTexture(key);
+    return record != nullptr ? record->Height : 0;
+}
+
+bool GetEmbeddedFont(int32_t key, const void*& data, size_t& size) {
+    FontFace face;
+    if (!GetFontFace(key, face)) {
+        data = nullptr;
+        size = 0;
+        return false;
+    }
+    return GetEmbeddedResource(kFontResources[face], data, size);
+}
+
+bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size) {
+    if (key < 0 || key >= kBuiltInTextureCount) {
+        data = nullptr;
+        size = 0;
+        return false;
+    }
+    return GetEmbeddedResource(kTextureResources[key], data, size);
+}
+
+std::string GetSystemFontsFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    std::string folder;
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_FONTS, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+        folder = Utf16ToUtf8(buffer);
+    }
+    if (folder.empty() || (folder.back() != '\\' && folder.back() != '/')) {
+        folder += '\\';
+    }
+    return folder;
+}
+
+bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization,
+                   const std::string& fontsFolder, bool& fallBack) {
+    fallBack = false;
+    const std::map<uint32_t, std::string> paths = FindSystemFonts(localization, fontsFolder, fallBack);
+    for (const cBuiltInFont& font : kBuiltInFonts) {
+        store.CloseFont(font.Key);
+        const bool opened = paths.empty() ? OpenEmbeddedFont(store, font)
+                                          : OpenSystemFont(store, font, paths);
+        if (!opened) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack) {
+    return LoadFontsFrom(store, localization, GetSystemFontsFolder(), fallBack);
+}
+
+bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const std::string& path) {
+    if (renderer == nullptr || path.empty()) {
+        LogPrintf(Verbose, "Called with invalid parameters: %p, '%s'.", static_cast<void*>(renderer),
+                  path.c_str());
+        return false;
+    }
+    // The size is checked again on the bytes read: the file may grow meanwhile.
+    const int64_t fileSize = GetFileSize(path.c_str());
+    std::vector<uint8_t> bytes;
+    bool read = false;
+    if (fileSize <= kMaximumSplashFileBytes) {
+        read = ReadFileBytes(path.c_str(), bytes, kMaximumSplashFileBytes + 1);
+    }
+    if (fileSize > kMaximumSplashFileBytes || !IsSplashFileSizeAccepted(static_cast<int64_t>(bytes.size()))) {
+        LogPrintf(Error, "The provided file: '%s' exceeds the maximum allowed file size of %lld bytes.",
+                  path.c_str(), static_cast<long long>(kMaximumSplashFileBytes));
+        return false;
+    }
+    DestroyRecordTexture(record);
+    SDL_RWops* stream = read ? SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())) : nullptr;
+    SDL_Surface* surface = stream != nullptr ? IMG_Load_RW(stream, 1) : nullptr;
+    if (surface == nullptr) {
+        LogPrintf(Error, "Unable to load image '%s'. SDL_image Error: '%s'.", path.c_str(),
+                  IMG_GetError());
+        return false;
+    }
+    TextureFromSurface(renderer, surface, record, path, 0);
+    return record.Texture != nullptr;
+}
+
+bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTexture& record) {
+    if (path.empty()) {
+        return false;
+    }
+    std::string name;
+    std::string extension;
+    GetExtension(path, name, extension);
+    for (char& c : name) {
+        if (c == '/') c = '\\';
+    }
+    LogPrintf(Verbose, "Requested splash screen's file name '%s', extension: '%s'.", name.c_str(),
+              extension.c_str());
+    if (!PathExists(path.c_str())) {
+        LogPrintf(Error, "Could not locate the provided custom splash screen image: '%s'.", path.c_str());
+        return false;
+    }
+    if (!IsSupportedSplashExtension(extension)) {
+        LogPrintf(Error, "The provided splash screen was not of a supported format: '%s'.", path.c_str());
+        return false;
+    }
+    if (!LoadTextureFromFile(record, renderer, path)) {
+        LogPrintf(Error, "Could not create a texture from the provided custom splash screen: '%s'.",
+                  path.c_str());
+        return false;
+    }
+    if (!IsSplashSizeAccepted(record.Width, record.Height)) {
+        LogPrintf(Error, "The provided splash screen did not meet the size requirements, the supported "
+                  "size is %ix%i.", kSplashWidth, kSplashHeight);
+        DestroyRecordTexture(record);
+        return false;
+    }
+    return true;
+}
+
+bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string& requestedSplash) {
+    for (int32_t key = 0; key < kBuiltInTextureCount; ++key) {
+        cAssetTexture& record = store.Textures[key];
+        if (key == kSplashTextureKey && !requestedSplash.empty()) {
+            const std::string path = BuildSplashPath(store.BaseDirectory, requestedSplash);
+            if (LoadCustomSplash(renderer, path, record)) {
+                continue;
+            }
+            LogPrintf(Error, "Failed in loading requested splash from file: '%s', will fall back to "
+                      "using the embedded one instead.", requestedSplash.c_str());
+        }
+        const void* data = nullptr;
+        size_t size = 0;
+        if (renderer == nullptr || !GetEmbeddedTexture(key, data, size)) {
+            LogPrintf(Verbose, "Called with invalid parameters: %p, '%p', %u.",
+                      static_cast<void*>(renderer), data, static_cast<unsigned>(size));
+            LogPrintf(Error, "Failed in loading the following texture: '%u'.", static_cast<unsigned>(key));
+            return false;
+        }
+        DestroyRecordTexture(record);
+        LoadEmbeddedTexture(renderer, data, size, record);
+        if (record.Texture == nullptr) {
+            LogPrintf(Error, "Failed in loading the following texture: '%u'.", static_cast<unsigned>(key));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSplash,
+                          const std::string& launcherDirectory, cLocalization& localization,
+                          std::function<void()> fallBackToEnglish, cAssetStore& store) {
+    store.BaseDirectory = launcherDirectory;
+    bool fallBack = false;
+    const bool loaded = LoadFonts(store, localization, fallBack) &&
+                        LoadTextures(store, renderer, requestedSplash);
+    if (!loaded) {
+        LogPrintf(Error, "Failed to load the Tavrin Game Launcher's assets.");
+    }
+    if (fallBack && fallBackToEnglish) {
+        fallBackToEnglish();
+    }
+    return loaded;
+}
+
+bool LoadAssets(SDL_Renderer* renderer, const cSettings& settings,
+                const std::string& launcherDirectory, cLocalization& localization,
+                std::function<void()> fallBackToEnglish, cAssetStore& store) {
+    return LoadAssetsWithSplash(renderer, settings.RequestedSplash, launcherDirectory, localization,
+                                std::move(fallBackToEnglish), store);
+}
+
+}  // namespace tavrin::launcher
