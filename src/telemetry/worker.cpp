@@ -1,7 +1,6 @@
 #include "telemetry/worker.h"
 
 #include <chrono>
-#include <limits>
 #include <system_error>
 #include <utility>
 
@@ -87,6 +86,10 @@ void cWakeEvent::Wait(int64_t timeoutMs) {
         Cond.wait(lock, [this] { return Signalled; });
         return;
     }
+    // A zero wait is a poll; a timed wait would still sleep out the timer slack.
+    if (timeoutMs == 0) {
+        return;
+    }
     Cond.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return Signalled; });
 }
 
@@ -96,6 +99,7 @@ cBackgroundWorker::~cBackgroundWorker() {
     Stop();
     std::lock_guard<std::mutex> guard(QueueLock);
     Queue.clear();
+    DueTimes.clear();
 }
 
 void cBackgroundWorker::Stop() { cThread::Stop(); }
@@ -118,6 +122,7 @@ void cBackgroundWorker::PostTask(const WorkerTask& task, bool oneShot, uint32_t 
     // Counted before it is visible, so the executed count never overtakes it.
     Posted.fetch_add(1);
     std::lock_guard<std::mutex> guard(QueueLock);
+    DueTimes.insert(copy.DueTime);
     Queue.emplace(copy.Priority, std::move(copy));
     WakeEvent.Set();
 }
@@ -136,16 +141,10 @@ size_t cBackgroundWorker::QueuedCount() {
 
 int64_t cBackgroundWorker::WaitMsUntilNextDue() {
     std::lock_guard<std::mutex> guard(QueueLock);
-    if (Queue.empty()) {
+    if (DueTimes.empty()) {
         return -1;
     }
-    int64_t earliest = std::numeric_limits<int64_t>::max();
-    for (const auto& entry : Queue) {
-        if (entry.second.DueTime < earliest) {
-            earliest = entry.second.DueTime;
-        }
-    }
-    const int64_t waitMs = (earliest - MonotonicNow()) / kNsPerMs;
+    const int64_t waitMs = (*DueTimes.begin() - MonotonicNow()) / kNsPerMs;
     return waitMs > 0 ? waitMs : 0;
 }
 
@@ -154,6 +153,7 @@ bool cBackgroundWorker::TakeDueTask(WorkerTask& out) {
     const int64_t now = MonotonicNow();
     for (auto it = Queue.begin(); it != Queue.end(); ++it) {
         if (it->second.DueTime <= now) {
+            DueTimes.erase(DueTimes.find(it->second.DueTime));
             out = std::move(it->second);
             Queue.erase(it);
             return true;

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace tavrin {
@@ -99,6 +100,8 @@ private:
 
     // Descending priority; equal priorities keep posting order.
     std::multimap<uint32_t, WorkerTask, std::greater<uint32_t>> Queue;
+    // Due times of the queued tasks, so the earliest one costs no queue walk.
+    std::multiset<int64_t> DueTimes;
     std::mutex QueueLock;
     cWakeEvent WakeEvent;
     std::mutex ExecutionLock;
