@@ -1,0 +1,566 @@
+#include "ui/bootstrapper_window_win.h"
+
+#include <algorithm>
+
+#include "core/globals.h"
+#include "localization/localization.h"
+#include "localization/messages.h"
+#include "logging/logger.h"
+#include "ui/render_text_win.h"
+#include "ui/render_win.h"
+
+namespace tavrin::launcher {
+
+namespace {
+
+constexpr const char* kDefaultTitle = "Tavrin Bootstrapper";
+constexpr const char* kWindowFailure = "Failed to initialize the bootstrapper window";
+constexpr const char* kCyclingDots = "[...]";
+
+enum FontKey : int32_t {
+    FontKeyRegular = 0,
+    FontKeyPercent = 1,
+    FontKeyStatus = 2,
+    FontKeyErrorTitle = 3,
+    FontKeyErrorMessage = 4,
+    FontKeyExitCaption = 5,
+};
+
+enum TextureKey : int32_t {
+    TextureSplash = 0,
+    TextureClose = 1,
+    TextureLogoSheet = 2,
+    TextureLogo = 3,
+};
+
+bool Fail(std::string& message)
+{
+    message = kWindowFailure;
+    return false;
+}
+
+template <typename Map>
+typename Map::mapped_type Lookup(const Map& map, int32_t id)
+{
+    auto found = map.find(id);
+    return found == map.end() ? nullptr : found->second;
+}
+
+}  // namespace
+
+cBootstrapperWindow::~cBootstrapperWindow()
+{
+    Destroy();
+}
+
+bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& localization,
+                                 const std::string& launcherDirectory, std::function<void()> fallBackToEnglish,
+                                 std::string& message)
+{
+    if (gHeadlessMode)
+        return true;
+    std::string title = settings.Title.empty() ? kDefaultTitle : settings.Title;
+    if (WindowHandle) {
+        LogPrintf(Error, "Called twice!");
+        return Fail(message);
+    }
+    WindowHandle = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWindowWidth,
+                                    kWindowHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    if (!WindowHandle) {
+        LogPrintf(Error, "Window creation failed");
+        return Fail(message);
+    }
+    WindowWidth = kWindowWidth;
+    WindowHeight = kWindowHeight;
+    if (RendererHandle)
+        SDL_DestroyRenderer(RendererHandle);
+    RendererHandle = SDL_CreateRenderer(WindowHandle, -1, SDL_RENDERER_SOFTWARE);
+    if (!RendererHandle) {
+        LogPrintf(Info, "Renderer creation failed with: '%s'", SDL_GetError());
+        LogPrintf(Error, "Renderer creation failed!");
+        return Fail(message);
+    }
+    SDL_SetRenderDrawBlendMode(RendererHandle, SDL_BLENDMODE_BLEND);
+
+    if (!LoadAssetsWithSplash(RendererHandle, settings.RequestedSplash, launcherDirectory, localization,
+                              std::move(fallBackToEnglish), Assets)) {
+        message = "Failed to load the embedded resources.";
+        LogPrintf(Error, "%s", message.c_str());
+        return false;
+    }
+    LogPrintf(Info, "Embedded resources successfully loaded.");
+    if (!CreateElements(settings, localization, message))
+        return false;
+    SDL_GetGlobalMouseState(&MouseX, &MouseY);
+    SetWindowIcon(WindowHandle, settings.Executable, Icons);
+    return true;
+}
+
+bool cBootstrapperWindow::CreateElements(const cSettings& settings, cLocalization& localization,
+                                         std::string& message)
+{
+    Localization = &localization;
+    if (WindowWidth == 0 || WindowHeight == 0) {
+        WindowWidth = kWindowWidth;
+        WindowHeight = kWindowHeight;
+    }
+    Metrics = ComputeLayoutMetrics(WindowWidth, WindowHeight);
+    if (!CreateUserInterfaceElements()) {
+        message = "Failed to create the user interface elements.";
+        return false;
+    }
+    BuildStateGroups(settings);
+    if (!InitializeElements(localization)) {
+        message = "Failed to initialize the user interface elements.";
+        return false;
+    }
+    return true;
+}
+
+void cBootstrapperWindow::ButtonPressed(const char* message)
+{
+    LogPrintf(Info, "%s", message);
+    if (OnExitRequested)
+        OnExitRequested();
+}
+
+bool cBootstrapperWindow::CreateUserInterfaceElements()
+{
+    if (!Rects.empty() || !Images.empty() || !Texts.empty() || !Buttons.empty())
+        return false;
+    Images[SplashImage] = std::make_shared<cUiImage>(0, SplashImage, 255, 0, false);
+    Animations[LogoAnimation] = std::make_shared<cUiAnimation>(1, LogoAnimation, 255, 0, true);
+    Images[HiddenLogo] = std::make_shared<cUiImage>(1, HiddenLogo, 255, 0, false);
+    Rects[ProgressTrack] = std::make_shared<cUiRect>(ElementType::SolidRect, 1, ProgressTrack, 114, 0, false);
+    Rects[ProgressBar] = std::make_shared<cUiRect>(ElementType::GradientRect, 1, ProgressBar, 255, 0, false);
+    Rects[ErrorOverlay] = std::make_shared<cUiRect>(ElementType::SolidRect, 2, ErrorOverlay, 229, 0, false);
+    Texts[StatusText] = std::make_shared<cUiText>(1, StatusText, 255, 0, true);
+    Texts[PercentText] = std::make_shared<cUiText>(1, PercentText, 255, 0, true);
+    Texts[ErrorTitle] = std::make_shared<cUiText>(3, ErrorTitle, 255, 0, false);
+    Texts[ErrorMessage] = std::make_shared<cUiText>(3, ErrorMessage, 255, 0, false);
+    Buttons[CloseButton] = std::make_shared<cUiButton>(
+        ElementType::ImageButton, 4, CloseButton,
+        [this] { ButtonPressed("Close button pressed by the user, setting exit flag."); }, kButtonRestAlpha);
+    Buttons[ExitButton] = std::make_shared<cUiButton>(
+        ElementType::TextButton, 4, ExitButton,
+        [this] { ButtonPressed("Exit button pressed by the user, setting exit flag."); }, kButtonRestAlpha);
+    return !Rects.empty() && !Images.empty() && !Texts.empty() && !Buttons.empty();
+}
+
+void cBootstrapperWindow::BuildStateGroups(const cSettings& settings)
+{
+    for (int32_t group = GroupLoading; group <= GroupWaiting; ++group) {
+        StateGroups[group].clear();
+        for (int32_t id : StateGroupIds(static_cast<StateGroup>(group), settings.HideGui, settings.HideBootstrapper)) {
+            if (cUiElementRef element = FindElement(id))
+                StateGroups[group].push_back(element);
+        }
+    }
+    HideLogoAnimation = settings.HideLogoAnimation;
+    if (auto logo = FindAnimation(LogoAnimation); logo && HideLogoAnimation)
+        logo->AnimationsEnabled = 0;
+}
+
+std::shared_ptr<cUiFont> cBootstrapperWindow::MakeFont(int32_t key)
+{
+    return std::make_shared<cSdlFont>(Assets.Font(key), RendererHandle);
+}
+
+bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
+{
+    bool complete = true;
+    for (int32_t key = FontKeyRegular; key <= FontKeyExitCaption; ++key)
+        complete = complete && Assets.Font(key) != nullptr;
+    for (int32_t key = TextureSplash; key <= TextureLogoSheet; ++key)
+        complete = complete && Assets.Texture(key) != nullptr;
+    if (!complete) {
+        LogPrintf(Error, "Failed at retrieving one or more required assets");
+        return false;
+    }
+    auto borrow = [this](int32_t key) -> cUiTextureRef {
+        if (!Assets.Texture(key))
+            return nullptr;
+        return std::make_shared<cSdlTexture>(Assets.Texture(key), Assets.TextureWidth(key),
+                                             Assets.TextureHeight(key), false);
+    };
+    FindImage(SplashImage)->AttachTexture(borrow(TextureSplash));
+    if (cUiTextureRef logo = borrow(TextureLogo))
+        FindImage(HiddenLogo)->AttachTexture(logo);
+
+    std::shared_ptr<cUiButton> close = FindButton(CloseButton);
+    if (close->Type == ElementType::TextButton)
+        LogPrintf(Error, "Tried initializing for the wrong type, current %u, attempted: %u.",
+                  static_cast<uint32_t>(ElementType::TextButton), static_cast<uint32_t>(ElementType::ImageButton));
+    else
+        close->ImageChild->AttachTexture(borrow(TextureClose));
+
+    std::shared_ptr<cUiAnimation> logo = FindAnimation(LogoAnimation);
+    logo->AttachTexture(borrow(TextureLogoSheet));
+    logo->FrameWidth = kLogoFrameWidth;
+    logo->FrameHeight = kLogoFrameHeight;
+    logo->Source = {0, 0, kLogoFrameWidth, kLogoFrameHeight};
+    cSheetPlan sheet = PlanSheet(logo->Width, logo->Height, kLogoFrameWidth, kLogoFrameHeight);
+    logo->Layout = sheet.Layout;
+    logo->FrameCount = sheet.FrameCount;
+    logo->CountdownNs = logo->FramePeriodNs;
+    logo->FrameIndex = 0;
+
+    FindText(StatusText)->Font = MakeFont(FontKeyStatus);
+    FindText(PercentText)->Font = MakeFont(FontKeyPercent);
+    FindText(ErrorTitle)->Font = MakeFont(FontKeyErrorTitle);
+    FindText(ErrorMessage)->Font = MakeFont(FontKeyErrorMessage);
+
+    FindText(StatusText)->SetTextNow(localization.GetText(kMsgLoading.Key, kMsgLoading.Text) + kCyclingDots);
+    FindText(PercentText)->SetTextNow("0%");
+
+    LayoutImages();
+    LayoutProgressBar();
+    LayoutOverlay();
+    LayoutTexts();
+    LayoutExitButton(Assets.Font(FontKeyExitCaption));
+    return true;
+}
+
+void cBootstrapperWindow::LayoutImages()
+{
+    if (auto splash = FindImage(SplashImage))
+        splash->SetPosition(0, 0);
+    if (auto logo = FindAnimation(LogoAnimation))
+        logo->SetPosition(0, Metrics.LogoTop);
+    if (auto hidden = FindImage(HiddenLogo)) {
+        hidden->SetPosition(0, Metrics.LogoTop);
+        hidden->SetAlpha(0);
+        hidden->AnimationsEnabled = 0;
+    }
+}
+
+void cBootstrapperWindow::LayoutProgressBar()
+{
+    LogPrintf(Verbose, "Called with invalid parameters: %i, %i, %u!", 0, Metrics.BarHeight, 2u);
+    if (auto bar = FindRect(ProgressBar)) {
+        bar->Width = 0;
+        bar->Height = Metrics.BarHeight;
+        bar->Colors = {kProgressBarFirstColor, kProgressBarLastColor};
+        bar->SetPosition(0, Metrics.BarTop);
+    }
+    if (auto track = FindRect(ProgressTrack)) {
+        track->SetSizeAndColor(WindowWidth, Metrics.BarHeight, kProgressTrackColor);
+        track->SetPosition(0, Metrics.BarTop);
+    }
+}
+
+void cBootstrapperWindow::LayoutOverlay()
+{
+    if (auto overlay = FindRect(ErrorOverlay)) {
+        overlay->SetSizeAndColor(WindowWidth, WindowHeight, kOverlayColor);
+        overlay->SetPosition(0, 0);
+    }
+}
+
+void cBootstrapperWindow::LayoutTexts()
+{
+    LayoutStatusTexts();
+    auto title = FindText(ErrorTitle);
+    auto overlay = FindRect(ErrorOverlay);
+    if (title && overlay && title->CurrentTextures.empty())
+        title->SetPosition(WindowWidth / 2, overlay->Y);
+}
+
+void cBootstrapperWindow::LayoutStatusTexts()
+{
+    auto percent = FindText(PercentText);
+    auto status = FindText(StatusText);
+    if (!percent || !status)
+        return;
+    int32_t percentWidth = 0;
+    int32_t percentHeight = 0;
+    percent->SizeAboutToShow(percentWidth, percentHeight);
+    // While downloading the column is as wide as "100%", so it stays put as the number grows.
+    if (State == 2 && percent->Font)
+        percent->Font->MeasureText("100%", percentWidth);
+    int32_t statusWidth = 0;
+    int32_t statusHeight = 0;
+    status->SizeAboutToShow(statusWidth, statusHeight);
+    cStatusPlacement placement =
+        PlaceStatusTexts(WindowWidth, Metrics, percentWidth, percentHeight, statusWidth, statusHeight);
+    percent->SetPosition(placement.Percent.X, placement.Percent.Y);
+    status->SetPosition(placement.Status.X, placement.Status.Y);
+}
+
+void cBootstrapperWindow::LayoutExitButton(TTF_Font* font)
+{
+    auto exit = FindButton(ExitButton);
+    auto close = FindButton(CloseButton);
+    auto overlay = FindRect(ErrorOverlay);
+    if (!exit || !close || !overlay)
+        return;
+    cUiBounds face = PlaceExitButton(WindowWidth, overlay->GetRect(ElementPart::None));
+    int32_t closeX = WindowWidth - close->ImageChild->Width;
+    std::string caption = Localization ? Localization->GetText(kMsgBtnExit.Key, kMsgBtnExit.Text) : kMsgBtnExit.Text;
+    if (!font || caption.empty()) {
+        LogPrintf(Error, "Called with invalid parameters: %p, '%s'!", static_cast<void*>(font), caption.c_str());
+    } else if (exit->Type == ElementType::TextButton) {
+        exit->TextChild->Font = std::make_shared<cSdlFont>(font, RendererHandle);
+        exit->RectChild->SetSizeAndColor(face.Width, face.Height, kExitFaceColor);
+        exit->TextChild->SetTextNow(caption);
+        exit->TextChild->CenterIn(exit->RectChild->GetRect(ElementPart::ButtonRect));
+    }
+    exit->SetPosition(face.X, face.Y);
+    close->SetPosition(closeX, 0);
+}
+
+void cBootstrapperWindow::LayoutErrorScreen()
+{
+    auto title = FindText(ErrorTitle);
+    auto message = FindText(ErrorMessage);
+    auto exit = FindButton(ExitButton);
+    if (!title || !message || !exit)
+        return;
+    int32_t titleWidth = 0;
+    int32_t titleHeight = 0;
+    int32_t messageWidth = 0;
+    int32_t messageHeight = 0;
+    title->SizeAboutToShow(titleWidth, titleHeight);
+    message->SizeAboutToShow(messageWidth, messageHeight);
+    cErrorPlacement placement =
+        PlaceErrorScreen(WindowWidth, Metrics, titleWidth, titleHeight, messageWidth, messageHeight);
+    title->SetPosition(placement.Title.X, placement.Title.Y);
+    message->SetPosition(placement.Message.X, placement.Message.Y);
+    exit->SetPosition(exit->RectChild->X, placement.ExitY);
+}
+
+void cBootstrapperWindow::SetScreenTexts(uint32_t kind, const std::string& first, const std::string& second)
+{
+    if (gHeadlessMode)
+        return;
+    if (kind == 1) {
+        if (auto status = FindText(StatusText))
+            status->SetText(first);
+        if (auto percent = FindText(PercentText))
+            percent->SetText(second);
+        LayoutStatusTexts();
+    } else if (kind == 2) {
+        if (auto title = FindText(ErrorTitle))
+            title->SetText(first);
+        if (auto message = FindText(ErrorMessage))
+            message->SetText(second);
+        LayoutErrorScreen();
+    } else {
+        LogPrintf(Error, "Called with an invalid value: %u.", kind);
+    }
+}
+
+void cBootstrapperWindow::ShowProgress(uint32_t percent)
+{
+    auto track = FindRect(ProgressTrack);
+    auto bar = FindRect(ProgressBar);
+    auto text = FindText(PercentText);
+    if (percent > 100 || !track || !bar || !text)
+        return;
+    cProgressPlan plan = PlanProgress(percent, track->Width, bar->Width);
+    text->SetTextNow(std::to_string(percent) + "%");
+    LayoutStatusTexts();
+    bar->ResizeTo(plan.Target, bar->Height, plan.Step, 1);
+}
+
+void cBootstrapperWindow::ShowFullProgress()
+{
+    auto track = FindRect(ProgressTrack);
+    auto bar = FindRect(ProgressBar);
+    if (!track || !bar)
+        return;
+    bar->Width = track->Width;
+    bar->Height = Metrics.BarHeight;
+    // A resize still running toward an earlier target would shrink the bar again.
+    bar->Flags &= ~AnimResizing;
+}
+
+void cBootstrapperWindow::ShowErrorExtras()
+{
+    if (auto logo = FindAnimation(LogoAnimation))
+        logo->ShowFrame(logo->FrameCount > 0 ? logo->FrameCount - 1 : 0);
+    if (!WindowHandle) {
+        LogPrintf(Error, "Called with a null window!");
+        return;
+    }
+    if (SDL_FlashWindow(WindowHandle, SDL_FLASH_UNTIL_FOCUSED) != 0)
+        LogPrintf(Error, "Failed to use flash effect with: '%s'.", SDL_GetError());
+}
+
+void cBootstrapperWindow::FadeHiddenLogo()
+{
+    if (auto hidden = FindImage(HiddenLogo))
+        hidden->FadeTo(255, kFadeStep);
+}
+
+void cBootstrapperWindow::RevealHiddenLogo()
+{
+    auto hidden = FindImage(HiddenLogo);
+    if (!hidden)
+        return;
+    HiddenLogoRevealed = true;
+    hidden->AnimationsEnabled = 1;
+    hidden->FadeTo(255, kFadeStep);
+}
+
+void cBootstrapperWindow::Hide()
+{
+    if (WindowHandle)
+        SDL_HideWindow(WindowHandle);
+}
+
+void cBootstrapperWindow::DestroyIcons()
+{
+    Icons.Clear();
+}
+
+void cBootstrapperWindow::Destroy()
+{
+    {
+        std::lock_guard<std::mutex> lock(ActiveElementsLock);
+        ActiveElements.clear();
+    }
+    for (auto& group : StateGroups)
+        group.clear();
+    // Text textures belong to the renderer: release them while it exists.
+    Animations.clear();
+    Buttons.clear();
+    Rects.clear();
+    Images.clear();
+    Texts.clear();
+    Assets.Clear();
+    if (RendererHandle)
+        SDL_DestroyRenderer(RendererHandle);
+    RendererHandle = nullptr;
+    if (WindowHandle)
+        SDL_DestroyWindow(WindowHandle);
+    WindowHandle = nullptr;
+}
+
+std::vector<cUiElementRef> cBootstrapperWindow::ActiveElementsCopy()
+{
+    std::lock_guard<std::mutex> lock(ActiveElementsLock);
+    return ActiveElements;
+}
+
+void cBootstrapperWindow::ActivateGroup(const std::vector<cUiElementRef>& group)
+{
+    std::lock_guard<std::mutex> lock(ActiveElementsLock);
+    for (const cUiElementRef& element : group) {
+        if (std::find(ActiveElements.begin(), ActiveElements.end(), element) == ActiveElements.end())
+            ActiveElements.push_back(element);
+    }
+    std::stable_sort(ActiveElements.begin(), ActiveElements.end(),
+                     [](const cUiElementRef& a, const cUiElementRef& b) { return a->Layer < b->Layer; });
+}
+
+void cBootstrapperWindow::KeepLogoRulesAfterReset(cUiElement& element)
+{
+    // Reset re-enables animations; the logos must stay as hidden as the
+    // settings and the key sequence left them.
+    if (element.Id == LogoAnimation && HideLogoAnimation)
+        element.AnimationsEnabled = 0;
+    if (element.Id == HiddenLogo && !HiddenLogoRevealed)
+        element.AnimationsEnabled = 0;
+}
+
+void cBootstrapperWindow::FadeForGroup(int32_t, const std::vector<cUiElementRef>& group)
+{
+    for (const cUiElementRef& element : ActiveElementsCopy()) {
+        bool inGroup = std::find(group.begin(), group.end(), element) != group.end();
+        if (inGroup) {
+            element->FadeTo(element->IsButton() ? kButtonRestAlpha : 255, kFadeStep);
+        } else {
+            element->Reset();
+            KeepLogoRulesAfterReset(*element);
+            element->FadeTo(0, kFadeStep);
+        }
+    }
+}
+
+void cBootstrapperWindow::ApplyVisibility(int32_t state, const cSettings& settings)
+{
+    switch (state) {
+    case 1:
+    case 3:
+        break;
+    case 2:
+    case 4:
+        if (settings.HideBootstrapper)
+            LogPrintf(Verbose, "Will keep the bootstrapper window hidden.");
+        else if (WindowHandle)
+            SDL_ShowWindow(WindowHandle);
+        break;
+    case 5:
+        if (settings.HideBootstrapper)
+            LogPrintf(Info, "Making the bootstrapper window visible to display information about an occurred error.");
+        if (WindowHandle)
+            SDL_ShowWindow(WindowHandle);
+        break;
+    default:
+        LogPrintf(Error, "Called with unsupported state: %u!", static_cast<uint32_t>(state));
+        break;
+    }
+}
+
+void cBootstrapperWindow::ApplyStateGroup(int32_t state, const cSettings& settings)
+{
+    StateGroup group = GroupLoading;
+    if (!GroupForState(state, group))
+        LogPrintf(Error, "Called with an unsupported value: %u.", static_cast<uint32_t>(state));
+    ActivateGroup(StateGroups[group]);
+    if (auto close = FindButton(CloseButton))
+        close->Enabled = state == 2 || state == 5;
+    FadeForGroup(state, StateGroups[group]);
+    ApplyVisibility(state, settings);
+    State = state;
+}
+
+void cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
+{
+    std::vector<cUiElementRef> active = ActiveElementsCopy();
+    if (active.empty())
+        LogPrintf(Error, "Called without active elements to update.");
+    for (const cUiElementRef& element : active)
+        element->Update(framePeriodNs);
+    if (!RendererHandle)
+        return;
+    SDL_RenderClear(RendererHandle);
+    Draw();
+    SDL_RenderPresent(RendererHandle);
+}
+
+void cBootstrapperWindow::Draw()
+{
+    for (const cUiElementRef& element : ActiveElementsCopy())
+        DrawElement(RendererHandle, element.get());
+}
+
+void cBootstrapperWindow::HandleEvent(const SDL_Event&)
+{
+}
+
+cUiElementRef cBootstrapperWindow::FindElement(int32_t id) const
+{
+    if (auto found = Lookup(Animations, id))
+        return found;
+    if (auto found = Lookup(Buttons, id))
+        return found;
+    if (auto found = Lookup(Rects, id))
+        return found;
+    if (auto found = Lookup(Images, id))
+        return found;
+    return Lookup(Texts, id);
+}
+
+std::shared_ptr<cUiText> cBootstrapperWindow::FindText(int32_t id) const { return Lookup(Texts, id); }
+std::shared_ptr<cUiRect> cBootstrapperWindow::FindRect(int32_t id) const { return Lookup(Rects, id); }
+std::shared_ptr<cUiImage> cBootstrapperWindow::FindImage(int32_t id) const { return Lookup(Images, id); }
+std::shared_ptr<cUiButton> cBootstrapperWindow::FindButton(int32_t id) const { return Lookup(Buttons, id); }
+
+std::shared_ptr<cUiAnimation> cBootstrapperWindow::FindAnimation(int32_t id) const
+{
+    return Lookup(Animations, id);
+}
+
+}  // namespace tavrin::launcher

@@ -1,0 +1,129 @@
+// The borderless splash window: its twelve elements, the screen group of each
+// launcher state, the layout, and the per-frame update and drawing.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "settings/settings.h"
+#include "ui/assets_win.h"
+#include "ui/elements.h"
+#include "ui/icon_win.h"
+#include "ui/layout.h"
+
+namespace tavrin::launcher {
+
+class cLocalization;
+
+class cBootstrapperWindow {
+public:
+    cBootstrapperWindow() = default;
+    ~cBootstrapperWindow();
+    cBootstrapperWindow(const cBootstrapperWindow&) = delete;
+    cBootstrapperWindow& operator=(const cBootstrapperWindow&) = delete;
+
+    // Window, renderer, assets, elements, groups, layout and icon. In headless
+    // mode there is no window and this succeeds at once. On failure message
+    // holds the text for the user.
+    bool Create(const cSettings& settings, cLocalization& localization, const std::string& launcherDirectory,
+                std::function<void()> fallBackToEnglish, std::string& message);
+    // Elements, groups and layout for an existing renderer and loaded assets
+    // (the part of Create after LoadAssets).
+    bool CreateElements(const cSettings& settings, cLocalization& localization, std::string& message);
+
+    // Activates the state's group (kept sorted by layer), enables or disables
+    // the close button, fades the group in and the rest out, and shows the
+    // window where the state asks for it.
+    void ApplyStateGroup(int32_t state, const cSettings& settings);
+    // Advances every active element by one frame period and draws them in order.
+    void UpdateAndDraw(int64_t framePeriodNs);
+    // Draws the active elements as they are, without advancing them.
+    void Draw();
+    void HandleEvent(const SDL_Event& event);
+
+    // Kind 1: status and percentage text; kind 2: error title and message.
+    void SetScreenTexts(uint32_t kind, const std::string& first, const std::string& second);
+    void ShowProgress(uint32_t percent);
+    void ShowFullProgress();
+    // Logo held on its last frame, and the window flashes until focused.
+    void ShowErrorExtras();
+    void FadeHiddenLogo();
+    void RevealHiddenLogo();
+    void Hide();
+    void DestroyIcons();
+    // Elements and assets first (their textures belong to the renderer), then
+    // the renderer, then the window.
+    void Destroy();
+
+    SDL_Window* Window() const { return WindowHandle; }
+    SDL_Renderer* Renderer() const { return RendererHandle; }
+
+    // Layout steps, public so tests can re-run them on a known state.
+    void LayoutImages();
+    void LayoutProgressBar();
+    void LayoutOverlay();
+    void LayoutTexts();
+    void LayoutExitButton(TTF_Font* font);
+    void LayoutStatusTexts();
+    void LayoutErrorScreen();
+
+    std::vector<cUiElementRef> ActiveElementsCopy();
+    // Any element by id, from whichever map holds it; null for unknown ids.
+    cUiElementRef FindElement(int32_t id) const;
+    std::shared_ptr<cUiText> FindText(int32_t id) const;
+    std::shared_ptr<cUiRect> FindRect(int32_t id) const;
+    std::shared_ptr<cUiImage> FindImage(int32_t id) const;
+    std::shared_ptr<cUiButton> FindButton(int32_t id) const;
+    std::shared_ptr<cUiAnimation> FindAnimation(int32_t id) const;
+
+    std::function<void()> OnExitRequested;
+
+    SDL_Window* WindowHandle = nullptr;
+    SDL_Renderer* RendererHandle = nullptr;
+    bool BeingDragged = false;
+    int32_t WindowWidth = 0;
+    int32_t WindowHeight = 0;
+    std::map<uint8_t, int32_t> ButtonStates;
+    int32_t MouseX = 0;
+    int32_t MouseY = 0;
+    int32_t State = 0;
+    cAssetStore Assets;
+    cIconMap Icons;
+
+    std::map<int32_t, std::shared_ptr<cUiAnimation>> Animations;
+    std::map<int32_t, std::shared_ptr<cUiButton>> Buttons;
+    std::map<int32_t, std::shared_ptr<cUiRect>> Rects;
+    std::map<int32_t, std::shared_ptr<cUiImage>> Images;
+    std::map<int32_t, std::shared_ptr<cUiText>> Texts;
+
+    // Indexed by StateGroup.
+    std::vector<cUiElementRef> StateGroups[4];
+    std::vector<cUiElementRef> ActiveElements;
+    std::mutex ActiveElementsLock;
+
+    bool HideLogoAnimation = false;
+    bool HiddenLogoRevealed = false;
+
+private:
+    bool CreateUserInterfaceElements();
+    void BuildStateGroups(const cSettings& settings);
+    bool InitializeElements(cLocalization& localization);
+    void ActivateGroup(const std::vector<cUiElementRef>& group);
+    void FadeForGroup(int32_t state, const std::vector<cUiElementRef>& group);
+    void ApplyVisibility(int32_t state, const cSettings& settings);
+    void KeepLogoRulesAfterReset(cUiElement& element);
+    std::shared_ptr<cUiFont> MakeFont(int32_t key);
+    void ButtonPressed(const char* message);
+
+    cLocalization* Localization = nullptr;
+    cLayoutMetrics Metrics;
+};
+
+}  // namespace tavrin::launcher

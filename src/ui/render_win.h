@@ -1,0 +1,18 @@
+// Draws one element with the splash window's renderer: rectangles, gradients,
+// textures, text lines and drop shadows.
+#pragma once
+
+#include <SDL.h>
+
+#include "ui/elements.h"
+
+namespace tavrin::launcher {
+
+// True when everything of the element was drawn. Failures are logged and the
+// frame goes on; the renderer's draw colour is restored after every fill.
+bool DrawElement(SDL_Renderer* renderer, const cUiElement* element);
+
+// Column-by-column gradient between the element's two colours.
+bool DrawGradient(SDL_Renderer* renderer, const cUiElement& element);
+
+}  // namespace tavrin::launcher
