@@ -1,0 +1,226 @@
+#include "logging/log_file_win.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <share.h>
+
+#include <mutex>
+#include <vector>
+
+#include "logging/logger.h"
+#include "settings/files_win.h"
+#include "settings/settings.h"
+
+namespace tavrin {
+
+namespace {
+
+// Guards the registration and every write through it, so Close never races
+// a sink call.
+std::mutex gLogFileLock;
+cLogFile* gRegisteredLogFile = nullptr;
+
+constexpr const char* kNoCacheDirectory =
+    "Failed to retrieve the cache directory path, log files will be unavailable!";
+
+bool EnsureDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return true;
+    }
+    return CreateDirectoryW(path.c_str(), nullptr) != 0;
+}
+
+// The file's own last-write time, to the second, as "%Y.%m.%d-%H.%M.%S".
+bool LastWriteStamp(const std::wstring& path, std::string& stamp) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    SYSTEMTIME utc;
+    if (!FileTimeToSystemTime(&data.ftLastWriteTime, &utc)) {
+        return false;
+    }
+    char text[32];
+    const int length = std::snprintf(text, sizeof text, "%04u.%02u.%02u-%02u.%02u.%02u", utc.wYear,
+                                     utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof text) {
+        return false;
+    }
+    stamp = text;
+    return true;
+}
+
+void BackUpLogFile(const std::wstring& directory) {
+    const std::wstring log = directory + Utf8ToUtf16(kLogFileName);
+    std::string stamp;
+    if (!LastWriteStamp(log, stamp)) {
+        return;
+    }
+    const std::wstring backup = directory + L"anticheatlauncher-backup-" + Utf8ToUtf16(stamp) + L".log";
+    // Without the replace flag: a backup of the same second stays, and the
+    // old log is truncated on opening instead.
+    MoveFileW(log.c_str(), backup.c_str());
+}
+
+void DeleteOldBackups(const std::wstring& directory) {
+    std::vector<std::wstring> names;
+    if (!ListFiles(directory + L"anticheatlauncher-backup-*.log", names)) {
+        return;
+    }
+    for (const std::wstring& name : names) {
+        const std::wstring path = directory + name;
+        uint64_t ageMs = 0;
+        if (GetFileAgeMs(path, ageMs) && ageMs > kMaxLogBackupAgeMs) {
+            DeleteFileW(path.c_str());
+        }
+    }
+}
+
+void Register(cLogFile* file) {
+    std::lock_guard<std::mutex> guard(gLogFileLock);
+    gRegisteredLogFile = file;
+}
+
+void InstallSink(uint32_t level) {
+    if (gLogger != nullptr) {
+        gLogger->InstallSink(WriteLogFileLine, level);
+    }
+}
+
+}  // namespace
+
+bool GetAppDataFolder(std::wstring& folder) {
+    folder.clear();
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                SHGFP_TYPE_CURRENT, path))) {
+        return false;
+    }
+    std::wstring candidate = std::wstring(path) + L"\\Tavrin\\";
+    if (!EnsureDirectory(candidate)) {
+        return false;
+    }
+    folder = std::move(candidate);
+    return true;
+}
+
+bool GetCacheDirectory(const std::string& productId, const std::string& deploymentId,
+                       std::string& directory) {
+    directory.clear();
+    // Validated identifiers only: they become folder names.
+    if (!IsValidIdentifier(productId) || !IsValidIdentifier(deploymentId)) {
+        return false;
+    }
+    std::wstring path;
+    if (!GetAppDataFolder(path)) {
+        return false;
+    }
+    for (const std::string* part : {&productId, &deploymentId}) {
+        path += Utf8ToUtf16(*part);
+        if (!EnsureDirectory(path)) {
+            return false;
+        }
+        path += L'\\';
+    }
+    directory = Utf16ToUtf8(path);
+    return true;
+}
+
+std::string GetLogFilePath(const std::string& productId, const std::string& deploymentId) {
+    std::string directory;
+    if (!GetCacheDirectory(productId, deploymentId, directory)) {
+        LogPrintf(Error, "%s", kNoCacheDirectory);
+        return {};
+    }
+    return directory + kLogFileName;
+}
+
+void RotateLogFiles(const std::string& directory) {
+    if (directory.empty()) {
+        return;
+    }
+    const std::wstring wide = Utf8ToUtf16(directory);
+    BackUpLogFile(wide);
+    DeleteOldBackups(wide);
+}
+
+bool cLogFile::Open(const std::string& directory, uint32_t level) {
+    {
+        std::lock_guard<std::mutex> guard(gLogFileLock);
+        Level = level;
+    }
+    if (IsOpen()) {
+        return true;
+    }
+    if (directory.empty()) {
+        return false;
+    }
+    RotateLogFiles(directory);
+    const std::wstring path = Utf8ToUtf16(directory + kLogFileName);
+    // Text mode: the C runtime writes each line break as CR LF.
+    FILE* file = _wfsopen(path.c_str(), L"wt", _SH_DENYNO);
+    if (file == nullptr) {
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(gLogFileLock);
+    Stream.reset(file);
+    Failed = false;
+    return true;
+}
+
+void cLogFile::Close() {
+    std::lock_guard<std::mutex> guard(gLogFileLock);
+    if (gRegisteredLogFile == this) {
+        gRegisteredLogFile = nullptr;
+    }
+    Stream.reset();
+}
+
+void cLogFile::WriteLine(uint32_t level, const char* line) {
+    if (level > Level || !Stream || Failed || line == nullptr) {
+        return;
+    }
+    FILE* file = Stream.get();
+    if (std::fputs(line, file) < 0 || std::fputc('\n', file) == EOF || std::fflush(file) != 0) {
+        Failed = true;
+    }
+}
+
+bool OpenLogFileIn(cLogFile& file, const std::string& directory, uint32_t level) {
+    const bool open = file.Open(directory, level);
+    Register(&file);
+    InstallSink(level);
+    return open;
+}
+
+bool OpenLogFile(cLogFile& file, const std::string& productId, const std::string& deploymentId,
+                 uint32_t level) {
+    std::string directory;
+    if (!file.IsOpen() && !GetCacheDirectory(productId, deploymentId, directory)) {
+        LogPrintf(Error, "%s", kNoCacheDirectory);
+    }
+    return OpenLogFileIn(file, directory, level);
+}
+
+void WriteLogFileLine(uint32_t level, const char* line) {
+    std::lock_guard<std::mutex> guard(gLogFileLock);
+    if (gRegisteredLogFile != nullptr) {
+        gRegisteredLogFile->WriteLine(level, line);
+    }
+}
+
+std::string FormatLogOpenTime() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    char text[64];
+    const int length = std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02uZ", now.wYear,
+                                     now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    if (length <= 0) {
+        return "0000-00-00 00:00:00Z";
+    }
+    return text;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,97 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/command_line.h"
+#include "settings/files_win.h"
+
+using namespace tavrin::launcher;
+
+namespace {
+
+constexpr const wchar_t* kOutputVariable = L"TAVRIN_TEST_ARGUMENTS_OUT";
+
+std::wstring OwnPath() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+TEST(LauncherDirectory, IsTheExecutablesFolder) {
+    const std::string own = tavrin::Utf16ToUtf8(OwnPath());
+    std::string directory;
+    ASSERT_EQ(GetLauncherDirectory(directory), DirectoryFound);
+    ASSERT_FALSE(directory.empty());
+    EXPECT_EQ(directory.back(), '\\');
+    EXPECT_EQ(own.rfind(directory, 0), 0u) << own;
+    EXPECT_EQ(own.find_first_of("\\/", directory.size()), std::string::npos) << own;
+    EXPECT_EQ(GetIconPath(), directory + "Tavrin\\BootstrapperIcon.ico");
+}
+
+// In the child run: writes the split command line, one argument a line.
+TEST(ProcessArguments, ChildWritesItsArguments) {
+    wchar_t out[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(kOutputVariable, out, MAX_PATH) == 0) {
+        GTEST_SKIP() << "only runs as the child of ProcessArguments.SplitsTheRealCommandLine";
+    }
+    std::ofstream file(out, std::ios::binary);
+    for (const std::string& argument : GetProcessArguments()) {
+        file << argument << '\n';
+    }
+}
+
+// Starts this executable again with a known command line and compares what
+// the child split from GetCommandLineW.
+TEST(ProcessArguments, SplitsTheRealCommandLine) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring out = std::wstring(temp) + L"tavrin-args-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    std::wstring commandLine = L"\"" + OwnPath() +
+        L"\" --gtest_filter=ProcessArguments.ChildWritesItsArguments"
+        L" -anticheat_settings=\"Custom Settings.json\" -v \"C:\\My Games\\\u00e9.exe\" tail";
+    ASSERT_TRUE(SetEnvironmentVariableW(kOutputVariable, out.c_str()));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableW(kOutputVariable, nullptr);
+    ASSERT_TRUE(created);
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+
+    std::ifstream file(out.c_str(), std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line);
+    }
+    file.close();
+    DeleteFileW(out.c_str());
+    const std::vector<std::string> expected = {
+        "--gtest_filter=ProcessArguments.ChildWritesItsArguments",
+        "-anticheat_settings=\"Custom Settings.json\"",
+        "-v",
+        "\"C:\\My Games\\\xC3\xA9.exe\"",
+        "tail",
+    };
+    EXPECT_EQ(lines, expected);
+
+    std::vector<std::string> arguments = lines;
+    std::string fileName;
+    ReadSettingsOption(arguments, fileName);
+    EXPECT_EQ(fileName, "Custom Settings.json");
+    EXPECT_EQ(LogLevelFromArguments(arguments), 5u);
+    EXPECT_EQ(arguments.size(), 4u);
+}
+
+}  // namespace
