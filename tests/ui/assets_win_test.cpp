@@ -1,0 +1,303 @@
+// Loading the splash assets: the built-in ones from this executable's
+// resources, a custom splash from real files, and system fonts named by a
+// language file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "localization/localization.h"
+#include "ui/assets_support_win.h"
+#include "ui/assets_win.h"
+
+namespace tavrin::launcher {
+namespace {
+
+using test::cLogCapture;
+using test::cSoftwareCanvas;
+using test::cTempFolder;
+
+constexpr uint32_t kRed = 0xFFFF0000u;
+
+// A PNG filled with one colour, optionally padded with zero bytes after its
+// end (decoders stop at the end chunk) to reach an exact file size.
+bool WritePng(const std::string& path, int width, int height, uint32_t argb, size_t padTo = 0) {
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (surface == nullptr) return false;
+    SDL_FillRect(surface, nullptr, argb);
+    const bool saved = IMG_SavePNG(surface, path.c_str()) == 0;
+    SDL_FreeSurface(surface);
+    if (!saved || padTo == 0) return saved;
+    std::vector<uint8_t> bytes;
+    if (!ReadFileBytes(path.c_str(), bytes, padTo + 1) || bytes.size() > padTo) return false;
+    bytes.resize(padTo, 0);
+    return test::WriteFileBytes(path, bytes.data(), bytes.size());
+}
+
+// The centre pixel of a texture drawn over the whole canvas.
+uint32_t CentreOf(cSoftwareCanvas& canvas, SDL_Texture* texture) {
+    SDL_SetRenderDrawColor(canvas.Renderer, 0, 0, 0, 255);
+    SDL_RenderClear(canvas.Renderer);
+    SDL_RenderCopy(canvas.Renderer, texture, nullptr, nullptr);
+    return canvas.Pixel(canvas.Surface->w / 2, canvas.Surface->h / 2);
+}
+
+std::string StyleOf(TTF_Font* font) {
+    const char* style = font != nullptr ? TTF_FontFaceStyleName(font) : nullptr;
+    return style != nullptr ? style : "";
+}
+
+// The style name of a built-in face, read from the embedded file itself.
+std::string EmbeddedStyle(FontFace face) {
+    const int32_t keyOfFace[] = {0, 1, 2};
+    const void* data = nullptr;
+    size_t size = 0;
+    if (!GetEmbeddedFont(keyOfFace[face], data, size)) return "";
+    TTF_Font* font = TTF_OpenFontRW(SDL_RWFromConstMem(data, static_cast<int>(size)), 1, 12);
+    const std::string style = StyleOf(font);
+    if (font != nullptr) TTF_CloseFont(font);
+    return style;
+}
+
+bool CopyEmbeddedFont(FontFace face, const std::string& path) {
+    const int32_t keyOfFace[] = {0, 1, 2};
+    const void* data = nullptr;
+    size_t size = 0;
+    return GetEmbeddedFont(keyOfFace[face], data, size) && test::WriteFileBytes(path, data, size);
+}
+
+std::string FontsSection(const std::string& regular, const std::string& bold, const std::string& light) {
+    return "windows_fonts:\n{\n  regular = \"" + regular + "\";\n  bold = \"" + bold +
+           "\";\n  light = \"" + light + "\";\n}\n";
+}
+
+class AssetsTest : public ::testing::Test {
+protected:
+    cSoftwareCanvas Canvas;
+    cTempFolder Folder;
+    cLogCapture Log;
+};
+
+TEST_F(AssetsTest, BuiltInAssetsLoadWithNothingBesideTheLauncher) {
+    cAssetStore store;
+    cLocalization localization;
+    int fallBacks = 0;
+    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Path, localization,
+                                     [&] { ++fallBacks; }, store));
+    EXPECT_EQ(fallBacks, 0);
+    EXPECT_EQ(store.BaseDirectory, Folder.Path);
+
+    const int32_t sizes[] = {20, 20, 20, 30, 14, 12};
+    const FontFace faces[] = {FontRegular, FontBold, FontLight, FontLight, FontRegular, FontBold};
+    for (int32_t key = 0; key < 6; ++key) {
+        ASSERT_NE(store.Font(key), nullptr) << key;
+        EXPECT_EQ(store.Fonts.at(key).PointSize, sizes[key]) << key;
+        EXPECT_EQ(StyleOf(store.Font(key)), EmbeddedStyle(faces[key])) << key;
+    }
+    EXPECT_NE(EmbeddedStyle(FontRegular), EmbeddedStyle(FontBold));
+    EXPECT_GT(TTF_FontHeight(store.Font(3)), TTF_FontHeight(store.Font(2)));
+
+    const struct {
+        int32_t key, width, height;
+    } pictures[] = {{0, 800, 450}, {1, 38, 38}, {2, 1000, 1968}, {3, 250, 123}};
+    for (const auto& picture : pictures) {
+        ASSERT_NE(store.Texture(picture.key), nullptr) << picture.key;
+        EXPECT_EQ(store.TextureWidth(picture.key), picture.width) << picture.key;
+        EXPECT_EQ(store.TextureHeight(picture.key), picture.height) << picture.key;
+    }
+    EXPECT_EQ(store.Texture(4), nullptr);
+    EXPECT_EQ(store.Font(6), nullptr);
+    EXPECT_EQ(Log.Count("Failed"), 0u);
+}
+
+TEST_F(AssetsTest, CloseIconBlendsOverWhatIsBelow) {
+    cAssetStore store;
+    ASSERT_TRUE(LoadTextures(store, Canvas.Renderer, ""));
+    SDL_SetRenderDrawColor(Canvas.Renderer, 0, 200, 0, 255);
+    SDL_RenderClear(Canvas.Renderer);
+    SDL_Rect where{0, 0, 38, 38};
+    SDL_RenderCopy(Canvas.Renderer, store.Texture(1), nullptr, &where);
+    EXPECT_EQ(Canvas.Pixel(1, 1), 0xFF00C800u);   // transparent corner
+    EXPECT_NE(Canvas.Pixel(19, 19), 0xFF00C800u);  // the cross
+}
+
+TEST_F(AssetsTest, ReloadingReplacesEveryKey) {
+    cAssetStore store;
+    cLocalization localization;
+    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Path, localization, {}, store));
+    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Path, localization, {}, store));
+    EXPECT_EQ(store.Fonts.size(), 6u);
+    EXPECT_EQ(store.Textures.size(), 4u);
+    EXPECT_NE(store.Texture(0), nullptr);
+    store.Clear();
+    EXPECT_TRUE(store.Fonts.empty());
+    EXPECT_TRUE(store.Textures.empty());
+}
+
+TEST_F(AssetsTest, CustomSplashLimits) {
+    const std::string& dir = Folder.Path;
+    ASSERT_TRUE(WritePng(dir + "good.png", 800, 450, kRed));
+    ASSERT_TRUE(WritePng(dir + "tall.png", 800, 451, kRed));
+    ASSERT_TRUE(WritePng(dir + "exact.png", 800, 450, kRed, 1048576));
+    ASSERT_TRUE(WritePng(dir + "over.png", 800, 450, kRed, 1048577));
+    ASSERT_TRUE(WritePng(dir + "caps.PNG", 800, 450, kRed));
+    ASSERT_TRUE(WritePng(dir + "photo.jpg", 800, 450, kRed));
+    ASSERT_TRUE(test::WriteFileText(dir + "broken.png", "not a picture"));
+    ASSERT_EQ(GetFileSize((dir + "exact.png").c_str()), 1048576);
+    ASSERT_EQ(GetFileSize((dir + "over.png").c_str()), 1048577);
+
+    const struct {
+        const char* name;
+        bool accepted;
+        const char* cause;
+    } cases[] = {
+        {"good.png", true, nullptr},
+        {"exact.png", true, nullptr},
+        {"tall.png", false, "did not meet the size requirements, the supported size is 800x450."},
+        {"over.png", false, "exceeds the maximum allowed file size of 1048576 bytes."},
+        {"caps.PNG", false, "was not of a supported format"},
+        {"photo.jpg", false, "was not of a supported format"},
+        {"missing.png", false, "Could not locate the provided custom splash screen image"},
+        {"broken.png", false, "Could not create a texture from the provided custom splash screen"},
+    };
+    const uint32_t builtInCentre = [&] {
+        cAssetStore store;
+        EXPECT_TRUE(LoadTextures(store, Canvas.Renderer, ""));
+        return CentreOf(Canvas, store.Texture(0));
+    }();
+    ASSERT_NE(builtInCentre, kRed);
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t causes = c.cause != nullptr ? Log.Count(c.cause) : 0;
+        const size_t fallBacks = Log.Count("will fall back to using the embedded one instead.");
+        cAssetStore store;
+        store.BaseDirectory = dir;
+        ASSERT_TRUE(LoadTextures(store, Canvas.Renderer, c.name));
+        EXPECT_EQ(store.TextureWidth(0), 800);
+        EXPECT_EQ(store.TextureHeight(0), 450);
+        EXPECT_EQ(CentreOf(Canvas, store.Texture(0)), c.accepted ? kRed : builtInCentre);
+        EXPECT_EQ(Log.Count("will fall back to using the embedded one instead."),
+                  fallBacks + (c.accepted ? 0 : 1));
+        if (c.cause != nullptr) {
+            EXPECT_EQ(Log.Count(c.cause), causes + 1);
+        }
+    }
+}
+
+TEST_F(AssetsTest, CustomSplashPathUsesBackslashesBelowTheLauncherDirectory) {
+    const std::string art = Folder.MakeFolder("art");
+    ASSERT_TRUE(WritePng(art + "splash.png", 800, 450, kRed));
+    cAssetStore store;
+    cLocalization localization;
+    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "art/splash.png", Folder.Path, localization, {},
+                                     store));
+    EXPECT_EQ(CentreOf(Canvas, store.Texture(0)), kRed);
+    EXPECT_EQ(Log.Count("Requested splash screen's file name '" + Folder.Path + "art\\splash.png', extension: '.png'."), 1u);
+}
+
+TEST_F(AssetsTest, LoadTextureFromFileRefusesWithoutRendererOrPath) {
+    cAssetTexture record;
+    EXPECT_FALSE(LoadTextureFromFile(record, nullptr, Folder.Path + "x.png"));
+    EXPECT_FALSE(LoadTextureFromFile(record, Canvas.Renderer, ""));
+    EXPECT_FALSE(LoadCustomSplash(Canvas.Renderer, "", record));
+    EXPECT_EQ(record.Texture, nullptr);
+}
+
+TEST_F(AssetsTest, TexturesNeedARenderer) {
+    cAssetStore store;
+    EXPECT_FALSE(LoadTextures(store, nullptr, ""));
+    EXPECT_EQ(Log.Count("Failed in loading the following texture: '0'."), 1u);
+}
+
+TEST_F(AssetsTest, LanguageSystemFontsAreOpenedFromTheFontsFolder) {
+    // Faces swapped on purpose, so each key shows which file it came from.
+    const std::string fonts = Folder.MakeFolder("Fonts");
+    ASSERT_TRUE(CopyEmbeddedFont(FontBold, fonts + "sys-regular.ttf"));
+    ASSERT_TRUE(CopyEmbeddedFont(FontLight, fonts + "sys-bold.ttf"));
+    ASSERT_TRUE(CopyEmbeddedFont(FontRegular, fonts + "sys-light.ttf"));
+    cLocalization localization;
+    std::wstring error;
+    ASSERT_TRUE(localization.LoadText(FontsSection("sys-regular.ttf", "sys-bold.ttf", "sys-light.ttf"), error));
+
+    cAssetStore store;
+    bool fallBack = true;
+    ASSERT_TRUE(LoadFontsFrom(store, localization, fonts, fallBack));
+    EXPECT_FALSE(fallBack);
+    const FontFace fileFaceOfKey[] = {FontBold, FontLight, FontRegular, FontRegular, FontBold, FontLight};
+    const int32_t sizes[] = {20, 20, 20, 30, 14, 12};
+    for (int32_t key = 0; key < 6; ++key) {
+        EXPECT_EQ(StyleOf(store.Font(key)), EmbeddedStyle(fileFaceOfKey[key])) << key;
+        EXPECT_EQ(store.Fonts.at(key).PointSize, sizes[key]) << key;
+    }
+    EXPECT_EQ(Log.Count("Successfully loaded the system font: '" + fonts + "sys-bold.ttf', size: 12."), 1u);
+}
+
+TEST_F(AssetsTest, MissingSystemFontFallsBackToBuiltInFontsAndEnglish) {
+    const std::string fonts = Folder.MakeFolder("Fonts");
+    ASSERT_TRUE(CopyEmbeddedFont(FontBold, fonts + "sys-regular.ttf"));
+    ASSERT_TRUE(CopyEmbeddedFont(FontRegular, fonts + "sys-light.ttf"));
+    cLocalization localization;
+    std::wstring error;
+    ASSERT_TRUE(localization.LoadText(FontsSection("sys-regular.ttf", "gone.ttf", "sys-light.ttf"), error));
+
+    cAssetStore store;
+    bool fallBack = false;
+    ASSERT_TRUE(LoadFontsFrom(store, localization, fonts, fallBack));
+    EXPECT_TRUE(fallBack);
+    EXPECT_EQ(StyleOf(store.Font(0)), EmbeddedStyle(FontRegular));
+    EXPECT_EQ(StyleOf(store.Font(1)), EmbeddedStyle(FontBold));
+    EXPECT_EQ(Log.Count("Failed to load required font file for the locale: '" + fonts +
+                        "gone.ttf', falling back to default locale: en_us."),
+              1u);
+}
+
+TEST_F(AssetsTest, FallBackToEnglishRunsOnceWhenTheLanguageFontsAreMissing) {
+    cLocalization localization;
+    std::wstring error;
+    // Not in the real fonts folder under any name.
+    ASSERT_TRUE(localization.LoadText(FontsSection("tavrin-none-1.ttf", "tavrin-none-2.ttf",
+                                                   "tavrin-none-3.ttf"), error));
+    cAssetStore store;
+    int fallBacks = 0;
+    EXPECT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Path, localization,
+                                     [&] { ++fallBacks; }, store));
+    EXPECT_EQ(fallBacks, 1);
+    EXPECT_EQ(store.Fonts.size(), 6u);
+}
+
+TEST_F(AssetsTest, LanguageWithoutAllThreeFontsUsesBuiltInFontsWithoutFallBack) {
+    cLocalization localization;
+    std::wstring error;
+    ASSERT_TRUE(localization.LoadText("windows_fonts:\n{\n  regular = \"a.ttf\";\n  bold = \"b.ttf\";\n}\n", error));
+    cAssetStore store;
+    bool fallBack = true;
+    ASSERT_TRUE(LoadFontsFrom(store, localization, Folder.Path, fallBack));
+    EXPECT_FALSE(fallBack);
+    EXPECT_EQ(StyleOf(store.Font(1)), EmbeddedStyle(FontBold));
+}
+
+TEST_F(AssetsTest, SystemFontThatCannotBeOpenedFailsTheLoad) {
+    const std::string fonts = Folder.MakeFolder("Fonts");
+    ASSERT_TRUE(test::WriteFileText(fonts + "r.ttf", "not a font"));
+    ASSERT_TRUE(CopyEmbeddedFont(FontBold, fonts + "b.ttf"));
+    ASSERT_TRUE(CopyEmbeddedFont(FontLight, fonts + "l.ttf"));
+    cLocalization localization;
+    std::wstring error;
+    ASSERT_TRUE(localization.LoadText(FontsSection("r.ttf", "b.ttf", "l.ttf"), error));
+    cAssetStore store;
+    bool fallBack = false;
+    EXPECT_FALSE(LoadFontsFrom(store, localization, fonts, fallBack));
+    EXPECT_FALSE(fallBack);
+    EXPECT_EQ(Log.Count("Failed in loading font from file: '" + fonts + "r.ttf'."), 1u);
+}
+
+TEST_F(AssetsTest, SystemFontsFolderEndsWithASeparator) {
+    const std::string folder = GetSystemFontsFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '\\');
+    EXPECT_GT(folder.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tavrin::launcher
