@@ -2,31 +2,31 @@
 
 namespace tavrin::launcher {
 
-cLocalizedText LaunchResultTitleText(KZV_ProtectedGameLaunchResult result)
+const MessageText& LaunchResultTitleText(KZV_ProtectedGameLaunchResult result)
 {
     switch (result) {
-    case ResultCancelled:
-        return {"launcher.error_cancel", "Launch Canceled"};
-    case ResultNetworkError:
-    case ResultNoModule:
-        return {"launcher.network_error", "Network error"};
-    case ResultInstallError:
-        return {"launcher.error_install", "Install Error"};
-    case ResultSuccess:
-        return {"launcher.success_waiting_for_game", "WAITING FOR GAME"};
+    case kLaunchCancelled:
+        return kMsgErrorCancel;
+    case kLaunchNetworkError:
+    case kLaunchModuleUnavailable:
+        return kMsgNetworkError;
+    case kLaunchInstallError:
+        return kMsgErrorInstall;
+    case kLaunchSuccess:
+        return kMsgSuccessWaitingForGame;
     default:
-        return {"launcher.error_launch", "Launch Error"};
+        return kMsgErrorLaunch;
     }
 }
 
 bool NeedsGameExitCode(KZV_ProtectedGameLaunchResult result, bool waitForGame)
 {
-    return (result == ResultNone || result == ResultSuccess) && waitForGame;
+    return (result == kLaunchNoResult || result == kLaunchSuccess) && waitForGame;
 }
 
 int32_t ExitCodeForResult(KZV_ProtectedGameLaunchResult result)
 {
-    return (result == ResultNone || result == ResultSuccess) ? 0 : result;
+    return (result == kLaunchNoResult || result == kLaunchSuccess) ? 0 : result;
 }
 
 uint32_t ProgressPercent(uint32_t completed, uint32_t total)

@@ -1,14 +1,10 @@
-// Launcher states, launch results and the launcher's own process exit codes.
+// Launcher states, the launch-result table and the launcher's own exit codes.
 #pragma once
 
 #include <cstdint>
 
-// Launch result delivered to the launcher; 301 is success.
-using KZV_ProtectedGameLaunchResult = int32_t;
-// Answer of the download progress callback.
-using KZV_ModuleDownloadProgressResult = uint32_t;
-inline constexpr KZV_ModuleDownloadProgressResult KZV_ProgressContinue = 0;
-inline constexpr KZV_ModuleDownloadProgressResult KZV_ProgressStop = 1;
+#include "loader/module_interface.h"
+#include "localization/messages.h"
 
 namespace tavrin::launcher {
 
@@ -19,21 +15,6 @@ enum LauncherState : int32_t {
     StateInitializing = 3,
     StateWaitingForGame = 4,
     StateError = 5,
-};
-
-enum LaunchResultCode : KZV_ProtectedGameLaunchResult {
-    ResultNone = 0,
-    ResultCancelled = 101,
-    ResultInvalidExecutable = 201,
-    ResultNetworkError = 202,
-    ResultNoModule = 204,
-    ResultOverrideFailed = 205,
-    ResultModuleRejected = 206,
-    ResultInvalidGameOrSettings = 207,
-    ResultCreationFailed = 208,
-    ResultInstallError = 209,
-    ResultOtherFailure = 210,
-    ResultSuccess = 301,
 };
 
 enum LauncherExitCode : int32_t {
@@ -47,13 +28,8 @@ enum LauncherExitCode : int32_t {
     ExitWineHelperFailed = 40761,
 };
 
-struct cLocalizedText {
-    const char* Key;
-    const char* Text;
-};
-
 // The error-screen title for a launch result (key and English fallback).
-cLocalizedText LaunchResultTitleText(KZV_ProtectedGameLaunchResult result);
+const MessageText& LaunchResultTitleText(KZV_ProtectedGameLaunchResult result);
 
 // Exit code chosen after the main loop when the game is not waited for.
 // Results 0 and 301 need the game's own code when waiting was requested;

@@ -1,2 +1,245 @@
-// placeholder until the launcher lands
-namespace tavrin::launcher { void LauncherPlaceholder() {} }
+#include "core/launcher_win.h"
+
+#include <cinttypes>
+#include <thread>
+
+#include "core/command_line.h"
+#include "core/globals.h"
+#include "core/launch_lock_win.h"
+#include "loader/game_launcher_win.h"
+#include "localization/locale_setup.h"
+#include "localization/messages.h"
+#include "settings/files_win.h"
+#include "settings/strings.h"
+
+namespace tavrin::launcher {
+
+namespace {
+
+// Five letter keys typed in a row reveal the hidden logo once per process.
+constexpr uint8_t kKeySequence[] = {'t', 'a', 'v', 'r', 'n'};
+std::atomic<bool> gKeySequenceRecognised{false};
+
+}  // namespace
+
+AntiCheatLauncher::AntiCheatLauncher(tavrin::cLogger& logger, const std::vector<std::string>& arguments,
+                                     const cHostFacts& host)
+    : Host(host)
+{
+    LauncherSettings.Reset();
+    tavrin::gLogger = &logger;
+    Arguments = arguments;
+    LauncherLogLevel = LogLevelFromArguments(Arguments);
+    Window.OnExitRequested = [this] { RequestExit(); };
+    if (!cBackgroundWorker::Start())
+        LogPrintf(Error, "Failed to start AnalyticsWorker background thread!");
+    gLauncher = this;
+}
+
+AntiCheatLauncher::~AntiCheatLauncher()
+{
+    Launcher.reset();
+    cBackgroundWorker::Stop();
+    Window.DestroyIcons();
+    ReleaseLaunchLock();
+    LogFile.Close();
+    {
+        std::lock_guard<std::mutex> lock(TaskQueueLock);
+        TaskQueue.clear();
+    }
+    GameProcessHandle.Reset();
+    Window.Destroy();
+    if (gLauncher == this)
+        gLauncher = nullptr;
+}
+
+bool AntiCheatLauncher::Initialize(std::string& message)
+{
+    message.clear();
+    RunStart = MonotonicNow();
+
+    uint32_t directoryResult = GetLauncherDirectory(LauncherDirectory);
+    if (directoryResult != 1) {
+        LogPrintf(Error, "Failed to query the process executable directory, result: %u.", directoryResult);
+        message = "Failed to query the working directory.";
+        LogPrintf(Error, "Failed to query the working directory of the launcher.");
+        return false;
+    }
+    ReadSettingsOption(Arguments, SettingsFileName);
+
+    if (!LoadSettings(message))
+        LogPrintf(Error, "Failed to initialize the settings: '%s'.", message.c_str());
+
+    SetupLocalization();
+
+    if (!Window.Create(LauncherSettings, Localization, LauncherDirectory,
+                       [this] { FallBackToEnglishTexts(); }, message))
+        return false;
+
+    SetState(StateLoading);
+    return true;
+}
+
+bool AntiCheatLauncher::LoadSettings(std::string& errorText)
+{
+    std::string path = BuildSettingsPath(LauncherDirectory, SettingsFileName);
+    if (!LauncherSettings.ReadSettingsFile(path)) {
+        errorText = FormatSettingsLoadError(LauncherSettings.Status);
+        return false;
+    }
+    OpenLogFile(LogFile, LauncherSettings.ProductId, LauncherSettings.DeploymentId, LauncherLogLevel);
+    LogPrintf(Info, "Log file open, %s.", FormatLogOpenTime().c_str());
+    LogPrintf(Info, "Loaded the following settings .json file: '%s'", path.c_str());
+    PublishTelemetryIdentity(LauncherSettings.ProductId, LauncherSettings.SandboxId, LauncherSettings.DeploymentId);
+    LauncherSettings.PrintSettings();
+    return true;
+}
+
+void AntiCheatLauncher::SetupLocalization()
+{
+    tavrin::launcher::SetupLocalization(Localization, LocalizationDirectory(), Language, Region, LocaleName);
+}
+
+void AntiCheatLauncher::LoadLocalizationFor(const std::string& language, const std::string& region)
+{
+    tavrin::launcher::LoadLocalizationFor(Localization, LocalizationDirectory(),
+                                          language.empty() ? Language : language,
+                                          region.empty() ? Region : region, LocaleName);
+}
+
+void AntiCheatLauncher::FallBackToEnglishTexts()
+{
+    LoadLocalizationFor("en", "us");
+    gUseBuiltInTexts = true;
+}
+
+std::string AntiCheatLauncher::LocalizationDirectory() const
+{
+    return LauncherDirectory + "Tavrin\\Localization\\";
+}
+
+bool AntiCheatLauncher::Start()
+{
+    bool gameDev = LauncherSettings.IsDevelopmentEnvironment();
+    Launcher = std::make_unique<cGameLauncher>(&LauncherSettings, Arguments, gameDev, Host);
+    if (!Launcher) {
+        LogPrintf(Error, "Failed to create GameLauncher instance!");
+        return false;
+    }
+    SetState(StateDownloading);
+    Launcher->LoadLocalization(LocalizationDirectory(), Language.c_str(), Region.c_str());
+
+    if (LauncherSettings.Status < 0) {
+        std::string text = LauncherSettings.BuildSettingsErrorText(SettingsFileName, Localization);
+        OnGameLauncherFinished(kLaunchInvalidGameOrSettings, text.c_str());
+        return true;
+    }
+    DownloadStart = MonotonicNow();
+    Launcher->StartModuleDownload(
+        LauncherSettings.Executable.c_str(), Arguments, LauncherDirectory.c_str(),
+        [this](uint32_t completed, uint32_t total) { return OnModuleDownloadProgress(completed, total); },
+        [this](KZV_ProtectedGameLaunchResult result, const char* message) {
+            OnGameLauncherFinished(result, message);
+        });
+    return true;
+}
+
+// --- main loop ---------------------------------------------------------------
+
+void AntiCheatLauncher::RunMainLoop()
+{
+    int64_t previous = MonotonicNow();
+    while (!ExitRequested()) {
+        int64_t now = MonotonicNow();
+        int64_t elapsed = now - previous;
+        previous = MonotonicNow();
+        SDL_Event event;
+        while (!gHeadlessMode && SDL_PollEvent(&event))
+            HandleEvent(event);
+        Update(elapsed);
+    }
+}
+
+void AntiCheatLauncher::Update(int64_t elapsedNs)
+{
+    FrameCountdown -= elapsedNs;
+    if (FrameCountdown > 0) {
+        Sleep(static_cast<DWORD>(FrameCountdown / 1'000'000));
+        return;
+    }
+    FrameCountdown = FramePeriod;
+    if (PendingTaskCount() != 0)
+        RunNextTask();
+    if (LauncherSettings.HideBootstrapper || gHeadlessMode)
+        return;
+    Window.UpdateAndDraw(FramePeriod);
+}
+
+void AntiCheatLauncher::PostToMainThread(MainThreadTask task)
+{
+    std::lock_guard<std::mutex> lock(TaskQueueLock);
+    TaskQueue.push_back(std::move(task));
+}
+
+size_t AntiCheatLauncher::PendingTaskCount()
+{
+    std::lock_guard<std::mutex> lock(TaskQueueLock);
+    return TaskQueue.size();
+}
+
+bool AntiCheatLauncher::RunNextTask()
+{
+    MainThreadTask task;
+    {
+        std::lock_guard<std::mutex> lock(TaskQueueLock);
+        if (TaskQueue.empty())
+            return false;
+        task = std::move(TaskQueue.front());
+        TaskQueue.pop_front();
+    }
+    if (task())
+        PostToMainThread(std::move(task));
+    return true;
+}
+
+void AntiCheatLauncher::HandleEvent(const SDL_Event& event)
+{
+    switch (event.type) {
+    case SDL_QUIT:
+        RequestExit();
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        CheckKeySequence(event);
+        break;
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        Window.HandleEvent(event);
+        break;
+    default:
+        break;
+    }
+}
+
+void AntiCheatLauncher::CheckKeySequence(const SDL_Event& event)
+{
+    constexpr uint32_t ringSize = sizeof(KeyRing);
+    constexpr uint32_t length = sizeof(kKeySequence);
+    if (event.type == SDL_KEYUP) {
+        KeyRing[KeyRingIndex] = static_cast<uint8_t>(event.key.keysym.sym & 0xFF);
+        KeyRingIndex = (KeyRingIndex + 1) % ringSize;
+    }
+    if (gKeySequenceRecognised.load())
+        return;
+    for (uint32_t i = 0; i < length; ++i) {
+        uint32_t slot = (KeyRingIndex + ringSize - length + i) % ringSize;
+        if (KeyRing[slot] != kKeySequence[i])
+            return;
+    }
+    gKeySequenceRecognised.store(true);
+    if (!LauncherSettings.HideLogoAnimation)
+        Window.RevealHiddenLogo();
+}
+
+}  // namespace tavrin::launcher

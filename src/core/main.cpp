@@ -1,3 +1,103 @@
+// The launcher's entry routine: process guards, the main loop and the exit code.
 #include <SDL.h>
+#include <SDL_image.h>
+#include <SDL_ttf.h>
+#include <windows.h>
 
-int main(int, char**) { return 0; }
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/command_line.h"
+#include "core/entry_win.h"
+#include "core/globals.h"
+#include "core/launch_lock_win.h"
+#include "core/launcher_win.h"
+#include "loader/game_launcher_win.h"
+#include "loader/wine_helper_page_win.h"
+#include "logging/logger.h"
+#include "settings/files_win.h"
+
+using namespace tavrin;
+using namespace tavrin::launcher;
+
+namespace {
+
+// Waits for the game after a successful run when the settings ask for it.
+int32_t GameExitCode(AntiCheatLauncher& launcher)
+{
+    cGameLauncher* gameLauncher = launcher.GameLauncher();
+    cProcessHandle process = gameLauncher ? gameLauncher->DuplicateGameProcessHandle() : cProcessHandle();
+    if (!process)
+        return ExitNoGameProcess;
+    LogPrintf(Info, "Waiting for game process to exit, will return exit code upon termination.");
+    WaitForSingleObject(process.Get(), INFINITE);
+    DWORD code = 0;
+    BOOL read = GetExitCodeProcess(process.Get(), &code);
+    return read ? static_cast<int32_t>(code) : ExitGameExitCodeUnavailable;
+}
+
+int32_t ChooseExitCode(AntiCheatLauncher& launcher)
+{
+    launcher.ReportTelemetry();
+    KZV_ProtectedGameLaunchResult result = launcher.LaunchResult();
+    if (NeedsGameExitCode(result, launcher.Settings().WaitForGameProcessExit))
+        return GameExitCode(launcher);
+    return ExitCodeForResult(result);
+}
+
+// Everything from the launch lock to the exit code. Returns through
+// TerminateLauncher while the launcher and SDL still exist, so the exit line
+// is logged and the lock released before anything is torn down.
+int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
+{
+    std::string message;
+    if (!AcquireLaunchLock(message)) {
+        ShowErrorBox(message);
+        return TerminateLauncher(ExitLaunchLockFailed, logger);
+    }
+
+    // Declared before the launcher: destroyed after it.
+    cSdlGuard sdl;
+    auto launcher = std::make_unique<AntiCheatLauncher>(logger, arguments);
+
+    if (!gHeadlessMode && !sdl.Initialize()) {
+        ShowErrorBox("Failed to initialize dependencies.");
+        return TerminateLauncher(ExitDependencyInitFailed, logger);
+    }
+    if (!launcher->Initialize(message)) {
+        ShowErrorBox(message);
+        return TerminateLauncher(ExitInitializeFailed, logger);
+    }
+    if (!launcher->Start()) {
+        ShowErrorBox("Failed to start the anti-cheat module download.");
+        return TerminateLauncher(ExitStartFailed, logger);
+    }
+    launcher->RunMainLoop();
+    return TerminateLauncher(ChooseExitCode(*launcher), logger);
+}
+
+}  // namespace
+
+int main(int, char**)
+{
+    cLogger logger;
+    std::vector<std::string> arguments = SplitCommandLine(Utf16ToUtf8(GetCommandLineW()).c_str());
+    gImmediateExitOnError = EnvironmentSwitchIsOn(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR");
+    gHeadlessMode = EnvironmentSwitchIsOn(L"QRV_ANTICHEAT_BOOTSTRAPPER_RUN_IN_HEADLESS_MODE");
+
+    if (IsWine() && !PlaceWineHelperPage()) {
+        ShowErrorBox("Failed to initialize Wine helper buffer");
+        return TerminateLauncher(ExitWineHelperFailed, logger);
+    }
+    logger.Worker.Start();
+    SetEnvironmentVariableW(L"SteamNoOverlayUIDrawing", L"1");
+
+    try {
+        return RunLauncher(logger, arguments);
+    } catch (...) {
+        ShowErrorBox("The Tavrin launcher encountered an internal error.");
+        return TerminateLauncher(ExitInternalError, logger);
+    }
+}

@@ -31,13 +31,13 @@ std::vector<cLaunchEvent> BuildLaunchEvents(const cRunFigures& figures)
     if (downloadMs > 0 && figures.BytesCompleted > 1024) {
         float rate = DownloadRateKBps(figures);
         events.push_back({"AntiCheat.Info.BootstrapperDownloadPerf",
-                          {{"DownloadCancelledByUser", figures.Result == ResultCancelled ? "1" : "0"},
+                          {{"DownloadCancelledByUser", figures.Result == kLaunchCancelled ? "1" : "0"},
                            {"DownloadBytesCompleted", std::to_string(figures.BytesCompleted)},
                            {"DownloadBytesTotal", std::to_string(figures.BytesTotal)},
                            {"DownloadDurationMs", std::to_string(downloadMs)},
                            {"DownloadRateKBPS", std::to_string(static_cast<int64_t>(rate))}}});
     }
-    if (figures.Result == ResultSuccess) {
+    if (figures.Result == kLaunchSuccess) {
         int64_t totalMs = figures.TotalNs / 1'000'000;
         events.push_back({"AntiCheat.Info.BootstrapperInitPerf",
                           {{"TotalDurationMs", std::to_string(totalMs)},

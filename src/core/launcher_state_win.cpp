@@ -1,0 +1,166 @@
+// Screen states, download progress and launch results of the launcher.
+#include <cmath>
+#include <limits>
+
+#include "core/globals.h"
+#include "core/launch_lock_win.h"
+#include "core/launcher_win.h"
+#include "core/telemetry_events.h"
+#include "loader/game_launcher_win.h"
+#include "settings/strings.h"
+
+namespace tavrin::launcher {
+
+namespace {
+
+constexpr char kCyclingDots[] = "[...]";
+
+std::string EmptyIfNullText(const char* text) { return text ? text : ""; }
+
+}  // namespace
+
+bool AntiCheatLauncher::SetState(LauncherState target)
+{
+    int32_t current = CurrentState.load();
+    if (current > target) {
+        LogPrintf(Error, "Tried to backtrack from state %u to %u!", static_cast<uint32_t>(current),
+                  static_cast<uint32_t>(target));
+        return false;
+    }
+    if (gHeadlessMode)
+        return true;
+    Window.ApplyStateGroup(target, LauncherSettings);
+    CurrentState.store(target);
+    return true;
+}
+
+KZV_ModuleDownloadProgressResult AntiCheatLauncher::OnModuleDownloadProgress(uint32_t completed, uint32_t total)
+{
+    uint32_t percent = ProgressPercent(completed, total);
+    LogPrintf(VeryVerbose, "Current progress: %u (%u/%u).", percent, completed, total);
+
+    uint32_t seen = BytesCompleted.load();
+    while (completed > seen && !BytesCompleted.compare_exchange_weak(seen, completed)) {
+    }
+    seen = BytesTotal.load();
+    while (total > seen && !BytesTotal.compare_exchange_weak(seen, total)) {
+    }
+    if (completed != 0 && completed == total)
+        DownloadEnd.store(MonotonicNow());
+
+    uint32_t previous = LastProgressPercent.exchange(percent);
+    if (percent > previous && CurrentState.load() == StateDownloading)
+        PostToMainThread([this] { return UpdateProgressDisplay(); });
+    return ExitRequested() ? KZV_ProgressStop : KZV_ProgressContinue;
+}
+
+bool AntiCheatLauncher::UpdateProgressDisplay()
+{
+    if (State() != StateDownloading)
+        return false;
+    uint32_t percent = LastProgressPercent.load();
+    if (percent <= 100 && !gHeadlessMode)
+        Window.ShowProgress(percent);
+    if (percent == 100 && State() == StateDownloading) {
+        std::string text = Localization.GetText(kMsgInitializing.Key, kMsgInitializing.Text);
+        SetState(StateInitializing);
+        if (!gHeadlessMode)
+            Window.SetScreenTexts(1, text, kCyclingDots);
+    }
+    return false;
+}
+
+void AntiCheatLauncher::OnGameLauncherFinished(KZV_ProtectedGameLaunchResult result, const char* message)
+{
+    {
+        std::lock_guard<std::mutex> lock(ResultMessageLock);
+        ResultMessage = EmptyIfNullText(message);
+        Result.store(result);
+    }
+    int64_t unset = INT64_MIN;
+    DownloadEnd.compare_exchange_strong(unset, MonotonicNow());
+    LastProgressPercent.store(100);
+    PostToMainThread([this] { return ApplyLaunchResult(); });
+}
+
+std::string AntiCheatLauncher::LaunchResultMessage() const
+{
+    std::lock_guard<std::mutex> lock(ResultMessageLock);
+    return ResultMessage;
+}
+
+std::string AntiCheatLauncher::LaunchResultTitle(KZV_ProtectedGameLaunchResult result)
+{
+    const MessageText& title = LaunchResultTitleText(result);
+    return Localization.GetText(title.Key, title.Text);
+}
+
+bool AntiCheatLauncher::ApplyLaunchResult()
+{
+    KZV_ProtectedGameLaunchResult result;
+    std::string message;
+    {
+        std::lock_guard<std::mutex> lock(ResultMessageLock);
+        result = Result.load();
+        message = ResultMessage;
+    }
+    LogPrintf(Info, "Launcher finished with: %u, '%s'.", static_cast<uint32_t>(result), message.c_str());
+    std::string title = LaunchResultTitle(result);
+    if (result == kLaunchNetworkError || result == kLaunchModuleUnavailable)
+        LogPrintf(Error, "Could not reach the Tavrin CDN!");
+
+    LastProgressPercent.store(100);
+    if (!gHeadlessMode)
+        Window.ShowFullProgress();
+
+    if (result == kLaunchSuccess) {
+        LogPrintf(Info, "Successfully initialized the Tavrin module, waiting for game window to become visible.");
+        if (!gHeadlessMode)
+            Window.FadeHiddenLogo();
+        SetState(StateWaitingForGame);
+        if (!gHeadlessMode)
+            Window.SetScreenTexts(1, title, kCyclingDots);
+        BeginExitPolling();
+    } else {
+        SetState(StateError);
+        if (!gHeadlessMode) {
+            Window.SetScreenTexts(2, title, message);
+            LauncherSettings.HideGui = false;
+            LauncherSettings.HideBootstrapper = false;
+            Window.ShowErrorExtras();
+        }
+        if (gImmediateExitOnError)
+            RequestExit();
+    }
+    LogPrintf(Info, "Unlocking the launch lock, allowing next game to launch to take place.");
+    ReleaseLaunchLock();
+    return false;
+}
+
+void AntiCheatLauncher::ReportTelemetry()
+{
+    KZV_ProtectedGameLaunchResult result = Result.load();
+    if (LauncherSettings.Status < 0 || result == kLaunchNoResult)
+        return;
+
+    cRunFigures figures;
+    figures.Result = result;
+    figures.BytesCompleted = BytesCompleted.load();
+    figures.BytesTotal = BytesTotal.load();
+    figures.DownloadNs = DownloadEnd.load() - DownloadStart.load();
+    figures.TotalNs = MonotonicNow() - RunStart;
+    int64_t visible = WindowVisibleTime.load();
+    figures.WindowWaitNs = visible != 0 ? visible - PollStart.load() : -1;
+
+    int32_t downloadMs = DownloadMilliseconds(figures);
+    LogPrintf(Info, "Downloaded %u bytes in %u ms (%.2f KB/s).", figures.BytesCompleted,
+              static_cast<uint32_t>(downloadMs), static_cast<double>(DownloadRateKBps(figures)));
+    if (result == kLaunchSuccess && figures.WindowWaitNs >= 0)
+        LogPrintf(Info, "Time spent waiting for the game window to become visible: %i ms.",
+                  static_cast<int32_t>(figures.WindowWaitNs / 1'000'000));
+
+    LastReportedEvents = BuildLaunchEvents(figures);
+    UploadEvents(LastReportedEvents);
+}
+
+}  // namespace tavrin::launcher
