@@ -1,0 +1,59 @@
+// The module cache: the module of the last successful launch, kept per
+// product, deployment and system beside a ".metadata" file with its SHA-1
+// and ETag. A cached module is consumed when used and written back only
+// after a launch with it succeeded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tavrin::launcher {
+
+// One launch's view of the cache (a member of the module loader).
+struct ModuleCacheEntry {
+    std::string Path;           // the cached module file; empty: no cache this launch
+    bool Valid = false;         // the metadata check succeeded
+    std::string CachedETag;     // from the metadata file
+    std::vector<uint8_t> ModuleBytes;  // encoded, as the CDN served them
+    std::string ReceivedETag;   // the ETag that goes with ModuleBytes
+
+    void Reset(const std::string& path) {
+        Path = path;
+        Valid = false;
+        CachedETag.clear();
+        ModuleBytes.clear();
+        ReceivedETag.clear();
+    }
+};
+
+using LoadModuleFunction = std::function<void(std::vector<uint8_t> decodedBytes)>;
+
+// Windows only (CryptoAPI and the file system); paths are UTF-8.
+bool ComputeSha1(const std::string& path, std::string& hexDigest);
+bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest);
+bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::string& sha1);
+bool CheckMetadata(const std::string& modulePath, std::string& cachedETag);
+bool WriteMetadata(const std::string& modulePath, const std::string& etag);
+// Missing files are ignored.
+void DeleteCache(const std::string& modulePath);
+
+// Resets the entry to the path and decides whether it is valid: the file
+// exists, is at most 168 hours old (older ones are deleted) and matches its
+// metadata.
+void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path);
+
+// Reads the cached module, deletes its files, keeps the encoded bytes in the
+// entry and hands a decoded copy to loadModule. False when the entry is not
+// valid or the file is unreadable or empty.
+bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadModule);
+
+// After a successful launch: writes the module bytes and then its metadata
+// (each through a temporary file and a rename, so a crash never leaves a
+// module beside metadata that vouches for it wrongly). Always forgets the
+// bytes and the received ETag.
+void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded);
+
+}  // namespace tavrin::launcher

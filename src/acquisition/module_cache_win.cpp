@@ -1,0 +1,227 @@
+#include "acquisition/module_cache.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <string_view>
+
+#include "acquisition/cache_metadata.h"
+#include "acquisition/module_decode.h"
+#include "settings/files_win.h"
+
+namespace tavrin::launcher {
+
+namespace {
+
+// One read call carries at most 4 GiB - 1 bytes.
+constexpr uint64_t kMaxCachedFileBytes = 0xFFFFFFFFull;
+constexpr char kTemporarySuffix[] = ".partial";
+
+class cCryptProvider {
+public:
+    cCryptProvider() {
+        if (!CryptAcquireContextW(&Provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+            Provider = 0;
+        }
+    }
+    ~cCryptProvider() {
+        if (Provider != 0) {
+            CryptReleaseContext(Provider, 0);
+        }
+    }
+    cCryptProvider(const cCryptProvider&) = delete;
+    cCryptProvider& operator=(const cCryptProvider&) = delete;
+    HCRYPTPROV Get() const { return Provider; }
+
+private:
+    HCRYPTPROV Provider = 0;
+};
+
+class cCryptHash {
+public:
+    cCryptHash(HCRYPTPROV provider, ALG_ID algorithm) {
+        if (provider == 0 || !CryptCreateHash(provider, algorithm, 0, 0, &Hash)) {
+            Hash = 0;
+        }
+    }
+    ~cCryptHash() {
+        if (Hash != 0) {
+            CryptDestroyHash(Hash);
+        }
+    }
+    cCryptHash(const cCryptHash&) = delete;
+    cCryptHash& operator=(const cCryptHash&) = delete;
+    HCRYPTHASH Get() const { return Hash; }
+
+private:
+    HCRYPTHASH Hash = 0;
+};
+
+class cWriteFile {
+public:
+    explicit cWriteFile(const std::wstring& path)
+        : File(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~cWriteFile() { Close(); }
+    cWriteFile(const cWriteFile&) = delete;
+    cWriteFile& operator=(const cWriteFile&) = delete;
+
+    bool IsOpen() const { return File != INVALID_HANDLE_VALUE; }
+    // All bytes in one write, flushed to disk before the file is renamed into place.
+    bool WriteAll(const void* data, size_t size) {
+        DWORD written = 0;
+        return IsOpen() && size <= MAXDWORD &&
+               WriteFile(File, data, static_cast<DWORD>(size), &written, nullptr) &&
+               written == size && FlushFileBuffers(File);
+    }
+    void Close() {
+        if (IsOpen()) {
+            CloseHandle(File);
+            File = INVALID_HANDLE_VALUE;
+        }
+    }
+
+private:
+    HANDLE File;
+};
+
+std::wstring Wide(const std::string& path) {
+    return ToLongPath(Utf8ToUtf16(path));
+}
+
+// Writes a sibling temporary file and renames it over the target, so the
+// target holds either its old content or all of the new.
+bool ReplaceFileContent(const std::string& path, const void* data, size_t size) {
+    const std::wstring target = Wide(path);
+    const std::wstring temporary = Wide(path + kTemporarySuffix);
+    cWriteFile file(temporary);
+    const bool written = file.WriteAll(data, size);
+    file.Close();
+    if (!written || !MoveFileExW(temporary.c_str(), target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest) {
+    hexDigest.clear();
+    cCryptProvider provider;
+    cCryptHash hash(provider.Get(), CALG_SHA1);
+    if (hash.Get() == 0) {
+        return false;
+    }
+    while (size > 0) {
+        const DWORD chunk = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+        if (!CryptHashData(hash.Get(), bytes, chunk, 0)) {
+            return false;
+        }
+        bytes += chunk;
+        size -= chunk;
+    }
+    BYTE digest[20];
+    DWORD digestSize = sizeof digest;
+    if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &digestSize, 0) ||
+        digestSize != sizeof digest) {
+        return false;
+    }
+    hexDigest = HexLower(digest, sizeof digest);
+    return true;
+}
+
+bool ComputeSha1(const std::string& path, std::string& hexDigest) {
+    hexDigest.clear();
+    std::vector<uint8_t> bytes;
+    if (!ReadFileBytes(Wide(path).c_str(), bytes, kMaxCachedFileBytes)) {
+        return false;
+    }
+    return ComputeSha1(bytes.data(), bytes.size(), hexDigest);
+}
+
+bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::string& sha1) {
+    std::vector<uint8_t> bytes;
+    if (!ReadFileBytes(Wide(metadataPath).c_str(), bytes, 64 * 1024)) {
+        return false;
+    }
+    CacheMetadata metadata;
+    const bool complete = ParseCacheMetadata(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), metadata);
+    etag = metadata.ETag;
+    sha1 = metadata.Sha1;
+    return complete;
+}
+
+bool CheckMetadata(const std::string& modulePath, std::string& cachedETag) {
+    if (modulePath.empty()) {
+        return false;
+    }
+    std::string etag, recordedSha1, actualSha1;
+    if (!ReadMetadata(modulePath + kMetadataSuffix, etag, recordedSha1) ||
+        !ComputeSha1(modulePath, actualSha1) || !Sha1Matches(recordedSha1, actualSha1)) {
+        return false;
+    }
+    cachedETag = etag;
+    return true;
+}
+
+bool WriteMetadata(const std::string& modulePath, const std::string& etag) {
+    std::string digest;
+    if (!ComputeSha1(modulePath, digest)) {
+        return false;
+    }
+    const std::string text = FormatCacheMetadata(digest, etag);
+    return ReplaceFileContent(modulePath + kMetadataSuffix, text.data(), text.size());
+}
+
+void DeleteCache(const std::string& modulePath) {
+    DeleteFileW(Wide(modulePath).c_str());
+    DeleteFileW(Wide(modulePath + kMetadataSuffix).c_str());
+}
+
+void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path) {
+    entry.Reset(path);
+    uint64_t ageMs = 0;
+    if (path.empty() || !GetFileAgeMs(Wide(path), ageMs)) {
+        return;
+    }
+    if (IsCacheAgeExpired(ageMs)) {
+        DeleteCache(path);
+        return;
+    }
+    entry.Valid = CheckMetadata(path, entry.CachedETag);
+}
+
+bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadModule) {
+    if (!entry.Valid) {
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    if (!ReadFileBytes(Wide(entry.Path).c_str(), bytes, kMaxCachedFileBytes) || bytes.empty()) {
+        return false;
+    }
+    DeleteCache(entry.Path);
+    entry.ReceivedETag = entry.CachedETag;
+    entry.ModuleBytes = bytes;
+    DecodeModule(bytes.data(), bytes.size());
+    if (loadModule) {
+        loadModule(std::move(bytes));
+    }
+    return true;
+}
+
+void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded) {
+    if (launchSucceeded && !entry.ModuleBytes.empty() && !entry.Path.empty()) {
+        // Old metadata must never vouch for new bytes, even for a moment.
+        DeleteFileW(Wide(entry.Path + kMetadataSuffix).c_str());
+        if (ReplaceFileContent(entry.Path, entry.ModuleBytes.data(), entry.ModuleBytes.size())) {
+            WriteMetadata(entry.Path, entry.ReceivedETag);
+        }
+    }
+    entry.ModuleBytes.clear();
+    entry.ReceivedETag.clear();
+}
+
+}  // namespace tavrin::launcher

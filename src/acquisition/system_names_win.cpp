@@ -1,0 +1,76 @@
+#include "acquisition/system_names_win.h"
+
+#include <windows.h>
+
+#include <mutex>
+#include <vector>
+
+#include "acquisition/system_names.h"
+#include "logging/logger.h"
+#include "settings/files_win.h"
+
+namespace tavrin::launcher {
+
+namespace {
+
+// The headers, the section table and, in managed images, the CLR header
+// (placed right after the import address table) lie in the first bytes; a
+// header further on is treated as absent and the system decides.
+constexpr uint64_t kHeaderProbeBytes = 64 * 1024;
+
+bool QueryArm64Host() {
+    USHORT processMachine = 0;
+    USHORT nativeMachine = 0;
+    using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto query = kernel == nullptr ? nullptr
+                       : reinterpret_cast<IsWow64Process2Function>(reinterpret_cast<void*>(
+                             GetProcAddress(kernel, "IsWow64Process2")));
+    if (query == nullptr || !query(GetCurrentProcess(), &processMachine, &nativeMachine)) {
+        const DWORD error = query == nullptr ? ERROR_PROC_NOT_FOUND : GetLastError();
+        LogPrintf(Warning, "Failed to confirm underlying system architecture: %u.",
+                  static_cast<unsigned>(error));
+        return false;
+    }
+    return nativeMachine == IMAGE_FILE_MACHINE_ARM64;
+}
+
+bool RunsUnderWine() {
+    static std::once_flag once;
+    static bool wine = false;
+    std::call_once(once, [] { wine = IsWine(); });
+    return wine;
+}
+
+GameBitness BitnessOfExecutable(const std::string& path) {
+    std::vector<uint8_t> image;
+    if (ReadFileBytes(path.c_str(), image, kHeaderProbeBytes) &&
+        ClrHeaderMeans64Bit(image.data(), image.size())) {
+        return GameBitness::Bits64;
+    }
+    DWORD binaryType = 0;
+    if (!GetBinaryTypeW(Utf8ToUtf16(path).c_str(), &binaryType)) {
+        return GameBitness::Unknown;
+    }
+    return BitnessFromBinaryType(binaryType);
+}
+
+}  // namespace
+
+bool IsArm64Host() {
+    static std::once_flag once;
+    static bool arm64 = false;
+    std::call_once(once, [] { arm64 = QueryArm64Host(); });
+    return arm64;
+}
+
+std::string SystemNameForExecutable(const std::string& executablePath) {
+    const GameBitness bitness = BitnessOfExecutable(executablePath);
+    if (bitness == GameBitness::Unknown) {
+        return kNoSystemName;
+    }
+    const bool wine = RunsUnderWine();
+    return SystemNameFor(bitness, wine, !wine && IsArm64Host());
+}
+
+}  // namespace tavrin::launcher

@@ -1,0 +1,128 @@
+#include <windows.h>
+
+#include <mutex>
+
+#include "acquisition/http_client_win.h"
+#include "core/version.h"
+#include "settings/files_win.h"
+#include "telemetry/analytics.h"
+
+namespace tavrin::launcher {
+
+namespace {
+
+constexpr int32_t kUploadConnectTimeoutMs = 2500;
+constexpr int32_t kUploadLowSpeedTimeoutMs = 2000;
+
+
+uint16_t NativeMachine() {
+    static std::once_flag once;
+    static uint16_t machine = 0;
+    std::call_once(once, [] {
+        using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+        const auto query = kernel == nullptr ? nullptr
+                           : reinterpret_cast<IsWow64Process2Function>(reinterpret_cast<void*>(
+                                 GetProcAddress(kernel, "IsWow64Process2")));
+        USHORT processMachine = 0, nativeMachine = 0;
+        if (query != nullptr && query(GetCurrentProcess(), &processMachine, &nativeMachine)) {
+            machine = nativeMachine;
+        }
+    });
+    return machine;
+}
+
+// The version fields of the process environment block, as ntdll hands them
+// out (unlike GetVersionEx, not shimmed by the application manifest).
+bool QueryRunningVersion(RTL_OSVERSIONINFOW& info) {
+    using RtlGetVersionFunction = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto query = ntdll == nullptr ? nullptr
+                       : reinterpret_cast<RtlGetVersionFunction>(
+                             reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    return query != nullptr && query(&info) == 0;
+}
+
+bool IsAccepted(uint32_t status) {
+    return status >= 200 && status <= 299;
+}
+
+}  // namespace
+
+std::string Analytics::OsName() {
+    return IsWine() ? "Wine" : "Windows";
+}
+
+std::string Analytics::OsVersion() {
+    if (IsWine()) {
+        return GetWineVersion();
+    }
+    RTL_OSVERSIONINFOW info;
+    if (!QueryRunningVersion(info)) {
+        return FormatWindowsVersion(0, 0, NativeMachine(), 0);
+    }
+    return FormatWindowsVersion(info.dwMajorVersion, info.dwMinorVersion, NativeMachine(),
+                                info.dwBuildNumber & 0xFFFF);
+}
+
+std::string Analytics::BuildEventDocument(const std::vector<EventDescriptor>& events) {
+    const Identity identity = GetIdentity();
+    DocumentTexts texts;
+    texts.Source = std::string("Bootstrapper/") + kBootstrapperVersion;
+    texts.BuildTime = kBuildTime;
+    texts.ProductId = identity.ProductId;
+    texts.SandboxId = identity.SandboxId;
+    texts.DeploymentId = identity.DeploymentId;
+    texts.OsName = OsName();
+    texts.OsVersion = OsVersion();
+    return BuildEventDocument(events, texts);
+}
+
+bool Analytics::PostEventDocument(uint32_t destination, const std::string& document) {
+    const std::string url = EndpointUrl(destination, GetIdentity().RunId);
+    cHttpClient client;
+    client.Init();
+    client.SetHeader("Content-Type", "application/json");
+    client.SetHeader("User-Agent", std::string("Tavrin QRV Bootstrapper/") + kBootstrapperVersion);
+    if (!client.Initialized()) {
+        return false;
+    }
+    client.SetConnectTimeout(kUploadConnectTimeoutMs);
+    client.SetLowSpeedTimeout(kUploadLowSpeedTimeoutMs);
+    client.SetLowSpeedTimeoutAgain(kUploadLowSpeedTimeoutMs);
+    const bool sent = client.Post(url, EndpointPort(destination),
+                                  document.empty() ? nullptr : document.data(),
+                                  static_cast<uint32_t>(document.size()), 0);
+    const uint8_t* body = nullptr;
+    int32_t size = 0;
+    return sent && client.Initialized() && IsAccepted(client.GetResponse(body, size));
+}
+
+bool Analytics::SendEvents(Destinations destinations, const std::vector<EventDescriptor>& events) {
+    const std::string document = BuildEventDocument(events);
+    if (document.empty()) {
+        return false;
+    }
+    bool accepted = true;
+    if (destinations == DestinationSdk || destinations == DestinationBoth) {
+        accepted = PostEventDocument(0, document);
+    }
+    if (destinations == DestinationProduct || destinations == DestinationBoth) {
+        accepted = PostEventDocument(1, document) && accepted;
+    }
+    return accepted;
+}
+
+void Analytics::LogEventsAsync(cBackgroundWorker& worker, Destinations destinations,
+                               const std::vector<EventDescriptor>& events) {
+    LogEventsAsyncWith(worker, destinations, events, &Analytics::SendEvents);
+}
+
+void Analytics::LogEventsAsync(cBackgroundWorker& worker,
+                               const std::vector<EventDescriptor>& events) {
+    LogEventsAsync(worker, DestinationSdk, events);
+}
+
+}  // namespace tavrin::launcher

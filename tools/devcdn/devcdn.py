@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""Development module CDN over HTTPS, for tests and demos.
+
+Serves GET /modules/{productid}/{deploymentid}/{system} from
+ROOT/{productid}/{deploymentid}/{system}, a file in the encoded form the
+launcher decodes (tools/modpack). The ETag is strong: the quoted SHA-1 of the
+file. A matching If-None-Match gets 304.
+
+A test switches a fault on for one module by writing the file
+ROOT/{productid}/{deploymentid}/{system}.fault with one of:
+    status N   answer with status N and a short body (404, 500, 503, 301...)
+    body4096   answer 200 with exactly 4096 bytes
+    noetag     answer 200 with the module but without an ETag
+    slow       send the module at about 1000 bytes per second
+    reset      send half of the module, then reset the connection
+Every request is appended to ROOT/requests.log as one JSON line with the
+method, path and the header lines in the order received.
+
+    devcdn.py --root DIR --port PORT --cert server.pem [--host 127.0.0.1]
+"""
+import argparse
+import hashlib
+import http.server
+import json
+import os
+import socket
+import ssl
+import struct
+import sys
+import threading
+import time
+
+MAX_PATH_PARTS = 3
+SLOW_CHUNK = 250
+SLOW_PAUSE = 0.25
+
+
+class CdnHandler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "TavrinDevCdn/1.0"
+
+    def log_message(self, format, *args):
+        pass
+
+    def record(self):
+        entry = {
+            "method": self.command,
+            "path": self.path,
+            "headers": [[name, value] for name, value in self.headers.items()],
+        }
+        with self.server.log_lock:
+            with open(os.path.join(self.server.root, "requests.log"), "a") as log:
+                log.write(json.dumps(entry) + "\n")
+
+    def module_path(self):
+        parts = self.path.split("?", 1)[0].split("/")
+        if len(parts) != 2 + MAX_PATH_PARTS or parts[0] != "" or parts[1] != "modules":
+            return None
+        names = parts[2:]
+        if any(name in ("", ".", "..") or "\\" in name for name in names):
+            return None
+        return os.path.join(self.server.root, *names)
+
+    def send_plain(self, status, body=b"", headers=()):
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if body and self.command != "HEAD":
+            self.wfile.write(body)
+
+    def do_GET(self):
+        self.record()
+        path = self.module_path()
+        if path is None or not os.path.isfile(path):
+            self.send_plain(404, b"no such module\n")
+            return
+        fault = ""
+        if os.path.isfile(path + ".fault"):
+            with open(path + ".fault") as f:
+                fault = f.read().strip()
+        with open(path, "rb") as f:
+            module = f.read()
+        etag = '"%s"' % hashlib.sha1(module).hexdigest()
+
+        if fault.startswith("status "):
+            status = int(fault.split()[1])
+            extra = [("Location", "https://localhost/elsewhere")] if 300 <= status < 400 else []
+            self.send_plain(status, b"fault status\n", extra)
+            return
+        if fault == "body4096":
+            self.send_plain(200, b"\0" * 4096, [("ETag", etag)])
+            return
+        if self.headers.get("If-None-Match") == etag and fault != "noetag":
+            self.send_plain(304, b"", [("ETag", etag)])
+            return
+        headers = [("Content-Type", "application/octet-stream")]
+        if fault != "noetag":
+            headers.append(("ETag", etag))
+        if fault == "slow":
+            self.send_slowly(module, headers)
+        elif fault == "reset":
+            self.send_then_reset(module, headers)
+        else:
+            self.send_plain(200, module, headers)
+
+    def send_headers_for(self, length, headers):
+        self.send_response(200)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Length", str(length))
+        self.end_headers()
+
+    def send_slowly(self, module, headers):
+        self.send_headers_for(len(module), headers)
+        try:
+            for start in range(0, len(module), SLOW_CHUNK):
+                self.wfile.write(module[start:start + SLOW_CHUNK])
+                self.wfile.flush()
+                time.sleep(SLOW_PAUSE)
+        except OSError:
+            pass
+        self.close_connection = True
+
+    def send_then_reset(self, module, headers):
+        self.send_headers_for(len(module), headers)
+        self.wfile.write(module[: len(module) // 2])
+        self.wfile.flush()
+        # Let the client take in the first half before the reset discards it.
+        time.sleep(0.3)
+        raw = self.connection
+        # Linger 0: closing sends a reset instead of an orderly shutdown.
+        raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        raw.close()
+        self.close_connection = True
+
+
+def serve(handler, description):
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--cert", required=True)
+    parser.add_argument("--host", default="127.0.0.1")
+    args = parser.parse_args()
+    if args.host not in ("127.0.0.1", "::1", "localhost"):
+        sys.exit("test servers listen on loopback only")
+
+    os.makedirs(args.root, exist_ok=True)
+    server = http.server.ThreadingHTTPServer((args.host, args.port), handler)
+    server.daemon_threads = True
+    # Resets and dropped clients are part of the tests, not errors.
+    server.handle_error = lambda request, address: None
+    server.root = os.path.abspath(args.root)
+    server.log_lock = threading.Lock()
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(args.cert)
+    server.socket = context.wrap_socket(server.socket, server_side=True)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    serve(CdnHandler, "Development module CDN")

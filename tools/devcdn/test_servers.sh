@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Starts or stops the loopback test servers: a fresh test CA, the development
+# CDN and the telemetry collector, with their data under DIR.
+#   test_servers.sh start DIR CDN_PORT COLLECTOR_PORT
+#   test_servers.sh stop DIR
+set -euo pipefail
+
+tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+action=${1:?usage: test_servers.sh start|stop DIR ...}
+dir=${2:?usage: test_servers.sh start|stop DIR ...}
+
+stop_one() { # pidfile
+  local pidfile=$1 pid
+  [ -f "$pidfile" ] || return 0
+  pid=$(cat "$pidfile")
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  fi
+  rm -f "$pidfile"
+}
+
+wait_for_port() { # port
+  for _ in $(seq 100); do
+    if python3 -c "import socket,sys; s=socket.socket(); s.settimeout(0.2); sys.exit(s.connect_ex(('127.0.0.1', $1)))"; then
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "test_servers: nothing listens on port $1" >&2
+  return 1
+}
+
+case $action in
+  start)
+    cdn_port=${3:?CDN port}
+    collector_port=${4:?collector port}
+    stop_one "$dir/devcdn.pid"
+    stop_one "$dir/collector.pid"
+    rm -rf "$dir/ca" "$dir/cdn" "$dir/collector"
+    mkdir -p "$dir/cdn" "$dir/collector"
+    "$tools/testca/make_test_ca.sh" "$dir/ca"
+    python3 "$tools/devcdn/devcdn.py" --root "$dir/cdn" --port "$cdn_port" \
+      --cert "$dir/ca/server.pem" >"$dir/devcdn.out" 2>&1 &
+    echo $! >"$dir/devcdn.pid"
+    python3 "$tools/collector/collector.py" --root "$dir/collector" --port "$collector_port" \
+      --cert "$dir/ca/server.pem" >"$dir/collector.out" 2>&1 &
+    echo $! >"$dir/collector.pid"
+    wait_for_port "$cdn_port"
+    wait_for_port "$collector_port"
+    ;;
+  stop)
+    stop_one "$dir/devcdn.pid"
+    stop_one "$dir/collector.pid"
+    ;;
+  *)
+    echo "usage: test_servers.sh start|stop DIR ..." >&2
+    exit 2
+    ;;
+esac
