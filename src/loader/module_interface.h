@@ -1,0 +1,111 @@
+// The boundary with the anti-cheat module: the records passed in and out,
+// the callback it reports through, and every result code that travels
+// between the module, the loader and the launcher.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavrin::launcher {
+
+// Result of a launch as the launcher's state machine sees it.
+using KZV_ProtectedGameLaunchResult = int32_t;
+
+// Answer of the caller's progress callback: 1 abandons the download, any
+// other value lets it go on.
+using KZV_ModuleDownloadProgressResult = uint32_t;
+inline constexpr KZV_ModuleDownloadProgressResult KZV_ProgressContinue = 0;
+inline constexpr KZV_ModuleDownloadProgressResult KZV_ProgressStop = 1;
+
+// Launch results delivered to the launcher.
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchNoResult = 0;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchCancelled = 101;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchInvalidExecutable = 201;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchNetworkError = 202;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchModuleUnavailable = 204;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchOverrideDownloadFailed = 205;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchModuleRejected = 206;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchInvalidGameOrSettings = 207;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchCreationFailed = 208;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchInstallError = 209;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchOtherFailure = 210;
+inline constexpr KZV_ProtectedGameLaunchResult kLaunchSuccess = 301;
+
+// Codes the module loader and the module report; the game launcher turns
+// them into launch results.
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderBadGamePath = 501;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderCreationFailed = 502;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderInstallError = 503;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderOverrideDownloadFailed = 504;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderCdnUnreachable = 505;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderNoModuleForSystem = 506;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderModuleRejected = 507;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderCreateGameProcess = 508;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderOtherFailure = 509;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderUnmappedFailure = 510;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderUnexpectedAnswer = 511;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderLaunchConfirmed = 1002;
+inline constexpr KZV_ProtectedGameLaunchResult kLoaderLaunchSucceeded = 1003;
+
+// What the module hands to the callback, from any of its threads.
+struct KZV_CallbackRecord {
+    void* Context;             // the init record's context, unchanged
+    int32_t Code;
+    const char* Message;       // UTF-8 or null
+    int32_t NativeProcessId;   // 0 when absent
+};
+
+using KZV_ModuleCallback = void (*)(KZV_CallbackRecord* record);
+
+inline constexpr uint32_t kInitRecordVersion = 2;
+
+struct KZV_InitRecord {
+    uint32_t Version;
+    uint8_t Reserved[12];
+    void* Context;
+    const char* ProductId;
+    const char* SandboxId;
+    const char* DeploymentId;
+    KZV_ModuleCallback Callback;
+    const char* GamePath;          // native path under Wine, else null
+    uint32_t ArgumentCount;        // Wine only
+    uint32_t Padding;
+    const char* const* Arguments;  // Wine only: game path (Windows form), then the arguments
+};
+
+inline constexpr uint64_t kLocaleRecordVersion = 1;
+
+struct KZV_LocaleRecord {
+    uint64_t Version;
+    const char* Language;  // e.g. "en"
+    const char* Country;   // e.g. "us"
+};
+
+// The module reads these records by byte offset: the layout is the contract.
+static_assert(sizeof(void*) == 8, "the module interface is 64-bit only");
+
+static_assert(sizeof(KZV_InitRecord) == 80);
+static_assert(offsetof(KZV_InitRecord, Version) == 0);
+static_assert(offsetof(KZV_InitRecord, Reserved) == 4);
+static_assert(offsetof(KZV_InitRecord, Context) == 16);
+static_assert(offsetof(KZV_InitRecord, ProductId) == 24);
+static_assert(offsetof(KZV_InitRecord, SandboxId) == 32);
+static_assert(offsetof(KZV_InitRecord, DeploymentId) == 40);
+static_assert(offsetof(KZV_InitRecord, Callback) == 48);
+static_assert(offsetof(KZV_InitRecord, GamePath) == 56);
+static_assert(offsetof(KZV_InitRecord, ArgumentCount) == 64);
+static_assert(offsetof(KZV_InitRecord, Padding) == 68);
+static_assert(offsetof(KZV_InitRecord, Arguments) == 72);
+
+static_assert(sizeof(KZV_LocaleRecord) == 24);
+static_assert(offsetof(KZV_LocaleRecord, Version) == 0);
+static_assert(offsetof(KZV_LocaleRecord, Language) == 8);
+static_assert(offsetof(KZV_LocaleRecord, Country) == 16);
+
+static_assert(sizeof(KZV_CallbackRecord) == 32);
+static_assert(offsetof(KZV_CallbackRecord, Context) == 0);
+static_assert(offsetof(KZV_CallbackRecord, Code) == 8);
+static_assert(offsetof(KZV_CallbackRecord, Message) == 16);
+static_assert(offsetof(KZV_CallbackRecord, NativeProcessId) == 24);
+
+}  // namespace tavrin::launcher

@@ -1,0 +1,163 @@
+// The module loader: a thread that obtains, loads and initializes the
+// anti-cheat module and reports every outcome as a result code.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "acquisition/module_cache.h"
+#include "loader/game_process_win.h"
+#include "loader/module_interface.h"
+#include "localization/localization.h"
+#include "localization/messages.h"
+#include "telemetry/worker.h"
+
+namespace tavrin::launcher {
+
+using ProgressCallback = std::function<KZV_ModuleDownloadProgressResult(uint32_t done, uint32_t total)>;
+// Also the shape of the caller's finish callback.
+using ResultCallback = std::function<void(KZV_ProtectedGameLaunchResult code, const char* message)>;
+
+// Facts about the machine that change what the loader does. Handed in so
+// that tests can play another host.
+struct cHostFacts {
+    bool Wine = false;
+    bool Arm64 = false;
+};
+
+// The real answers, computed once per process.
+cHostFacts DetectHostFacts();
+
+// Age beyond which a cached module is not trusted.
+inline constexpr uint64_t kModuleCacheMaxAgeHours = 168;
+
+class cModuleLoader : public tavrin::cThread {
+public:
+    cModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts);
+    ~cModuleLoader() override;
+
+    // Slot 3: the module download, on the loader's own thread.
+    void Run() override;
+
+    // Slot 5. Stores the launch data, checks the paths, probes the cache and
+    // starts the thread. Every failure has been reported when it returns false.
+    virtual bool Initialize(ProgressCallback progress, ResultCallback resultSink,
+                            const std::string& gamePath, const std::string& workingDirectory,
+                            const std::string& systemName, const std::string& productId,
+                            const std::string& sandboxId, const std::string& deploymentId,
+                            bool gameDev);
+    // Slot 6.
+    virtual bool CreateGameProcess(const std::string& gamePath,
+                                   const std::vector<std::string>& arguments,
+                                   const std::string& workingDirectory) = 0;
+    // Slot 7.
+    virtual uint32_t GetGameProcessId() { return GameProcessId.load(); }
+    // Slot 8: a new handle owned by the caller, or empty.
+    virtual cProcessHandle OpenGameProcessHandle() { return {}; }
+    // Slot 9: the override URL, or empty.
+    virtual std::string ReadCdnOverride();
+    // Slot 10.
+    virtual bool GetCachedModulePath(std::string& path, const std::string& productId,
+                                     const std::string& deploymentId);
+    // Slot 11: 1 abandons the transfer, 0 lets it go on.
+    virtual uint32_t OnProgress(uint32_t total, uint32_t done);
+    // Slot 12.
+    virtual bool GetModuleCachePath(std::string& path, const std::string& productId,
+                                    const std::string& deploymentId) = 0;
+    // Slot 13: the decoded module bytes.
+    virtual void LoadModule(std::vector<uint8_t> bytes) = 0;
+
+    // Clears language and country; with a directory, keeps the ones given and
+    // loads the loader's own table from it.
+    void LoadLocalization(const std::string& directory, const char* language,
+                          const char* country);
+
+    // Logs a message at Verbose and hands code and message to the result
+    // sink; nothing without a sink. Any thread.
+    void ReportResult(KZV_ProtectedGameLaunchResult code, const char* message);
+
+    // The address given to the module; record->Context is the loader.
+    static void ModuleCallback(KZV_CallbackRecord* record);
+
+    // Stops and joins the thread, calls the module's second entry point and
+    // keeps a module that launched in the cache. A second call does nothing.
+    void Shutdown();
+
+    // "tavrin_" + the suffix of the system name + ".kzv".
+    std::string ModuleFileName() const;
+
+    void SetLaunchSucceeded() { LaunchSucceeded.store(true); }
+    bool LaunchSucceededFlag() const { return LaunchSucceeded.load(); }
+
+    const std::string& GamePathValue() const { return GamePath; }
+    const std::string& SystemNameValue() const { return SystemName; }
+    const std::string& LanguageValue() const { return Language; }
+    const std::string& CountryValue() const { return Country; }
+    const cHostFacts& HostFacts() const { return Facts; }
+
+    // Stand-in thread body until the download lands: when set, Run calls it
+    // and nothing else. Tests use it to report from the loader's thread.
+    std::function<void(cModuleLoader&)> RunBodyForTesting;
+
+protected:
+    // The localized text of a message, placeholders filled.
+    std::string Text(const MessageText& message, const std::vector<std::string>& args = {}) const;
+    void Report(KZV_ProtectedGameLaunchResult code, const std::string& message);
+
+    // Reports 501 for the first path that fails.
+    bool ValidatePaths(const std::string& workingDirectory);
+    // Fills the cache entry for this launch (the module cache's probe).
+    void ProbeModuleCache();
+    // Writes a module that launched back to the cache, then forgets it.
+    void StoreCachedModule();
+    // Calls the module's second entry point once.
+    void ReleaseModule();
+
+    ProgressCallback Progress;
+    ResultCallback ResultSink;
+    std::string GamePath;
+    std::string SystemName;
+    std::string ProductId;
+    std::string SandboxId;
+    std::string DeploymentId;
+    bool GameDev = false;
+    std::string Language;
+    std::string Country;
+    // init, second, third, locale
+    void* EntryPoints[4] = {nullptr, nullptr, nullptr, nullptr};
+    std::vector<std::string> Arguments;
+    std::atomic<uint32_t> GameProcessId{0};
+    std::string CdnPathOverride;
+    cLocalization Localization;
+    std::string CachePath;
+    // The module cache's record for this launch.
+    ModuleCacheEntry CacheEntry;
+    std::atomic<bool> LaunchSucceeded{false};
+    cHostFacts Facts;
+};
+
+class cWindowsModuleLoader : public cModuleLoader {
+public:
+    cWindowsModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts);
+    ~cWindowsModuleLoader() override;
+
+    bool CreateGameProcess(const std::string& gamePath, const std::vector<std::string>& arguments,
+                           const std::string& workingDirectory) override;
+    cProcessHandle OpenGameProcessHandle() override;
+    bool GetModuleCachePath(std::string& path, const std::string& productId,
+                            const std::string& deploymentId) override;
+    void LoadModule(std::vector<uint8_t> bytes) override;
+
+    // The bytes the last LoadModule was handed.
+    std::vector<uint8_t> LoadedModuleBytes() const;
+
+private:
+    cSharedProcessHandle GameProcessHandle;
+    mutable std::mutex ModuleBytesLock;
+    std::vector<uint8_t> ModuleBytes;
+};
+
+}  // namespace tavrin::launcher

@@ -1,0 +1,195 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "loader/game_process_win.h"
+#include "loader/module_loader_win.h"
+#include "loader_test_support_win.h"
+#include "settings/files_win.h"
+
+using namespace tavrin::launcher;
+using loader_test::cScratchFolder;
+
+namespace {
+
+struct Report {
+    int32_t Code;
+    std::string Message;
+};
+
+// A Windows loader with a result sink, its thread doing nothing.
+class GameProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Loader.RunBodyForTesting = [](cModuleLoader&) {};
+        const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+        ASSERT_TRUE(tavrin::PathExists(game.c_str())) << game;
+        ASSERT_TRUE(Loader.Initialize(
+            [](uint32_t, uint32_t) { return KZV_ProgressContinue; },
+            [this](int32_t code, const char* message) {
+                Reports.push_back({code, message ? message : "<null>"});
+            },
+            game, Scratch.Directory(), "win64", "", "", "", false));
+    }
+
+    // The demo game copied to a path with spaces.
+    std::string GameWithSpaces() {
+        const auto folder = Scratch.Path / L"game folder";
+        std::filesystem::create_directories(folder);
+        const auto game = folder / L"Demo Game.exe";
+        std::filesystem::copy_file(loader_test::DemoGamePath(), game);
+        return tavrin::Utf16ToUtf8(game.wstring());
+    }
+
+    std::string ScratchFile(const char* name) { return Scratch.Directory() + name; }
+
+    cScratchFolder Scratch;
+    cWindowsModuleLoader Loader{{}, cHostFacts{}};
+    std::vector<Report> Reports;
+};
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+    wchar_t buffer[64] = {};
+    DWORD length = GetEnvironmentVariableW(name, buffer, 64);
+    return std::wstring(buffer, length < 64 ? length : 0);
+}
+
+TEST(GameCommandLine, QuotesThePathAndLeavesArgumentsAsTheyStand) {
+    struct Case {
+        std::string Path;
+        std::vector<std::string> Arguments;
+        std::string Expected;
+    };
+    const Case cases[] = {
+        {"C:\\Games\\My Game\\game.exe", {}, "\"C:\\Games\\My Game\\game.exe\""},
+        {"C:\\g.exe", {"-a", "b c"}, "\"C:\\g.exe\" -a b c"},
+        {"C:\\g.exe", {"", "x"}, "\"C:\\g.exe\"  x"},
+        {"C:\\g.exe", {"\"already quoted\"", "tail\\"}, "\"C:\\g.exe\" \"already quoted\" tail\\"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(BuildGameCommandLine(c.Path, c.Arguments), c.Expected);
+    }
+}
+
+TEST(CreateProcessErrorText, SystemMessageElseTheNumberedFallback) {
+    const std::string known = DescribeCreateProcessError(ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(known.empty());
+    EXPECT_EQ(known.find("CreateProcess failed with"), std::string::npos);
+    EXPECT_EQ(DescribeCreateProcessError(0), "CreateProcess failed with 0.");
+    // Customer-defined codes have no system text.
+    EXPECT_EQ(DescribeCreateProcessError(0x2000ABCD), "CreateProcess failed with 536914893.");
+}
+
+TEST_F(GameProcessTest, ArgumentsReachTheGameSplitByItsOwnRules) {
+    const std::string game = GameWithSpaces();
+    const std::string argsFile = ScratchFile("args.txt");
+    ASSERT_EQ(argsFile.find(' '), std::string::npos) << "arguments are passed unquoted";
+    SetEnvironmentVariableW(L"SteamNoOverlayUIDrawing", L"1");
+
+    ASSERT_TRUE(Loader.CreateGameProcess(
+        game, {"--no-window", "--exit-code", "3", "--args-file", argsFile, "-a", "b c"},
+        Scratch.Directory()));
+
+    EXPECT_TRUE(Reports.empty());
+    EXPECT_NE(Loader.GetGameProcessId(), 0u);
+    EXPECT_EQ(EnvironmentValue(L"SteamNoOverlayUIDrawing"), L"0");
+    cProcessHandle process = Loader.OpenGameProcessHandle();
+    ASSERT_TRUE(process);
+    EXPECT_EQ(loader_test::WaitForExitCode(process.Get(), 20000), 3u);
+    const std::vector<std::string> expected = {game, "--no-window", "--exit-code", "3",
+                                               "--args-file", argsFile, "-a", "b", "c"};
+    EXPECT_EQ(loader_test::ReadLines(tavrin::Utf8ToUtf16(argsFile)), expected);
+}
+
+TEST_F(GameProcessTest, WorkingDirectoryIsTheGivenOneOrTheLaunchersOwn) {
+    wchar_t own[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, own);
+    const auto gameFolder = Scratch.Path / L"workdir";
+    std::filesystem::create_directories(gameFolder);
+    const std::pair<std::string, std::string> cases[] = {
+        {"", tavrin::Utf16ToUtf8(own)},
+        {tavrin::Utf16ToUtf8(gameFolder.wstring()), tavrin::Utf16ToUtf8(gameFolder.wstring())},
+    };
+    const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+    for (const auto& [workingDirectory, expected] : cases) {
+        const std::string cwdFile = ScratchFile("cwd.txt");
+        ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--cwd-file", cwdFile},
+                                             workingDirectory));
+        cProcessHandle process = Loader.OpenGameProcessHandle();
+        ASSERT_TRUE(process);
+        EXPECT_EQ(loader_test::WaitForExitCode(process.Get(), 20000), 0u);
+        const auto lines = loader_test::ReadLines(tavrin::Utf8ToUtf16(cwdFile));
+        ASSERT_EQ(lines.size(), 1u) << workingDirectory;
+        // The system may or may not keep a trailing separator.
+        std::string got = lines[0];
+        std::string want = expected;
+        for (std::string* text : {&got, &want}) {
+            if (!text->empty() && text->back() == '\\') {
+                text->pop_back();
+            }
+        }
+        EXPECT_EQ(got, want) << "working directory '" << workingDirectory << "'";
+    }
+}
+
+TEST_F(GameProcessTest, HandleCarriesExactlyWaitQueryAndTerminateRights) {
+    const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+    ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--exit-after-ms", "20000"}, ""));
+    cProcessHandle process = Loader.OpenGameProcessHandle();
+    ASSERT_TRUE(process);
+
+    using NtQueryObjectFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<NtQueryObjectFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    ASSERT_NE(query, nullptr);
+    ULONG basic[16] = {};  // OBJECT_BASIC_INFORMATION; the granted rights are its second word
+    ASSERT_EQ(query(process.Get(), 0, basic, sizeof(basic), nullptr), 0);
+    EXPECT_EQ(basic[1], 0x101001u);
+
+    char byte = 0;
+    SIZE_T read = 0;
+    EXPECT_FALSE(ReadProcessMemory(process.Get(), reinterpret_cast<void*>(0x10000), &byte, 1,
+                                   &read));
+    ASSERT_TRUE(TerminateProcess(process.Get(), 7));
+    EXPECT_EQ(loader_test::WaitForExitCode(process.Get(), 20000), 7u);
+}
+
+TEST_F(GameProcessTest, PathThatNamesNoExecutableReports502WithTheSystemsMessage) {
+    const std::string missing = ScratchFile("missing.exe");
+    const std::string notAProgram = ScratchFile("readme.exe");
+    loader_test::WriteTextFile(tavrin::Utf8ToUtf16(notAProgram), "plain text, not a program\n");
+
+    for (const std::string& game : {missing, notAProgram}) {
+        Reports.clear();
+        EXPECT_FALSE(Loader.CreateGameProcess(game, {"-a"}, Scratch.Directory()));
+        ASSERT_EQ(Reports.size(), 1u) << game;
+        EXPECT_EQ(Reports[0].Code, kLoaderCreationFailed);
+        const std::string prefix = "Failed to create the game process: ";
+        ASSERT_EQ(Reports[0].Message.rfind(prefix, 0), 0u) << Reports[0].Message;
+        const std::string reason = Reports[0].Message.substr(prefix.size());
+        EXPECT_FALSE(reason.empty());
+        EXPECT_EQ(reason.find("CreateProcess failed with"), std::string::npos) << reason;
+    }
+    // Nothing was started: no id, no handle.
+    EXPECT_EQ(Loader.GetGameProcessId(), 0u);
+    EXPECT_FALSE(Loader.OpenGameProcessHandle());
+}
+
+TEST_F(GameProcessTest, MissingFileNamesTheFileNotFoundError) {
+    EXPECT_FALSE(Loader.CreateGameProcess(ScratchFile("missing.exe"), {}, ""));
+    ASSERT_EQ(Reports.size(), 1u);
+    EXPECT_EQ(Reports[0].Message, "Failed to create the game process: " +
+                                      DescribeCreateProcessError(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(OpenGameProcessHandle, NullBeforeAnyProcessIsKnown) {
+    cWindowsModuleLoader loader({}, cHostFacts{});
+    EXPECT_FALSE(loader.OpenGameProcessHandle());
+    EXPECT_EQ(loader.GetGameProcessId(), 0u);
+}
+
+}  // namespace

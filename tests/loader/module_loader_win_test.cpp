@@ -1,0 +1,223 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "loader/module_interface.h"
+#include "loader/module_loader_win.h"
+#include "loader_test_support_win.h"
+#include "settings/files_win.h"
+
+using namespace tavrin::launcher;
+using loader_test::cCapturedLog;
+using loader_test::cScratchFolder;
+
+namespace {
+
+struct Report {
+    int32_t Code;
+    std::string Message;
+    bool operator==(const Report&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Report& report) {
+    return out << report.Code << " '" << report.Message << "'";
+}
+
+class ModuleLoaderTest : public ::testing::Test {
+protected:
+    bool Initialize(const std::string& gamePath, const std::string& workingDirectory,
+                    bool gameDev = false) {
+        return Loader.Initialize(
+            [](uint32_t, uint32_t) { return KZV_ProgressContinue; }, Sink(), gamePath,
+            workingDirectory, "win64", "", "", "", gameDev);
+    }
+
+    ResultCallback Sink() {
+        return [this](int32_t code, const char* message) {
+            std::lock_guard<std::mutex> guard(Lock);
+            Reports.push_back({code, message ? message : "<null>"});
+        };
+    }
+
+    std::vector<Report> TakeReports() {
+        std::lock_guard<std::mutex> guard(Lock);
+        return std::move(Reports);
+    }
+
+    std::string Game() {
+        const std::string game = Scratch.Directory() + "game.exe";
+        std::filesystem::copy_file(loader_test::DemoGamePath(), tavrin::Utf8ToUtf16(game),
+                                   std::filesystem::copy_options::skip_existing);
+        return game;
+    }
+
+    cScratchFolder Scratch;
+    cWindowsModuleLoader Loader{{"-x"}, cHostFacts{}};
+    std::mutex Lock;
+    std::vector<Report> Reports;
+};
+
+TEST_F(ModuleLoaderTest, PathValidationReports501ForTheFirstFailingRule) {
+    const std::string game = Game();
+    const std::string folder = Scratch.Directory() + "folder";
+    std::filesystem::create_directories(tavrin::Utf8ToUtf16(folder));
+    const std::string missingGame = Scratch.Directory() + "missing.exe";
+    const std::string missingDirectory = Scratch.Directory() + "nowhere\\";
+    struct Case {
+        std::string GamePath;
+        std::string WorkingDirectory;
+        std::string Message;
+    };
+    const Case cases[] = {
+        {"", Scratch.Directory(), "The path to the game binary was not provided."},
+        {"", missingDirectory, "The path to the game binary was not provided."},
+        {game, missingDirectory, "Working directory does not exist."},
+        {game, game, "Working directory does not exist."},
+        {missingGame, Scratch.Directory(), "Could not locate the game binary: '" + missingGame + "'"},
+        {missingGame, "", "Could not locate the game binary: '" + missingGame + "'"},
+        {folder, Scratch.Directory(), "The target executable is a directory!"},
+    };
+    for (const Case& c : cases) {
+        cWindowsModuleLoader loader({}, cHostFacts{});
+        bool ran = false;
+        loader.RunBodyForTesting = [&ran](cModuleLoader&) { ran = true; };
+        EXPECT_FALSE(loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; },
+                                       Sink(), c.GamePath, c.WorkingDirectory, "win64", "", "",
+                                       "", false));
+        EXPECT_FALSE(loader.HasThread());
+        EXPECT_EQ(TakeReports(), (std::vector<Report>{{kLoaderBadGamePath, c.Message}}))
+            << "game '" << c.GamePath << "', directory '" << c.WorkingDirectory << "'";
+        loader.Shutdown();
+        EXPECT_FALSE(ran);
+    }
+}
+
+TEST_F(ModuleLoaderTest, InitializeLogsAndRunsTheBodyOnItsOwnThread) {
+    cCapturedLog log;
+    std::atomic<DWORD> bodyThread{0};
+    Loader.RunBodyForTesting = [&bodyThread](cModuleLoader&) {
+        bodyThread.store(GetCurrentThreadId());
+    };
+    ASSERT_TRUE(Initialize(Game(), Scratch.Directory(), true));
+    Loader.Shutdown();
+
+    EXPECT_NE(bodyThread.load(), 0u);
+    EXPECT_NE(bodyThread.load(), GetCurrentThreadId());
+    EXPECT_TRUE(TakeReports().empty());
+    EXPECT_TRUE(log.HasLineEndingWith(
+        "[Info] Loader initializing with bootstrapper version 1.9.4, architecture: x86-64."));
+    EXPECT_TRUE(log.HasLineEndingWith("[Info] Using GameDev environment."));
+    EXPECT_TRUE(log.HasLineEndingWith("[Info] Loader component initialized."));
+}
+
+TEST_F(ModuleLoaderTest, ProductionEnvironmentSaysNothingAboutGameDev) {
+    cCapturedLog log;
+    Loader.RunBodyForTesting = [](cModuleLoader&) {};
+    ASSERT_TRUE(Initialize(Game(), Scratch.Directory(), false));
+    Loader.Shutdown();
+    EXPECT_FALSE(log.HasLineEndingWith("Using GameDev environment."));
+}
+
+TEST_F(ModuleLoaderTest, ReportResultLogsTheMessageAsPlainTextAndForwards) {
+    Loader.RunBodyForTesting = [](cModuleLoader&) {};
+    ASSERT_TRUE(Initialize(Game(), Scratch.Directory()));
+    cCapturedLog log;
+    Loader.ReportResult(-1, "x");
+    Loader.ReportResult(550, "100% %s %n {0}");
+    Loader.ReportResult(1003, nullptr);
+
+    EXPECT_EQ(TakeReports(),
+              (std::vector<Report>{{-1, "x"}, {550, "100% %s %n {0}"}, {1003, "<null>"}}));
+    std::vector<std::string> callbackLines;
+    for (const std::string& line : log.Lines()) {
+        if (line.find("[KZV Callback]") != std::string::npos) {
+            callbackLines.push_back(line.substr(line.find("[Verb] ")));
+        }
+    }
+    const std::vector<std::string> expected = {
+        "[Verb] [KZV Callback] Code: 4294967295. Message: 'x'.",
+        "[Verb] [KZV Callback] Code: 550. Message: '100% %s %n {0}'.",
+    };
+    EXPECT_EQ(callbackLines, expected);
+}
+
+TEST_F(ModuleLoaderTest, ReportResultWithoutSinkDoesNothing) {
+    cCapturedLog log;
+    Loader.ReportResult(501, "lost");
+    EXPECT_FALSE(log.HasLineEndingWith("Message: 'lost'."));
+}
+
+TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext) {
+    Loader.RunBodyForTesting = [](cModuleLoader&) {};
+    ASSERT_TRUE(Initialize(Game(), Scratch.Directory()));
+
+    KZV_CallbackRecord record{&Loader, kLoaderLaunchSucceeded, "done", 0};
+    cModuleLoader::ModuleCallback(&record);
+    // From a thread of the module's own.
+    std::thread moduleThread([this] {
+        KZV_CallbackRecord fromModule{&Loader, kLoaderOtherFailure, nullptr, 0};
+        cModuleLoader::ModuleCallback(&fromModule);
+    });
+    moduleThread.join();
+    // Records the module got wrong are ignored.
+    cModuleLoader::ModuleCallback(nullptr);
+    KZV_CallbackRecord noContext{nullptr, kLoaderOtherFailure, "x", 0};
+    cModuleLoader::ModuleCallback(&noContext);
+
+    EXPECT_EQ(TakeReports(), (std::vector<Report>{{kLoaderLaunchSucceeded, "done"},
+                                                  {kLoaderOtherFailure, "<null>"}}));
+}
+
+TEST_F(ModuleLoaderTest, LocalizationSetsLanguageAndUsesTheLoadersTable) {
+    loader_test::WriteTextFile(Scratch.Path / L"de_de.cfg",
+                               "launcher_error:\n{\n"
+                               "    empty_executable_field = \"Kein Spielpfad\";\n}\n");
+    Loader.LoadLocalization(Scratch.Directory(), "de", "de");
+    EXPECT_EQ(Loader.LanguageValue(), "de");
+    EXPECT_EQ(Loader.CountryValue(), "de");
+    EXPECT_FALSE(Initialize("", Scratch.Directory()));
+    EXPECT_EQ(TakeReports(), (std::vector<Report>{{kLoaderBadGamePath, "Kein Spielpfad"}}));
+
+    Loader.LoadLocalization("", "fr", "fr");
+    EXPECT_EQ(Loader.LanguageValue(), "");
+    EXPECT_EQ(Loader.CountryValue(), "");
+    Loader.LoadLocalization(Scratch.Directory(), nullptr, nullptr);
+    EXPECT_EQ(Loader.LanguageValue(), "");
+}
+
+TEST_F(ModuleLoaderTest, ShutdownJoinsARunningBodyAndCanRepeat) {
+    std::atomic<bool> sawStop{false};
+    Loader.RunBodyForTesting = [&sawStop](cModuleLoader& loader) {
+        while (!loader.StopRequested()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        sawStop.store(true);
+    };
+    ASSERT_TRUE(Initialize(Game(), Scratch.Directory()));
+    Loader.Shutdown();
+    EXPECT_TRUE(sawStop.load());
+    EXPECT_FALSE(Loader.HasThread());
+    Loader.Shutdown();
+}
+
+TEST(ModuleCachePath, NeedsBothIdentifiersAndEndsInTheModuleFileName) {
+    cWindowsModuleLoader loader({}, cHostFacts{});
+    std::string path = "stale";
+    EXPECT_FALSE(loader.GetModuleCachePath(path, "", "d1"));
+    EXPECT_FALSE(loader.GetModuleCachePath(path, "p1", ""));
+    EXPECT_TRUE(path.empty());
+
+    ASSERT_TRUE(loader.GetModuleCachePath(path, "loadertest-p1", "loadertest-d1"));
+    const std::string tail = "\\loadertest-p1\\loadertest-d1\\" + loader.ModuleFileName();
+    ASSERT_GE(path.size(), tail.size());
+    EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
+}
+
+}  // namespace
