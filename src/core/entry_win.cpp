@@ -6,6 +6,8 @@
 
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
+#include "core/launcher_win.h"
+#include "loader/game_launcher_win.h"
 #include "settings/files_win.h"
 
 namespace tavrin::launcher {
@@ -58,6 +60,29 @@ bool EnvironmentSwitchIsOn(const wchar_t* name)
 {
     std::wstring value;
     return GetEnvironmentValue(name, value) && IsSwitchValueOn(value);
+}
+
+int32_t WaitForGameExitCode(const cProcessHandle& process)
+{
+    if (!process)
+        return ExitNoGameProcess;
+    LogPrintf(Info, "Waiting for game process to exit, will return exit code upon termination.");
+    WaitForSingleObject(process.Get(), INFINITE);
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.Get(), &code))
+        return ExitGameExitCodeUnavailable;
+    return static_cast<int32_t>(code);
+}
+
+int32_t ChooseExitCode(AntiCheatLauncher& launcher)
+{
+    launcher.ReportTelemetry();
+    KZV_ProtectedGameLaunchResult result = launcher.LaunchResult();
+    if (NeedsGameExitCode(result, launcher.Settings().WaitForGameProcessExit)) {
+        cGameLauncher* gameLauncher = launcher.GameLauncher();
+        return WaitForGameExitCode(gameLauncher ? gameLauncher->DuplicateGameProcessHandle() : cProcessHandle());
+    }
+    return ExitCodeForResult(result);
 }
 
 int32_t TerminateLauncher(int32_t exitCode, tavrin::cLogger& logger)

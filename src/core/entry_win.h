@@ -34,6 +34,17 @@ void ShowErrorBox(const std::string& text);
 bool EnvironmentSwitchIsOn(const wchar_t* name);
 bool IsSwitchValueOn(const std::wstring& value);
 
+class AntiCheatLauncher;
+class cProcessHandle;
+
+// Waits without limit for the game; its exit code, 40759 when that cannot
+// be read, 40757 without a process.
+int32_t WaitForGameExitCode(const cProcessHandle& process);
+
+// After the main loop: reports telemetry and picks the process exit code,
+// waiting for the game when the settings ask for it.
+int32_t ChooseExitCode(AntiCheatLauncher& launcher);
+
 // Logs the code, releases the launch lock and drains the logger.
 int32_t TerminateLauncher(int32_t exitCode, tavrin::cLogger& logger);
 

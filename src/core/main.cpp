@@ -14,7 +14,6 @@
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
 #include "core/launcher_win.h"
-#include "loader/game_launcher_win.h"
 #include "loader/wine_helper_page_win.h"
 #include "logging/logger.h"
 #include "settings/files_win.h"
@@ -23,29 +22,6 @@ using namespace tavrin;
 using namespace tavrin::launcher;
 
 namespace {
-
-// Waits for the game after a successful run when the settings ask for it.
-int32_t GameExitCode(AntiCheatLauncher& launcher)
-{
-    cGameLauncher* gameLauncher = launcher.GameLauncher();
-    cProcessHandle process = gameLauncher ? gameLauncher->DuplicateGameProcessHandle() : cProcessHandle();
-    if (!process)
-        return ExitNoGameProcess;
-    LogPrintf(Info, "Waiting for game process to exit, will return exit code upon termination.");
-    WaitForSingleObject(process.Get(), INFINITE);
-    DWORD code = 0;
-    BOOL read = GetExitCodeProcess(process.Get(), &code);
-    return read ? static_cast<int32_t>(code) : ExitGameExitCodeUnavailable;
-}
-
-int32_t ChooseExitCode(AntiCheatLauncher& launcher)
-{
-    launcher.ReportTelemetry();
-    KZV_ProtectedGameLaunchResult result = launcher.LaunchResult();
-    if (NeedsGameExitCode(result, launcher.Settings().WaitForGameProcessExit))
-        return GameExitCode(launcher);
-    return ExitCodeForResult(result);
-}
 
 // Everything from the launch lock to the exit code. Returns through
 // TerminateLauncher while the launcher and SDL still exist, so the exit line
