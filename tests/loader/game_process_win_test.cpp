@@ -193,3 +193,66 @@ TEST(OpenGameProcessHandle, NullBeforeAnyProcessIsKnown) {
 }
 
 }  // namespace
+
+namespace {
+
+struct WindowCount {
+    DWORD ProcessId = 0;
+    int All = 0;
+    int Visible = 0;
+};
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM context) {
+    auto* count = reinterpret_cast<WindowCount*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == count->ProcessId) {
+        ++count->All;
+        count->Visible += IsWindowVisible(window) ? 1 : 0;
+    }
+    return TRUE;
+}
+
+WindowCount CountWindows(DWORD processId) {
+    WindowCount count;
+    count.ProcessId = processId;
+    EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// Polls until the game shows a visible window; the milliseconds it took, or -1.
+int64_t MsUntilVisible(DWORD processId, DWORD limitMs) {
+    const ULONGLONG start = GetTickCount64();
+    while (GetTickCount64() - start < limitMs) {
+        if (CountWindows(processId).Visible > 0) {
+            return static_cast<int64_t>(GetTickCount64() - start);
+        }
+        Sleep(20);
+    }
+    return -1;
+}
+
+// The window watch tests lean on these behaviours of the demo game.
+TEST_F(GameProcessTest, DemoGameShowsHidesOrSkipsItsWindowAsAsked) {
+    const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+
+    ASSERT_TRUE(Loader.CreateGameProcess(
+        game, {"--show-after-ms", "700", "--exit-after-ms", "5000", "--exit-code", "4"}, ""));
+    cProcessHandle shown = Loader.OpenGameProcessHandle();
+    const int64_t waited = MsUntilVisible(Loader.GetGameProcessId(), 5000);
+    EXPECT_GE(waited, 400);
+    EXPECT_LT(waited, 4000);
+    TerminateProcess(shown.Get(), 4);
+
+    ASSERT_TRUE(Loader.CreateGameProcess(game, {"--hidden", "--exit-after-ms", "1500"}, ""));
+    cProcessHandle hidden = Loader.OpenGameProcessHandle();
+    EXPECT_EQ(MsUntilVisible(Loader.GetGameProcessId(), 1000), -1);
+    EXPECT_GE(CountWindows(Loader.GetGameProcessId()).All, 1);
+    EXPECT_EQ(loader_test::WaitForExitCode(hidden.Get(), 20000), 0u);
+
+    ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--exit-code", "5"}, ""));
+    cProcessHandle windowless = Loader.OpenGameProcessHandle();
+    EXPECT_EQ(loader_test::WaitForExitCode(windowless.Get(), 20000), 5u);
+}
+
+}  // namespace
