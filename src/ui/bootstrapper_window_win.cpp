@@ -6,6 +6,7 @@
 #include "localization/localization.h"
 #include "localization/messages.h"
 #include "logging/logger.h"
+#include "ui/input_win.h"
 #include "ui/render_text_win.h"
 #include "ui/render_win.h"
 
@@ -536,8 +537,9 @@ void cBootstrapperWindow::Draw()
         DrawElement(RendererHandle, element.get());
 }
 
-void cBootstrapperWindow::HandleEvent(const SDL_Event&)
+void cBootstrapperWindow::HandleEvent(const SDL_Event& event)
 {
+    HandleInputEvent(*this, event);
 }
 
 cUiElementRef cBootstrapperWindow::FindElement(int32_t id) const

@@ -1,0 +1,307 @@
+// The splash window under a real display: creation with the built-in assets,
+// the layout, the screen groups of each state, progress and the error screen.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "core/globals.h"
+#include "localization/localization.h"
+#include "settings/settings.h"
+#include "ui/assets_support_win.h"
+#include "ui/bootstrapper_window_win.h"
+
+namespace tavrin::launcher {
+namespace {
+
+using test::cLogCapture;
+
+constexpr int64_t kFrameNs = 16'000'000;
+
+class SdlSession {
+public:
+    SdlSession()
+    {
+        Ready = SDL_Init(SDL_INIT_VIDEO) == 0;
+        IMG_Init(IMG_INIT_PNG);
+        TTF_Init();
+    }
+    ~SdlSession()
+    {
+        TTF_Quit();
+        IMG_Quit();
+        SDL_Quit();
+    }
+    bool Ready = false;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(Sdl.Ready) << SDL_GetError(); }
+
+    bool Create()
+    {
+        return Window.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message);
+    }
+
+    void Frames(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            Window.UpdateAndDraw(kFrameNs);
+    }
+
+    std::vector<int32_t> ActiveIds()
+    {
+        std::vector<int32_t> ids;
+        for (const cUiElementRef& element : Window.ActiveElementsCopy())
+            ids.push_back(element->Id);
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
+    bool Shown() const { return (SDL_GetWindowFlags(Window.Window()) & SDL_WINDOW_SHOWN) != 0; }
+
+    SdlSession Sdl;
+    cSettings Settings;
+    cLocalization Localization;
+    std::string Message;
+    cBootstrapperWindow Window;
+};
+
+TEST_F(WindowTest, CreatesAHiddenBorderlessSplashWithTheDefaultLayout)
+{
+    ASSERT_TRUE(Create()) << Message;
+    ASSERT_NE(Window.Window(), nullptr);
+    EXPECT_STREQ(SDL_GetWindowTitle(Window.Window()), "Tavrin Bootstrapper");
+    uint32_t flags = SDL_GetWindowFlags(Window.Window());
+    EXPECT_TRUE(flags & SDL_WINDOW_BORDERLESS);
+    EXPECT_FALSE(flags & SDL_WINDOW_SHOWN);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(Window.Window(), &w, &h);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 450);
+
+    auto exit = Window.FindButton(ExitButton);
+    EXPECT_EQ(exit->GetRect(ElementPart::ButtonRect), (cUiBounds{320, 370, 160, 40}));
+    auto close = Window.FindButton(CloseButton);
+    EXPECT_EQ(close->GetRect(ElementPart::ButtonImage), (cUiBounds{762, 0, 38, 38}));
+    EXPECT_EQ(close->ImageChild->CurrentAlpha, 150);
+    EXPECT_EQ(Window.FindRect(ProgressTrack)->GetRect(ElementPart::None), (cUiBounds{0, 440, 800, 10}));
+    EXPECT_EQ(Window.FindRect(ProgressBar)->GetRect(ElementPart::None), (cUiBounds{0, 440, 0, 10}));
+
+    auto logo = Window.FindAnimation(LogoAnimation);
+    EXPECT_EQ(logo->FrameCount, 64);
+    EXPECT_EQ(logo->Layout, SheetGrid);
+    EXPECT_EQ(logo->GetRect(ElementPart::None), (cUiBounds{0, 327, 250, 123}));
+
+    // The status text ends 11 pixels left of the percentage; both sit 16 pixels above the bar.
+    auto status = Window.FindText(StatusText);
+    auto percent = Window.FindText(PercentText);
+    EXPECT_EQ(status->Mode, TextModeCycling);
+    EXPECT_EQ(status->X + status->BoxWidth + 11, percent->X);
+    EXPECT_EQ(status->Y + status->BoxHeight, 424);
+    EXPECT_EQ(percent->Y + percent->BoxHeight, 424);
+    EXPECT_TRUE(Window.ActiveElementsCopy().empty());
+}
+
+TEST_F(WindowTest, TitleSettingIsUsedAsItIs)
+{
+    Settings.Title = "Some Game – Launcher";
+    ASSERT_TRUE(Create()) << Message;
+    EXPECT_EQ(std::string(SDL_GetWindowTitle(Window.Window())), Settings.Title);
+}
+
+TEST_F(WindowTest, SecondCreationsFailWithTheirMessages)
+{
+    cLogCapture log;
+    ASSERT_TRUE(Create()) << Message;
+    EXPECT_FALSE(Window.CreateElements(Settings, Localization, Message));
+    EXPECT_EQ(Message, "Failed to create the user interface elements.");
+    EXPECT_FALSE(Create());
+    EXPECT_EQ(Message, "Failed to initialize the bootstrapper window");
+    EXPECT_EQ(log.Count("Called twice!"), 1u);
+}
+
+TEST_F(WindowTest, HeadlessModeCreatesNoWindow)
+{
+    gHeadlessMode = true;
+    bool created = Create();
+    gHeadlessMode = false;
+    EXPECT_TRUE(created);
+    EXPECT_EQ(Window.Window(), nullptr);
+    Window.SetScreenTexts(1, "x", "y");
+    Window.ShowProgress(50);
+    Window.ApplyStateGroup(2, Settings);
+    Window.UpdateAndDraw(kFrameNs);
+}
+
+TEST_F(WindowTest, LoadingGroupFadesInSortedByLayerAndShowsTheWindowInState2)
+{
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(1, Settings);
+    EXPECT_EQ(ActiveIds(), (std::vector<int32_t>{1001, 2001, 2002, 3001, 3002, 4001, 4002, 5001}));
+    std::vector<cUiElementRef> active = Window.ActiveElementsCopy();
+    EXPECT_TRUE(std::is_sorted(active.begin(), active.end(),
+                               [](const cUiElementRef& a, const cUiElementRef& b) { return a->Layer < b->Layer; }));
+    EXPECT_FALSE(Shown());
+    EXPECT_FALSE(Window.FindButton(CloseButton)->Enabled);
+
+    Window.ApplyStateGroup(2, Settings);
+    EXPECT_TRUE(Shown());
+    EXPECT_TRUE(Window.FindButton(CloseButton)->Enabled);
+    Frames(60);
+    EXPECT_EQ(Window.FindImage(SplashImage)->CurrentAlpha, 255);
+    EXPECT_EQ(Window.FindAnimation(LogoAnimation)->CurrentAlpha, 255);
+    EXPECT_EQ(Window.FindButton(CloseButton)->ImageChild->CurrentAlpha, 150);
+    // The hidden logo stays hidden until the key sequence reveals it.
+    EXPECT_EQ(Window.FindImage(HiddenLogo)->CurrentAlpha, 0);
+
+    Window.ApplyStateGroup(3, Settings);
+    EXPECT_FALSE(Window.FindButton(CloseButton)->Enabled);
+    Frames(40);
+    EXPECT_EQ(Window.FindButton(CloseButton)->ImageChild->CurrentAlpha, 0);
+}
+
+TEST_F(WindowTest, ProgressSetsTheBarTargetAndKeepsThePercentColumnStill)
+{
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(1, Settings);
+    Window.ApplyStateGroup(2, Settings);
+    auto bar = Window.FindRect(ProgressBar);
+    auto percent = Window.FindText(PercentText);
+
+    Window.ShowProgress(5);
+    EXPECT_EQ(bar->TargetWidth, 40);
+    EXPECT_EQ(bar->WidthStep, 1);
+    int32_t column = percent->X;
+    Frames(45);
+    EXPECT_EQ(bar->Width, 40);
+
+    Window.ShowProgress(50);
+    EXPECT_EQ(bar->TargetWidth, 400);
+    EXPECT_EQ(bar->WidthStep, 10);
+    EXPECT_EQ(percent->X, column);
+    Window.ShowProgress(100);
+    EXPECT_EQ(percent->X, column);
+    Window.ShowProgress(101);
+    EXPECT_EQ(bar->TargetWidth, 800);
+
+    Window.ShowFullProgress();
+    EXPECT_EQ(bar->Width, 800);
+    Frames(3);
+    EXPECT_EQ(bar->Width, 800);
+}
+
+TEST_F(WindowTest, InitializingCrossFadesTheStatusAndCyclesDotsInThePercentPlace)
+{
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(1, Settings);
+    Window.ApplyStateGroup(2, Settings);
+    Frames(60);
+    Window.ShowProgress(100);
+    Window.ApplyStateGroup(3, Settings);
+    Window.SetScreenTexts(1, "INITIALIZING", "[...]");
+    auto percent = Window.FindText(PercentText);
+    auto status = Window.FindText(StatusText);
+    Frames(120);
+    EXPECT_EQ(status->CurrentAlpha, 255);
+    EXPECT_EQ(percent->CurrentAlpha, 255);
+    EXPECT_EQ(percent->Mode, TextModeCycling);
+    EXPECT_EQ(status->Mode, TextModeSingle);
+    EXPECT_EQ(status->X + status->BoxWidth + 11, percent->X);
+}
+
+TEST_F(WindowTest, HideGuiShowsOnlyBackgroundAndCloseUntilAnError)
+{
+    Settings.HideGui = true;
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(1, Settings);
+    Window.ApplyStateGroup(2, Settings);
+    EXPECT_EQ(ActiveIds(), (std::vector<int32_t>{1001, 5001}));
+    EXPECT_TRUE(Shown());
+    Window.ApplyStateGroup(5, Settings);
+    EXPECT_EQ(ActiveIds(), (std::vector<int32_t>{1001, 2001, 2002, 3003, 4003, 4004, 5001, 5002}));
+}
+
+TEST_F(WindowTest, HideBootstrapperKeepsTheWindowHiddenUntilAnError)
+{
+    cLogCapture log;
+    Settings.HideBootstrapper = true;
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(1, Settings);
+    Window.ApplyStateGroup(2, Settings);
+    EXPECT_TRUE(ActiveIds().empty());
+    EXPECT_FALSE(Shown());
+    Window.ApplyStateGroup(5, Settings);
+    EXPECT_TRUE(Shown());
+    EXPECT_EQ(ActiveIds().size(), 8u);
+    EXPECT_EQ(log.Count("Will keep the bootstrapper window hidden."), 1u);
+    EXPECT_EQ(log.Count("Making the bootstrapper window visible to display information about an occurred error."), 1u);
+}
+
+TEST_F(WindowTest, HiddenLogoAnimationNeverAppears)
+{
+    Settings.HideLogoAnimation = true;
+    ASSERT_TRUE(Create()) << Message;
+    auto logo = Window.FindAnimation(LogoAnimation);
+    for (int32_t state : {1, 2, 3, 4, 5}) {
+        Window.ApplyStateGroup(state, Settings);
+        Frames(60);
+        EXPECT_EQ(logo->CurrentAlpha, 0) << "state " << state;
+    }
+}
+
+TEST_F(WindowTest, ErrorScreenPutsTheExitButtonBelowTheMessage)
+{
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(1, Settings);
+    Window.ApplyStateGroup(2, Settings);
+    Window.ApplyStateGroup(5, Settings);
+    Window.SetScreenTexts(2, "Launch Error", "No anti-cheat module has been found for this game and platform.");
+    Window.ShowErrorExtras();
+    Frames(80);
+
+    auto title = Window.FindText(ErrorTitle);
+    auto message = Window.FindText(ErrorMessage);
+    auto exit = Window.FindButton(ExitButton);
+    EXPECT_EQ(title->X, 400 - title->BoxWidth / 2);
+    EXPECT_EQ(title->Y, title->BoxHeight / 2 + 103);
+    EXPECT_EQ(message->Y, title->Y + title->BoxHeight + 45);
+    cUiBounds face = exit->GetRect(ElementPart::ButtonRect);
+    EXPECT_EQ(face.X, 320);
+    EXPECT_EQ(face.Y, message->Y + message->BoxHeight + 45);
+    EXPECT_EQ(exit->GetAlpha(ElementPart::ButtonRect), 150);
+    EXPECT_EQ(Window.FindRect(ErrorOverlay)->GetAlpha(ElementPart::None), 229);
+    EXPECT_EQ(Window.FindRect(ProgressBar)->GetAlpha(ElementPart::None), 0);
+    EXPECT_EQ(Window.FindAnimation(LogoAnimation)->FrameIndex, 63);
+    EXPECT_TRUE(Shown());
+}
+
+TEST_F(WindowTest, HiddenLogoFadesOnlyAfterTheRevealAndInvalidKindsChangeNothing)
+{
+    cLogCapture log;
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(1, Settings);
+    Window.FadeHiddenLogo();
+    Frames(60);
+    EXPECT_EQ(Window.FindImage(HiddenLogo)->CurrentAlpha, 0);
+    Window.RevealHiddenLogo();
+    Frames(60);
+    EXPECT_EQ(Window.FindImage(HiddenLogo)->CurrentAlpha, 255);
+
+    Window.SetScreenTexts(7, "a", "b");
+    EXPECT_EQ(log.Count("Called with an invalid value: 7."), 1u);
+}
+
+TEST_F(WindowTest, EmptyActiveListAndMissingWindowAreLogged)
+{
+    cLogCapture log;
+    cBootstrapperWindow bare;
+    bare.UpdateAndDraw(kFrameNs);
+    bare.ShowErrorExtras();
+    EXPECT_EQ(log.Count("Called without active elements to update."), 1u);
+    EXPECT_EQ(log.Count("Called with a null window!"), 1u);
+}
+
+}  // namespace
+}  // namespace tavrin::launcher
