@@ -133,7 +133,9 @@ bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTempla
     for (const char* line : kRequestHeaders) {
         curl.AddRequestHeaderLine(line);
     }
-    if (!HasAllowedPrefix(urlTemplate, AllowedCdnPrefix(context.GameDev))) {
+    const std::string prefix =
+        context.AllowedPrefix.empty() ? AllowedCdnPrefix(context.GameDev) : context.AllowedPrefix;
+    if (!HasAllowedPrefix(urlTemplate, prefix)) {
         LogText(Text(context, kMsgDisallowedCdnPath));
         return false;
     }

@@ -16,6 +16,8 @@ class cLocalization;
 // What one download needs from the loader that runs it.
 struct ModuleDownloadContext {
     bool GameDev = false;
+    // Every URL must start with this; empty: the configured CDN of GameDev.
+    std::string AllowedPrefix;
     std::string ProductId;
     std::string DeploymentId;
     std::string SystemName;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Development module CDN over HTTPS, for tests and demos.
 
-Serves GET /modules/{productid}/{deploymentid}/{system} from
+Serves GET /modules/{productid}/{deploymentid}/{system} (also below
+/builds/{id}/, as an override file may name it) from
 ROOT/{productid}/{deploymentid}/{system}, a file in the encoded form the
 launcher decodes (tools/modpack). The ETag is strong: the quoted SHA-1 of the
 file. A matching If-None-Match gets 304.
@@ -54,6 +55,9 @@ class CdnHandler(http.server.BaseHTTPRequestHandler):
 
     def module_path(self):
         parts = self.path.split("?", 1)[0].split("/")
+        # Undeployed builds: /builds/{id}/modules/... serves the same folder.
+        if len(parts) > 3 and parts[1] == "builds":
+            parts = [""] + parts[3:]
         if len(parts) != 2 + MAX_PATH_PARTS or parts[0] != "" or parts[1] != "modules":
             return None
         names = parts[2:]

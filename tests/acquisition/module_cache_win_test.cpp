@@ -1,0 +1,161 @@
+#include "acquisition/module_cache.h"
+
+#include <gtest/gtest.h>
+
+#include "acquisition/download_rules.h"
+#include "acquisition/module_download_win.h"
+#include "loopback_servers_win.h"
+
+namespace tavrin::launcher {
+namespace {
+
+using namespace tavrin::launcher::testing;
+
+constexpr uint64_t kHourMs = 3600000;
+
+class ModuleCacheTest : public ::testing::Test {
+protected:
+    ModuleCacheTest() : Folder("cache") {}
+
+    // Writes a module and matching metadata the way a successful launch does.
+    void StoreModule(const std::string& encoded, const std::string& etag) {
+        ModuleCacheEntry entry;
+        entry.Reset(ModulePath());
+        entry.ModuleBytes.assign(encoded.begin(), encoded.end());
+        entry.ReceivedETag = etag;
+        StoreCachedModule(entry, true);
+        EXPECT_TRUE(entry.ModuleBytes.empty());
+        EXPECT_TRUE(entry.ReceivedETag.empty());
+    }
+
+    std::string ModulePath() const { return Folder.File("tavrin_x64.kzv"); }
+    std::string MetadataPath() const { return ModulePath() + ".metadata"; }
+
+    cScratchFolder Folder;
+};
+
+TEST(ComputeSha1, KnownDigests) {
+    std::string digest;
+    const std::string abc = "abc";
+    ASSERT_TRUE(ComputeSha1(reinterpret_cast<const uint8_t*>(abc.data()), abc.size(), digest));
+    EXPECT_EQ(digest, "a9993e364706816aba3e25717850c26c9cd0d89d");
+    ASSERT_TRUE(ComputeSha1(nullptr, 0, digest));
+    EXPECT_EQ(digest, "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+    EXPECT_FALSE(ComputeSha1("Z:\\no\\such\\file", digest));
+}
+
+TEST_F(ModuleCacheTest, StoredModuleIsProbedValidAndConsumedWhenLoaded) {
+    const std::vector<uint8_t> plain = PatternBytes(5000, 1);
+    StoreModule(Encoded(plain), "\"tag-1\"");
+    std::string sha1;
+    ASSERT_TRUE(ComputeSha1(ModulePath(), sha1));
+    EXPECT_EQ(ReadText(MetadataPath()), "sha1=" + sha1 + "\r\netag=\"tag-1\"\r\n");
+
+    ModuleCacheEntry entry;
+    ProbeModuleCache(entry, ModulePath());
+    ASSERT_TRUE(entry.Valid);
+    EXPECT_EQ(entry.CachedETag, "\"tag-1\"");
+
+    std::vector<uint8_t> loaded;
+    ASSERT_TRUE(LoadCachedModule(entry, [&](std::vector<uint8_t> bytes) { loaded = bytes; }));
+    EXPECT_EQ(loaded, plain);
+    EXPECT_EQ(entry.ReceivedETag, "\"tag-1\"");
+    EXPECT_EQ(entry.ModuleBytes.size(), plain.size());
+    EXPECT_FALSE(FileExists(ModulePath()));
+    EXPECT_FALSE(FileExists(MetadataPath()));
+
+    // Written back only when the launch succeeded.
+    ModuleCacheEntry failed = entry;
+    StoreCachedModule(failed, false);
+    EXPECT_FALSE(FileExists(ModulePath()));
+    StoreCachedModule(entry, true);
+    ModuleCacheEntry next;
+    ProbeModuleCache(next, ModulePath());
+    EXPECT_TRUE(next.Valid);
+}
+
+TEST_F(ModuleCacheTest, MetadataVariants) {
+    const std::string encoded = Encoded(PatternBytes(5000, 2));
+    StoreModule(encoded, "e");
+    std::string sha1;
+    ASSERT_TRUE(ComputeSha1(ModulePath(), sha1));
+    std::string upper = sha1;
+    for (char& c : upper) {
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    }
+    const std::pair<std::string, bool> cases[] = {
+        {"sha1=" + upper + "\r\netag=e\r\n", true},
+        {"ETAG=e\r\nSha1=" + sha1 + "\r\n", true},
+        {"sha1=" + sha1 + "\r\n", false},
+        {"sha1=" + sha1 + "\r\netag=\r\n", false},
+        {"sha1=" + std::string(40, '0') + "\r\netag=e\r\n", false},
+    };
+    for (const auto& [metadata, valid] : cases) {
+        ASSERT_TRUE(WriteBytes(MetadataPath(), metadata));
+        ModuleCacheEntry entry;
+        ProbeModuleCache(entry, ModulePath());
+        EXPECT_EQ(entry.Valid, valid) << metadata;
+        // A mismatch only disables the cache: nothing is deleted.
+        EXPECT_TRUE(FileExists(ModulePath()));
+    }
+}
+
+TEST_F(ModuleCacheTest, AgeLimitIs168WholeHours) {
+    StoreModule(Encoded(PatternBytes(5000, 3)), "e");
+    ASSERT_TRUE(AgeFile(ModulePath(), 168 * kHourMs + 59 * 60000));
+    ModuleCacheEntry entry;
+    ProbeModuleCache(entry, ModulePath());
+    EXPECT_TRUE(entry.Valid);
+
+    ASSERT_TRUE(AgeFile(ModulePath(), 169 * kHourMs));
+    ProbeModuleCache(entry, ModulePath());
+    EXPECT_FALSE(entry.Valid);
+    EXPECT_FALSE(FileExists(ModulePath()));
+    EXPECT_FALSE(FileExists(MetadataPath()));
+}
+
+TEST_F(ModuleCacheTest, MissingOrEmptyPathsDisableTheCache) {
+    ModuleCacheEntry entry;
+    ProbeModuleCache(entry, "");
+    EXPECT_FALSE(entry.Valid);
+    ProbeModuleCache(entry, ModulePath());
+    EXPECT_FALSE(entry.Valid);
+    EXPECT_FALSE(LoadCachedModule(entry, nullptr));
+
+    // A module whose file vanished after the probe is not loaded.
+    StoreModule(Encoded(PatternBytes(5000, 4)), "e");
+    ProbeModuleCache(entry, ModulePath());
+    ASSERT_TRUE(entry.Valid);
+    DeleteCache(ModulePath());
+    bool called = false;
+    EXPECT_FALSE(LoadCachedModule(entry, [&](std::vector<uint8_t>) { called = true; }));
+    EXPECT_FALSE(called);
+
+    // A cache folder that does not exist: storing fails quietly.
+    ModuleCacheEntry nowhere;
+    nowhere.Reset(Folder.File("missing\\tavrin_x64.kzv"));
+    nowhere.ModuleBytes = {1, 2, 3};
+    StoreCachedModule(nowhere, true);
+    EXPECT_FALSE(FileExists(nowhere.Path));
+    EXPECT_TRUE(nowhere.ModuleBytes.empty());
+}
+
+TEST_F(ModuleCacheTest, ModuleWithoutMetadataIsNeverTrusted) {
+    // What a crash between the two writes would leave behind.
+    StoreModule(Encoded(PatternBytes(5000, 5)), "e");
+    DeleteFileW(Utf8ToUtf16(MetadataPath()).c_str());
+    ModuleCacheEntry entry;
+    ProbeModuleCache(entry, ModulePath());
+    EXPECT_FALSE(entry.Valid);
+    EXPECT_FALSE(FileExists(ModulePath() + ".partial"));
+}
+
+TEST_F(ModuleCacheTest, OverrideFileBesideTheGame) {
+    const std::string game = Folder.File("Game.exe");
+    EXPECT_EQ(ReadCdnOverrideFile(game), "");
+    ASSERT_TRUE(WriteBytes(game + ".kzv", "# notes\r\nabc\r\nCDN=https://h/builds/7/\r\ncdn=x\r\n"));
+    EXPECT_EQ(ReadCdnOverrideFile(game), "https://h/builds/7/");
+}
+
+}  // namespace
+}  // namespace tavrin::launcher
