@@ -465,7 +465,7 @@ void cBootstrapperWindow::KeepLogoRulesAfterReset(cUiElement& element)
         element.AnimationsEnabled = 0;
 }
 
-void cBootstrapperWindow::FadeForGroup(int32_t, const std::vector<cUiElementRef>& group)
+void cBootstrapperWindow::FadeForGroup(const std::vector<cUiElementRef>& group)
 {
     for (const cUiElementRef& element : ActiveElementsCopy()) {
         bool inGroup = std::find(group.begin(), group.end(), element) != group.end();
@@ -512,7 +512,7 @@ void cBootstrapperWindow::ApplyStateGroup(int32_t state, const cSettings& settin
     ActivateGroup(StateGroups[group]);
     if (auto close = FindButton(CloseButton))
         close->Enabled = state == 2 || state == 5;
-    FadeForGroup(state, StateGroups[group]);
+    FadeForGroup(StateGroups[group]);
     ApplyVisibility(state, settings);
     State = state;
 }

@@ -116,7 +116,7 @@ private:
     void BuildStateGroups(const cSettings& settings);
     bool InitializeElements(cLocalization& localization);
     void ActivateGroup(const std::vector<cUiElementRef>& group);
-    void FadeForGroup(int32_t state, const std::vector<cUiElementRef>& group);
+    void FadeForGroup(const std::vector<cUiElementRef>& group);
     void ApplyVisibility(int32_t state, const cSettings& settings);
     void KeepLogoRulesAfterReset(cUiElement& element);
     std::shared_ptr<cUiFont> MakeFont(int32_t key);

@@ -20,6 +20,11 @@ void LargestSize(const std::vector<cUiTextureRef>& textures, int32_t& width, int
     }
 }
 
+int32_t FirstLineWidth(const std::vector<cUiTextureRef>& lines)
+{
+    return lines.empty() || !lines.front() ? 0 : lines.front()->Width;
+}
+
 }  // namespace
 
 int32_t LinesHeight(const std::vector<cUiTextureRef>& lines)
@@ -147,14 +152,18 @@ void cUiText::SetSize(int32_t, int32_t)
 
 void cUiText::SizeAboutToShow(int32_t& width, int32_t& height) const
 {
+    // Several lines are drawn centred on the first line, so that line's width
+    // is the one that centres the block; the widest line would shift it left.
     std::lock_guard<std::recursive_mutex> lock(Lock);
     if (HasPendingText()) {
         LargestSize(PendingTextures, width, height);
-        if (PendingMode == TextModeLines)
+        if (PendingMode == TextModeLines) {
+            width = FirstLineWidth(PendingTextures);
             height = LinesHeight(PendingTextures);
+        }
         return;
     }
-    width = BoxWidth;
+    width = Mode == TextModeLines ? FirstLineWidth(CurrentTextures) : BoxWidth;
     height = Mode == TextModeLines ? LinesHeight(CurrentTextures) : BoxHeight;
 }
 

@@ -327,6 +327,20 @@ TEST_F(TextElement, CenterInUsesTheTextAboutToBeShown)
     EXPECT_EQ(Text.X, 170);
 }
 
+TEST_F(TextElement, SeveralLinesCentreOnTheFirstLineSoCenterInUsesItsWidth)
+{
+    std::string message(100, 'a');
+    message[40] = ' ';
+    Font->FixedWidth = 1040;
+    ASSERT_TRUE(Text.SetTextNow(message));
+    ASSERT_EQ(Text.Mode, TextModeLines);
+    ASSERT_EQ(Text.CurrentTextures.size(), 3u);
+    EXPECT_EQ(Text.BoxWidth, 500);
+    Text.CenterIn({0, 0, 800, 450});
+    EXPECT_EQ(Text.X + Text.CurrentTextures[0]->Width / 2, 400);
+    EXPECT_EQ(Text.Y, 225 - (20 * 3 + 10 * 2) / 2);
+}
+
 TEST_F(TextElement, ResetDropsThePendingTextAndSetSizeChangesNothing)
 {
     cLineCapture log;
