@@ -48,6 +48,15 @@ case $action in
     echo $! >"$dir/collector.pid"
     wait_for_port "$cdn_port"
     wait_for_port "$collector_port"
+    # A port held by some other server answers too: make sure ours are alive.
+    sleep 0.3
+    for name in devcdn collector; do
+      if ! kill -0 "$(cat "$dir/$name.pid")" 2>/dev/null; then
+        echo "test_servers: $name did not start:" >&2
+        cat "$dir/$name.out" >&2
+        exit 1
+      fi
+    done
     ;;
   stop)
     stop_one "$dir/devcdn.pid"

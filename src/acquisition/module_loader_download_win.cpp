@@ -1,0 +1,65 @@
+// The module loader's download slots: its thread body, the CDN override file,
+// the progress hook and the module cache around a launch.
+#include "acquisition/module_cache.h"
+#include "acquisition/module_download_win.h"
+#include "acquisition/system_names.h"
+#include "loader/module_loader_win.h"
+
+namespace tavrin::launcher {
+
+void cModuleLoader::Run() {
+    if (RunBodyForTesting) {
+        RunBodyForTesting(*this);
+        return;
+    }
+    ModuleDownloadContext context;
+    context.GameDev = GameDev;
+    context.ProductId = ProductId;
+    context.DeploymentId = DeploymentId;
+    context.SystemName = SystemName;
+    context.Cache = &CacheEntry;
+    context.Texts = &Localization;
+    context.OnProgress = [this](uint32_t total, uint32_t done) { return OnProgress(total, done); };
+    context.LoadModule = [this](std::vector<uint8_t> bytes) { LoadModule(std::move(bytes)); };
+    context.Report = [this](int32_t code, const std::string& message) { Report(code, message); };
+    context.ShowInfo = &ShowOverrideNotice;
+    CdnPathOverride = ReadCdnOverride();
+    RunModuleDownload(context, CdnPathOverride);
+}
+
+std::string cModuleLoader::ReadCdnOverride() {
+    return ReadCdnOverrideFile(GamePath);
+}
+
+bool cModuleLoader::GetCachedModulePath(std::string& path, const std::string& productId,
+                                        const std::string& deploymentId) {
+    return GetModuleCachePath(path, productId, deploymentId);
+}
+
+uint32_t cModuleLoader::OnProgress(uint32_t total, uint32_t done) {
+    if (StopRequested() || !Progress) {
+        return 1;
+    }
+    return Progress(done, total) == KZV_ProgressStop ? 1 : 0;
+}
+
+std::string cModuleLoader::ModuleFileName() const {
+    return ModuleFileNameForSystem(SystemName);
+}
+
+// Runs on the main thread before the loader's thread exists.
+void cModuleLoader::ProbeModuleCache() {
+    std::string path;
+    if (!GetModuleCachePath(path, ProductId, DeploymentId)) {
+        path.clear();
+    }
+    CachePath = path;
+    tavrin::launcher::ProbeModuleCache(CacheEntry, path);
+}
+
+// Runs after the loader's thread has been joined.
+void cModuleLoader::StoreCachedModule() {
+    tavrin::launcher::StoreCachedModule(CacheEntry, LaunchSucceededFlag());
+}
+
+}  // namespace tavrin::launcher
