@@ -8,6 +8,8 @@
 #include "ui/assets_support_win.h"
 #include "ui/icon_win.h"
 
+#include <shellapi.h>
+
 #include <SDL_syswm.h>
 
 namespace tavrin::launcher {
@@ -81,6 +83,22 @@ protected:
     std::string NoIcon;
     std::string NoIconGame;
 };
+
+TEST(AppIcon, GroupHoldsSevenSizesIn32BitColour) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC group = FindResourceW(module, L"APP_ICON", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    const auto* header = static_cast<const WORD*>(LockResource(LoadResource(module, group)));
+    ASSERT_EQ(header[2], 7);
+    const auto* entries = reinterpret_cast<const GroupIconEntry*>(header + 3);
+    const int sizes[] = {256, 128, 96, 48, 32, 24, 16};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(entries[i].Width == 0 ? 256 : entries[i].Width, sizes[i]) << i;
+        EXPECT_EQ(entries[i].BitCount, 32) << i;
+    }
+    // The only icon group, so the first icon: the one the window class takes.
+    EXPECT_EQ(ExtractIconExW(Utf8ToUtf16(OwnExecutablePath()).c_str(), -1, nullptr, nullptr, 0), 1u);
+}
 
 TEST_F(IconTest, CustomIconFileComesFirstAtTheSystemSizes) {
     cIconMap icons;
