@@ -31,7 +31,7 @@ TEST(LaunchResult, TitleAndExitCodeTable)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Result);
-        cLocalizedText title = LaunchResultTitleText(c.Result);
+        const MessageText& title = LaunchResultTitleText(c.Result);
         EXPECT_STREQ(title.Key, c.TitleKey);
         EXPECT_STREQ(title.Text, c.Title);
         EXPECT_EQ(ExitCodeForResult(c.Result), c.ExitCode);

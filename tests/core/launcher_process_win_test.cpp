@@ -1,0 +1,232 @@
+// The real launcher executable in a game folder of its own, run as a child
+// process under Wine against the loopback dev CDN: the launch lock, the
+// environment switches, exit codes and the log file.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "acquisition/download_rules.h"
+#include "acquisition/module_decode.h"
+#include "core/launch_result.h"
+#include "loader/loader_test_support_win.h"
+#include "logging/log_file_win.h"
+
+using namespace tavrin;
+using namespace tavrin::launcher;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr DWORD kRunLimitMs = 60000;
+
+// The loopback servers' folder (set by the fixture) as a DOS path.
+std::string ServersFolder()
+{
+    std::wstring value;
+    if (!GetEnvironmentValue(L"TAVRIN_TEST_SERVERS", value))
+        return {};
+    return "Z:" + Utf16ToUtf8(fs::path(value).make_preferred().wstring());
+}
+
+bool LoopbackCdnConfigured() { return std::string(CdnHost(true)).rfind("localhost:", 0) == 0; }
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(fs::path(Utf8ToUtf16(path)), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(fs::path(Utf8ToUtf16(path)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string EncodedModule(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i * 131 + 7);
+    EncodeModule(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    return bytes;
+}
+
+fs::path BuiltLauncherPath()
+{
+    fs::path game = loader_test::DemoGamePath();
+    return game.parent_path() / L"TavrinLauncher.exe";
+}
+
+std::string ValidSettings(const std::string& product)
+{
+    return "{\n  \"productid\": \"" + product +
+           "\",\n  \"sandboxid\": \"sandbox-1\",\n  \"deploymentid\": \"deploy-1\",\n"
+           "  \"executable\": \"DemoGame.exe\",\n  \"environment\": \"gamedev\"\n}\n";
+}
+
+// A game folder as a studio ships it: launcher, game, Tavrin\Settings.json.
+class cGameFolder {
+public:
+    explicit cGameFolder(const std::string& settings)
+    {
+        fs::create_directories(Folder.Path / L"Tavrin" / L"Localization");
+        CopyFileW(BuiltLauncherPath().c_str(), (Folder.Path / L"TavrinLauncher.exe").c_str(), FALSE);
+        CopyFileW(loader_test::DemoGamePath().c_str(), (Folder.Path / L"DemoGame.exe").c_str(), FALSE);
+        CopyFileW((BuiltLauncherPath().parent_path() / L"Tavrin" / L"Localization" / L"en_us.cfg").c_str(),
+                  (Folder.Path / L"Tavrin" / L"Localization" / L"en_us.cfg").c_str(), FALSE);
+        loader_test::WriteTextFile(Folder.Path / L"Tavrin" / L"Settings.json", settings);
+    }
+
+    // Starts the launcher with the two switches set as given (null: unset).
+    PROCESS_INFORMATION Start(const wchar_t* immediateExit, const wchar_t* headless)
+    {
+        SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR", immediateExit);
+        SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_RUN_IN_HEADLESS_MODE", headless);
+        std::wstring commandLine = L"\"" + (Folder.Path / L"TavrinLauncher.exe").wstring() + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                      Folder.Path.c_str(), &startup, &info);
+        SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR", nullptr);
+        SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_RUN_IN_HEADLESS_MODE", nullptr);
+        EXPECT_TRUE(created);
+        CloseHandle(info.hThread);
+        return info;
+    }
+
+    DWORD Run(const wchar_t* immediateExit, const wchar_t* headless)
+    {
+        PROCESS_INFORMATION info = Start(immediateExit, headless);
+        DWORD code = loader_test::WaitForExitCode(info.hProcess, kRunLimitMs);
+        if (code == STILL_ACTIVE)
+            TerminateProcess(info.hProcess, 1);
+        CloseHandle(info.hProcess);
+        return code;
+    }
+
+    loader_test::cScratchFolder Folder;
+};
+
+// Serves the dev CDN's answer for a product's linux64 module.
+void ServeModule(const std::string& product, const std::string& fault)
+{
+    std::string dir = ServersFolder() + "\\cdn\\" + product + "\\deploy-1";
+    fs::create_directories(Utf8ToUtf16(dir));
+    WriteBytes(dir + "\\linux64", EncodedModule(64 * 1024));
+    WriteBytes(dir + "\\linux64.fault", fault);
+}
+
+std::string LogText(const std::string& product)
+{
+    std::string directory;
+    if (!GetCacheDirectory(product, "deploy-1", directory))
+        return {};
+    return ReadText(directory + "anticheatlauncher.log");
+}
+
+class LauncherProcessTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (ServersFolder().empty() || !LoopbackCdnConfigured())
+            GTEST_SKIP() << "needs the loopback dev CDN fixture";
+    }
+};
+
+}  // namespace
+
+TEST_F(LauncherProcessTest, SecondLauncherExitsWhileTheFirstRuns)
+{
+    // The first one is still downloading (slowly) and holds the lock.
+    ServeModule("proc-lock", "slow");
+    cGameFolder first(ValidSettings("proc-lock"));
+    PROCESS_INFORMATION running = first.Start(L"1", L"1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_EQ(loader_test::WaitForExitCode(running.hProcess, 0), static_cast<DWORD>(STILL_ACTIVE));
+
+    cGameFolder second("{}");
+    EXPECT_EQ(second.Run(L"1", L"1"), static_cast<DWORD>(ExitLaunchLockFailed));
+    // A refused launcher must not give back a lock it never held.
+    EXPECT_EQ(second.Run(L"1", L"1"), static_cast<DWORD>(ExitLaunchLockFailed));
+
+    TerminateProcess(running.hProcess, 1);
+    WaitForSingleObject(running.hProcess, INFINITE);
+    CloseHandle(running.hProcess);
+}
+
+TEST_F(LauncherProcessTest, ALauncherWithItsResultLetsTheNextOneStart)
+{
+    // Headless without immediate exit: the first stays in its loop after
+    // result 207, which released the lock.
+    cGameFolder first("{ \"productid\": \"x\" }");
+    PROCESS_INFORMATION running = first.Start(nullptr, L"1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_EQ(loader_test::WaitForExitCode(running.hProcess, 0), static_cast<DWORD>(STILL_ACTIVE));
+
+    cGameFolder second("{ \"productid\": \"x\" }");
+    EXPECT_EQ(second.Run(L"1", L"1"), static_cast<DWORD>(kLaunchInvalidGameOrSettings));
+
+    TerminateProcess(running.hProcess, 1);
+    WaitForSingleObject(running.hProcess, INFINITE);
+    CloseHandle(running.hProcess);
+}
+
+TEST_F(LauncherProcessTest, InvalidSettingsEndAsResult207WithAndWithoutWindow)
+{
+    cGameFolder folder("{ \"productid\": \"p1\", \"deploymentid\": \"d1\" }");
+    EXPECT_EQ(folder.Run(L"1", L"1"), 207u);
+    EXPECT_EQ(folder.Run(L"1", nullptr), 207u);
+}
+
+TEST_F(LauncherProcessTest, OnlyExactlyOneSwitchesHeadlessModeOn)
+{
+    // The window (and with it the embedded resources) exists only outside
+    // headless mode; the dev CDN answers 404, so the run ends with 204.
+    struct Case {
+        const wchar_t* Value;
+        bool Headless;
+    };
+    const Case cases[] = {{L"1", true}, {L"true", false}, {L" 1", false}, {L"", false}, {nullptr, false}};
+    int index = 0;
+    for (const Case& c : cases) {
+        std::string product = "proc-headless-" + std::to_string(index++);
+        SCOPED_TRACE(product);
+        ServeModule(product, "status 404");
+        cGameFolder folder(ValidSettings(product));
+        EXPECT_EQ(folder.Run(L"1", c.Value), 204u);
+        std::string log = LogText(product);
+        EXPECT_NE(log.find("Launcher finished with: 204, 'No anti-cheat module has been found for this game and "
+                           "platform.'."),
+                  std::string::npos);
+        EXPECT_EQ(log.find("Embedded resources successfully loaded.") == std::string::npos, c.Headless);
+    }
+}
+
+TEST_F(LauncherProcessTest, LogFileOpensInTheRoamingFolderAndKeepsABackup)
+{
+    ServeModule("proc-log", "status 404");
+    cGameFolder folder(ValidSettings("proc-log"));
+    std::string directory;
+    ASSERT_TRUE(GetCacheDirectory("proc-log", "deploy-1", directory));
+    for (const auto& entry : fs::directory_iterator(Utf8ToUtf16(directory)))
+        fs::remove(entry.path());
+
+    EXPECT_EQ(folder.Run(L"1", L"1"), 204u);
+    std::string log = LogText("proc-log");
+    for (const char* line : {"] [Windows] [KZV Bootstrapper] [Info] Log file open, ", "Provided settings:",
+                             " - ProductId: proc-log.", " - RequestedSplashScreen: N/A.", "User locale: '",
+                             "Localization file loaded, using 'en_us'.", "Terminating with: 204."})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_NE(log.find("\r\n"), std::string::npos);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // backups are named by the second
+    EXPECT_EQ(folder.Run(L"1", L"1"), 204u);
+    int backups = 0;
+    for (const auto& entry : fs::directory_iterator(Utf8ToUtf16(directory)))
+        backups += entry.path().filename().wstring().rfind(L"anticheatlauncher-backup-", 0) == 0;
+    EXPECT_EQ(backups, 1);
+}
