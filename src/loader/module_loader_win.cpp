@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "acquisition/system_names_win.h"
+#include "loader/wine_helper_page_win.h"
 #include "logging/log_file_win.h"
 #include "logging/logger.h"
 #include "settings/files_win.h"
@@ -179,7 +180,7 @@ cWindowsModuleLoader::~cWindowsModuleLoader() {
     // The thread must not outlive the overrides it calls.
     Shutdown();
     GameProcessHandle.Close();
-    // TODO(wine): release the Wine helper buffer here when Wine support lands.
+    ReleaseWineHelperPage();
 }
 
 bool cWindowsModuleLoader::GetModuleCachePath(std::string& path, const std::string& productId,
