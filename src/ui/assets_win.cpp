@@ -5,6 +5,7 @@
 
 #include <SDL_image.h>
 
+#include <utility>
 #include <vector>
 
 #include "localization/localization.h"
@@ -265,7 +266,9 @@ bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const st
     if (fileSize <= kMaximumSplashFileBytes) {
         read = ReadFileBytes(path.c_str(), bytes, kMaximumSplashFileBytes + 1);
     }
-    if (fileSize > kMaximumSplashFileBytes || !IsSplashFileSizeAccepted(static_cast<int64_t>(bytes.size()))) {
+    const bool tooLarge = fileSize > kMaximumSplashFileBytes ||
+                          !IsSplashFileSizeAccepted(static_cast<int64_t>(bytes.size()));
+    if (tooLarge) {
         LogPrintf(Error, "The provided file: '%s' exceeds the maximum allowed file size of %lld bytes.",
                   path.c_str(), static_cast<long long>(kMaximumSplashFileBytes));
         return false;

@@ -193,7 +193,9 @@ TEST_F(AssetsTest, CustomSplashPathUsesBackslashesBelowTheLauncherDirectory) {
     ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "art/splash.png", Folder.Path, localization, {},
                                      store));
     EXPECT_EQ(CentreOf(Canvas, store.Texture(0)), kRed);
-    EXPECT_EQ(Log.Count("Requested splash screen's file name '" + Folder.Path + "art\\splash.png', extension: '.png'."), 1u);
+    EXPECT_EQ(Log.Count("Requested splash screen's file name '" + Folder.Path +
+                        "art\\splash.png', extension: '.png'."),
+              1u);
 }
 
 TEST_F(AssetsTest, LoadTextureFromFileRefusesWithoutRendererOrPath) {
