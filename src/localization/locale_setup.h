@@ -12,8 +12,8 @@ namespace tavrin::launcher {
 // the language may already be written.
 bool DetectUserLocale(std::string& language, std::string& region);
 
-// Loads the best file of localizationDir (UTF-8, e.g. "<launcher dir>Tavrin\
-// Localization\") into table and logs the outcome. A failure leaves the
+// Loads the best file of localizationDir (UTF-8: the launcher directory and
+// "Tavrin\Localization\") into table and logs the outcome. A failure leaves the
 // table as it was, so lookups fall back to the built-in texts.
 bool LoadLocalizationFor(cLocalization& table, const std::string& localizationDir,
                          const std::string& language, const std::string& region,
