@@ -56,7 +56,10 @@ void AddStaticProxySetting(const std::string& proxy, const std::string& bypass,
         const char* scheme = url.rfind("https://", 0) == 0 ? "https" : "http";
         std::string value;
         if (FindSchemeEntry(proxy, scheme, value)) {
-            candidate = std::string(scheme) + "://" + value;
+            // The entry names the proxy for that kind of URL; the proxy itself
+            // is spoken to in plain HTTP (CONNECT for https), as Windows does.
+            // "https://" here would make the transfer expect TLS from it.
+            candidate = "http://" + value;
         } else if (FindSchemeEntry(proxy, "socks", value)) {
             list.push_back({"socks5h://" + value, noProxy});
             list.push_back({"socks4://" + value, noProxy});

@@ -16,7 +16,7 @@ TEST(AddStaticProxySetting, Table) {
     const Case cases[] = {
         {"", "https://h/", {}},
         {"proxy:3128", "https://h/", {{"proxy:3128", "a,b"}}},
-        {"http=A:80;https=B:443", "https://h/", {{"https://B:443", "a,b"}}},
+        {"http=A:80;https=B:443", "https://h/", {{"http://B:443", "a,b"}}},
         {"http=A:80;https=B:443", "http://h/", {{"http://A:80", "a,b"}}},
         {"http=A:80;https=B:443", "HTTPS://h/", {{"http://A:80", "a,b"}}},
         {"socks=S:1080",
@@ -26,7 +26,7 @@ TEST(AddStaticProxySetting, Table) {
           {"socks4://S:1080", "a,b"},
           {"socks4a://S:1080", "a,b"}}},
         {"ftp=F:21", "https://h/", {{"ftp=F:21", "a,b"}}},
-        {"ftp=F:21;https=B:8443", "https://h/", {{"https://B:8443", "a,b"}}},
+        {"ftp=F:21;https=B:8443", "https://h/", {{"http://B:8443", "a,b"}}},
     };
     for (const Case& c : cases) {
         List list;

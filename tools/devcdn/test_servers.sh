@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts or stops the loopback test servers: a fresh test CA, the development
-# CDN and the telemetry collector, with their data under DIR.
-#   test_servers.sh start DIR CDN_PORT COLLECTOR_PORT
+# CDN, the telemetry collector and a CONNECT proxy (on PROXY_PORT, default
+# COLLECTOR_PORT + 1) that alone resolves "cdn.proxy-only.test", with their
+# data under DIR.
+#   test_servers.sh start DIR CDN_PORT COLLECTOR_PORT [PROXY_PORT]
 #   test_servers.sh stop DIR
 set -euo pipefail
 
@@ -35,8 +37,10 @@ case $action in
   start)
     cdn_port=${3:?CDN port}
     collector_port=${4:?collector port}
+    proxy_port=${5:-$((collector_port + 1))}
     stop_one "$dir/devcdn.pid"
     stop_one "$dir/collector.pid"
+    stop_one "$dir/proxy.pid"
     rm -rf "$dir/ca" "$dir/cdn" "$dir/collector"
     mkdir -p "$dir/cdn" "$dir/collector"
     "$tools/testca/make_test_ca.sh" "$dir/ca"
@@ -46,11 +50,15 @@ case $action in
     python3 "$tools/collector/collector.py" --root "$dir/collector" --port "$collector_port" \
       --cert "$dir/ca/server.pem" >"$dir/collector.out" 2>&1 &
     echo $! >"$dir/collector.pid"
+    python3 "$tools/devcdn/connect_proxy.py" --port "$proxy_port" --log "$dir/proxy.log" \
+      --map cdn.proxy-only.test=127.0.0.1 >"$dir/proxy.out" 2>&1 &
+    echo $! >"$dir/proxy.pid"
     wait_for_port "$cdn_port"
     wait_for_port "$collector_port"
+    wait_for_port "$proxy_port"
     # A port held by some other server answers too: make sure ours are alive.
     sleep 0.3
-    for name in devcdn collector; do
+    for name in devcdn collector proxy; do
       if ! kill -0 "$(cat "$dir/$name.pid")" 2>/dev/null; then
         echo "test_servers: $name did not start:" >&2
         cat "$dir/$name.out" >&2
@@ -61,6 +69,7 @@ case $action in
   stop)
     stop_one "$dir/devcdn.pid"
     stop_one "$dir/collector.pid"
+    stop_one "$dir/proxy.pid"
     ;;
   *)
     echo "usage: test_servers.sh start|stop DIR ..." >&2

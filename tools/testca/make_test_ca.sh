@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes a throw-away certificate authority and a server certificate for
-# "localhost" signed by it, plus a second, unrelated authority that tests use
+# "localhost" (and "cdn.proxy-only.test", a name only the test proxy knows)
+# signed by it, plus a second, unrelated authority that tests use
 # to show that an untrusted server is refused.
 #   make_test_ca.sh OUTDIR
 # Writes OUTDIR/ca.pem, OUTDIR/server.pem (certificate + key) and
@@ -27,7 +28,7 @@ cat > server.ext <<'EXT'
 basicConstraints=CA:FALSE
 keyUsage=critical,digitalSignature,keyEncipherment
 extendedKeyUsage=serverAuth
-subjectAltName=DNS:localhost
+subjectAltName=DNS:localhost,DNS:cdn.proxy-only.test
 EXT
 openssl x509 -req -in server.csr -CA ca.pem -CAkey ca-key.pem -CAcreateserial \
   -days 2 -sha256 -extfile server.ext -out server-cert.pem >/dev/null 2>&1

@@ -1,0 +1,176 @@
+// The retry through the user's proxy after a failed direct transfer, with
+// the proxy configured where WinHTTP reads it under Wine: the binary
+// "DefaultConnectionSettings" value of the current user's Internet Settings.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "acquisition/curl_handle_win.h"
+#include "loopback_servers_win.h"
+
+namespace tavrin::launcher {
+namespace {
+
+using namespace tavrin::launcher::testing;
+
+constexpr wchar_t kConnectionsKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+constexpr wchar_t kSettingsValue[] = L"DefaultConnectionSettings";
+constexpr uint32_t kSettingsMagic = 0x46;
+constexpr uint32_t kDirect = 1;
+constexpr uint32_t kUseProxy = 2;
+
+void AppendDword(std::vector<uint8_t>& blob, uint32_t value) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
+    blob.insert(blob.end(), bytes, bytes + sizeof value);
+}
+
+void AppendText(std::vector<uint8_t>& blob, const std::string& text) {
+    AppendDword(blob, static_cast<uint32_t>(text.size()));
+    blob.insert(blob.end(), text.begin(), text.end());
+}
+
+// magic, change counter, flags, proxy, bypass list, configuration script
+// URL, then unused fields.
+std::vector<uint8_t> ConnectionSettings(const std::string& proxy, const std::string& bypass) {
+    std::vector<uint8_t> blob;
+    AppendDword(blob, kSettingsMagic);
+    AppendDword(blob, 0);
+    AppendDword(blob, kDirect | kUseProxy);
+    AppendText(blob, proxy);
+    AppendText(blob, bypass);
+    AppendText(blob, "");
+    blob.resize(blob.size() + 32, 0);
+    return blob;
+}
+
+std::vector<std::string> gLines;
+void Collect(const char* line) {
+    gLines.emplace_back(line);
+}
+
+class ProxyFallbackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Servers = ServersFolder();
+        std::wstring port;
+        if (Servers.empty() || !LoopbackCdnConfigured() ||
+            !GetEnvironmentValue(L"TAVRIN_TEST_PROXY_PORT", port)) {
+            GTEST_SKIP() << "needs the loopback test servers";
+        }
+        ProxyPort = Utf16ToUtf8(port);
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, nullptr, 0,
+                                  KEY_READ | KEY_WRITE, nullptr, &Key, nullptr),
+                  ERROR_SUCCESS);
+        DWORD size = 0;
+        if (RegQueryValueExW(Key, kSettingsValue, nullptr, nullptr, nullptr, &size) ==
+            ERROR_SUCCESS) {
+            Saved.resize(size);
+            HadValue = RegQueryValueExW(Key, kSettingsValue, nullptr, nullptr, Saved.data(),
+                                        &size) == ERROR_SUCCESS;
+        }
+        const std::string folder = Servers + "\\cdn\\proxied";
+        CreateDirectoryW(Utf8ToUtf16(folder).c_str(), nullptr);
+        CreateDirectoryW(Utf8ToUtf16(folder + "\\d").c_str(), nullptr);
+        ASSERT_TRUE(WriteBytes(folder + "\\d\\s", "through the proxy"));
+        gLines.clear();
+    }
+
+    void TearDown() override {
+        if (Key == nullptr) {
+            return;
+        }
+        if (HadValue) {
+            RegSetValueExW(Key, kSettingsValue, 0, REG_BINARY, Saved.data(),
+                           static_cast<DWORD>(Saved.size()));
+        } else {
+            RegDeleteValueW(Key, kSettingsValue);
+        }
+        RegCloseKey(Key);
+    }
+
+    void UseProxySetting(const std::string& proxy, const std::string& bypass) {
+        const std::vector<uint8_t> blob = ConnectionSettings(proxy, bypass);
+        ASSERT_EQ(RegSetValueExW(Key, kSettingsValue, 0, REG_BINARY, blob.data(),
+                                 static_cast<DWORD>(blob.size())),
+                  ERROR_SUCCESS);
+    }
+
+    bool Logged(const std::string& line) const {
+        for (const std::string& l : gLines) {
+            if (l == line) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::string Servers;
+    std::string ProxyPort;
+    HKEY Key = nullptr;
+    bool HadValue = false;
+    std::vector<uint8_t> Saved;
+};
+
+TEST_F(ProxyFallbackTest, NameOnlyTheProxyResolvesIsReachedThroughIt) {
+    UseProxySetting("http=127.0.0.1:1;https=localhost:" + ProxyPort, "a.test;b.test");
+    cCurlHandle curl;
+    curl.SetLogFunction(&Collect);
+    ASSERT_TRUE(curl.Setup());
+    ASSERT_TRUE(curl.SetConnectTimeout(30000));
+    const std::string url = "https://cdn.proxy-only.test:18443/modules/proxied/d/s";
+    CURLcode code = CURLE_OK;
+    ASSERT_TRUE(curl.Perform(url, code, 0)) << (gLines.empty() ? "" : gLines.back());
+    EXPECT_EQ(code, CURLE_OK);
+    EXPECT_TRUE(curl.ProxyUsed());
+    EXPECT_TRUE(curl.WinHttpLoaded());
+    EXPECT_EQ(curl.ResponseCode(), 200);
+    EXPECT_EQ(std::string(curl.Body().begin(), curl.Body().end()), "through the proxy");
+    EXPECT_EQ(curl.ConnectTimeoutMs(), 30000);  // back at the saved value
+    EXPECT_TRUE(Logged("Setting NOPROXY URLs: a.test,b.test"));
+    EXPECT_TRUE(Logged("Trying proxy: http://localhost:" + ProxyPort));
+    EXPECT_NE(ReadText(Servers + "\\proxy.log").find("cdn.proxy-only.test:18443"),
+              std::string::npos);
+}
+
+TEST_F(ProxyFallbackTest, StaticSettingsAsDiscovered) {
+    cCurlHandle curl;
+    std::vector<ProxyCandidate> list;
+
+    UseProxySetting("http=127.0.0.1:1;https=localhost:2", "");
+    ASSERT_TRUE(curl.DiscoverProxies("http://example.test/", list));
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list.back().Url, "http://127.0.0.1:1");
+
+    UseProxySetting("socks=127.0.0.1:1080", "x.test");
+    ASSERT_TRUE(curl.DiscoverProxies("https://example.test/", list));
+    ASSERT_GE(list.size(), 4u);
+    const std::vector<ProxyCandidate> tail(list.end() - 4, list.end());
+    const std::vector<ProxyCandidate> expected = {{"socks5://127.0.0.1:1080", "x.test"},
+                                                  {"socks5h://127.0.0.1:1080", "x.test"},
+                                                  {"socks4://127.0.0.1:1080", "x.test"},
+                                                  {"socks4a://127.0.0.1:1080", "x.test"}};
+    EXPECT_EQ(tail, expected);
+
+    UseProxySetting("127.0.0.1:3128", "");
+    ASSERT_TRUE(curl.DiscoverProxies("https://example.test/", list));
+    EXPECT_EQ(list.back().Url, "127.0.0.1:3128");
+}
+
+TEST_F(ProxyFallbackTest, EveryCandidateFailingReportsTheLastCode) {
+    UseProxySetting("127.0.0.1:1", "");
+    cCurlHandle curl;
+    curl.SetLogFunction(&Collect);
+    ASSERT_TRUE(curl.Setup());
+    ASSERT_TRUE(curl.SetConnectTimeout(2500));
+    CURLcode code = CURLE_OK;
+    EXPECT_FALSE(curl.Perform("https://cdn.proxy-only.test:18443/modules/proxied/d/s", code, 0));
+    EXPECT_NE(code, CURLE_OK);
+    EXPECT_TRUE(curl.ProxyUsed());
+    EXPECT_TRUE(curl.Body().empty());
+    EXPECT_EQ(curl.ConnectTimeoutMs(), 2500);
+    EXPECT_TRUE(Logged("Trying proxy: 127.0.0.1:1"));
+}
+
+}  // namespace
+}  // namespace tavrin::launcher
