@@ -88,36 +88,25 @@ ElementPart DrawPart(ElementType type)
     }
 }
 
-void DrawShadow(SDL_Renderer* renderer, const cUiElement& element)
+// Copies the texture with its colour modulated to black, then puts the
+// modulation back whether or not the copy worked.
+int CopyInBlack(SDL_Renderer* renderer, SDL_Texture* texture, const SDL_Rect* source, const SDL_Rect& destination)
 {
-    ElementPart part = DrawPart(element.Type);
-    SDL_Texture* texture = NativeTexture(element.GetTexture(part));
-    uint32_t type = static_cast<uint32_t>(element.Type);
-    if (!texture) {
-        MissingTexture();
-        LogPrintf(Verbose, "Failed to render the drop shadow for object type %u.", type);
-        return;
-    }
     uint8_t r = 0;
     uint8_t g = 0;
     uint8_t b = 0;
-    if (SDL_GetTextureColorMod(texture, &r, &g, &b) != 0) {
-        LogPrintf(Verbose, "Failed to render the drop shadow for object type %u.", type);
-        return;
-    }
+    int result = SDL_GetTextureColorMod(texture, &r, &g, &b);
+    if (result != 0)
+        return result;
     SDL_SetTextureColorMod(texture, 0, 0, 0);
-    SDL_Rect destination = ToSdl(element.GetRect(part));
-    destination.x += 1;
-    destination.y += 1;
-    const cUiBounds* source = element.GetSourceRect();
-    SDL_Rect sourceRect = source ? ToSdl(*source) : SDL_Rect{};
-    int copied = SDL_RenderCopy(renderer, texture, source ? &sourceRect : nullptr, &destination);
+    result = SDL_RenderCopy(renderer, texture, source, &destination);
     SDL_SetTextureColorMod(texture, r, g, b);
-    if (copied != 0)
-        LogPrintf(Verbose, "Failed to render the drop shadow for object type %u.", type);
+    return result;
 }
 
-bool DrawLines(SDL_Renderer* renderer, const cUiText& text)
+// Every line centred on the first line's centre, half the tallest line
+// apart. A shadow is the same lines in black, one pixel right and down.
+bool DrawLines(SDL_Renderer* renderer, const cUiText& text, bool shadow)
 {
     std::vector<cUiTextureRef> lines = text.CurrentTexturesCopy();
     if (lines.empty()) {
@@ -130,8 +119,9 @@ bool DrawLines(SDL_Renderer* renderer, const cUiText& text)
     int32_t gap = static_cast<int32_t>(tallest * 0.5);
     int32_t firstWidth = lines.front() ? lines.front()->Width : 0;
     int32_t firstHeight = lines.front() ? lines.front()->Height : 0;
-    int32_t x = text.GetX(ElementPart::TextTexture);
-    int32_t y = text.GetY(ElementPart::TextTexture);
+    int32_t offset = shadow ? 1 : 0;
+    int32_t x = text.GetX(ElementPart::TextTexture) + offset;
+    int32_t y = text.GetY(ElementPart::TextTexture) + offset;
     bool all = true;
     for (size_t i = 0; i < lines.size(); ++i) {
         const cUiTexture* line = lines[i].get();
@@ -140,21 +130,54 @@ bool DrawLines(SDL_Renderer* renderer, const cUiText& text)
         if (texture) {
             SDL_Rect destination{x + firstWidth / 2 - line->Width / 2,
                                  y + (gap + firstHeight) * static_cast<int32_t>(i), line->Width, line->Height};
-            result = SDL_RenderCopy(renderer, texture, nullptr, &destination);
+            result = shadow ? CopyInBlack(renderer, texture, nullptr, destination)
+                            : SDL_RenderCopy(renderer, texture, nullptr, &destination);
         }
         if (result != 0) {
-            LogPrintf(Error, "Rendering of the multilinetext failed with %i!", result);
+            if (!shadow)
+                LogPrintf(Error, "Rendering of the multilinetext failed with %i!", result);
             all = false;
         }
     }
     return all;
 }
 
-bool DrawTextElement(SDL_Renderer* renderer, const cUiElement& element)
+const cUiText* AsLinesText(const cUiElement& element)
 {
     auto* text = dynamic_cast<const cUiText*>(&element);
-    if (text && text->Mode == TextModeLines)
-        return DrawLines(renderer, *text);
+    return text && text->Mode == TextModeLines ? text : nullptr;
+}
+
+void DrawShadow(SDL_Renderer* renderer, const cUiElement& element)
+{
+    uint32_t type = static_cast<uint32_t>(element.Type);
+    // Several lines cast one shadow each; the texture rectangle of such a
+    // text spans all lines and would stretch the first one over them.
+    if (const cUiText* lines = AsLinesText(element)) {
+        if (!DrawLines(renderer, *lines, true))
+            LogPrintf(Verbose, "Failed to render the drop shadow for object type %u.", type);
+        return;
+    }
+    ElementPart part = DrawPart(element.Type);
+    SDL_Texture* texture = NativeTexture(element.GetTexture(part));
+    if (!texture) {
+        MissingTexture();
+        LogPrintf(Verbose, "Failed to render the drop shadow for object type %u.", type);
+        return;
+    }
+    SDL_Rect destination = ToSdl(element.GetRect(part));
+    destination.x += 1;
+    destination.y += 1;
+    const cUiBounds* source = element.GetSourceRect();
+    SDL_Rect sourceRect = source ? ToSdl(*source) : SDL_Rect{};
+    if (CopyInBlack(renderer, texture, source ? &sourceRect : nullptr, destination) != 0)
+        LogPrintf(Verbose, "Failed to render the drop shadow for object type %u.", type);
+}
+
+bool DrawTextElement(SDL_Renderer* renderer, const cUiElement& element)
+{
+    if (const cUiText* lines = AsLinesText(element))
+        return DrawLines(renderer, *lines, false);
     return CopyTexture(renderer, element, ElementPart::TextTexture);
 }
 

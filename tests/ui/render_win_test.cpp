@@ -263,6 +263,41 @@ TEST_F(TextRenderTest, WideMessageIsDrawnAsCentredLines)
     EXPECT_TRUE(lit);
 }
 
+TEST_F(TextRenderTest, ShadowOfSeveralLinesFollowsEachLine)
+{
+    // The same wide text drawn without and with its shadow on grey: every
+    // dark pixel of the shadowed picture must lie one pixel right and down
+    // of a glyph pixel, on every line.
+    const std::string content = std::string(60, 'W') + " " + std::string(60, 'W');
+    cSoftwareCanvas plain(800, 300);
+    cSoftwareCanvas shadowed(800, 300);
+    auto draw = [&](cSoftwareCanvas& canvas, bool shadow) {
+        SDL_SetRenderDrawBlendMode(canvas.Renderer, SDL_BLENDMODE_BLEND);
+        SDL_SetRenderDrawColor(canvas.Renderer, 128, 128, 128, 255);
+        SDL_RenderClear(canvas.Renderer);
+        auto text = std::make_shared<cUiText>(1, 4001, 255, 255, shadow);
+        text->Font = std::make_shared<cSdlFont>(Font, canvas.Renderer);
+        EXPECT_TRUE(text->SetTextNow(content));
+        EXPECT_EQ(text->Mode, TextModeLines);
+        text->SetPosition(10, 10);
+        EXPECT_TRUE(DrawElement(canvas.Renderer, text.get()));
+        return text->GetHeight(ElementPart::TextTexture);
+    };
+    draw(plain, false);
+    int32_t height = draw(shadowed, true);
+    int orphans = 0;
+    int lastLineShadow = 0;
+    for (int y = 1; y < 300; ++y)
+        for (int x = 1; x < 800; ++x) {
+            if (Red(shadowed.Pixel(x, y)) >= 60)
+                continue;
+            orphans += Red(plain.Pixel(x - 1, y - 1)) <= 150 ? 1 : 0;
+            lastLineShadow += y > 10 + height - 30 ? 1 : 0;
+        }
+    EXPECT_EQ(orphans, 0);
+    EXPECT_GT(lastLineShadow, 0);
+}
+
 TEST_F(TextRenderTest, TextButtonDrawsItsFaceAndCentredCaption)
 {
     cUiButton exit(ElementType::TextButton, 4, 5002, nullptr, 255);
