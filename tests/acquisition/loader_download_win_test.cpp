@@ -163,6 +163,26 @@ TEST_F(LoaderDownloadTest, OverrideFileBesideTheGame) {
     EXPECT_EQ(Outcomes[0].Message, "Connection failed: https://elsewhere.invalid/x");
 }
 
+TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport) {
+    Serve(PatternBytes(40000, 33));
+    ASSERT_TRUE(WriteBytes(Servers + "\\cdn\\" + ProductName() + "\\d1\\linux64.fault", "slow"));
+    {
+        cWindowsModuleLoader loader({}, DetectHostFacts());
+        ProgressCallback progress = [](uint32_t, uint32_t) { return KZV_ProgressContinue; };
+        ResultCallback sink = [this](int32_t code, const char* message) {
+            std::lock_guard<std::mutex> guard(Lock);
+            Outcomes.push_back({code, message ? message : ""});
+        };
+        ASSERT_TRUE(loader.Initialize(progress, sink, Game, Folder.Get(), "linux64", ProductName(),
+                                      "s1", "d1", true));
+        Sleep(500);  // the body trickles in at about 1000 bytes per second
+        loader.Shutdown();
+        EXPECT_TRUE(loader.LoadedModuleBytes().empty());
+    }
+    EXPECT_TRUE(Outcomes.empty());
+    EXPECT_FALSE(FileExists(CachedModule));
+}
+
 TEST_F(LoaderDownloadTest, NoModuleOnTheCdnReports506) {
     bool cacheFiles = false;
     EXPECT_TRUE(Launch(true, cacheFiles).empty());

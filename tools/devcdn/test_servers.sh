@@ -22,6 +22,25 @@ stop_one() { # pidfile
   rm -f "$pidfile"
 }
 
+port_in_use() { # port
+  python3 -c "import socket,sys; s=socket.socket(); s.settimeout(0.2); sys.exit(0 if s.connect_ex(('127.0.0.1', $1)) == 0 else 1)"
+}
+
+# The ports are fixed (they are built into the test build), so another build
+# tree's test run on this machine must end first.
+wait_for_free_ports() { # ports...
+  for _ in $(seq 600); do
+    local busy=
+    for port in "$@"; do
+      if port_in_use "$port"; then busy=1; fi
+    done
+    [ -z "$busy" ] && return 0
+    sleep 1
+  done
+  echo "test_servers: ports $* stay in use" >&2
+  return 1
+}
+
 wait_for_port() { # port
   for _ in $(seq 100); do
     if python3 -c "import socket,sys; s=socket.socket(); s.settimeout(0.2); sys.exit(s.connect_ex(('127.0.0.1', $1)))"; then
@@ -41,6 +60,7 @@ case $action in
     stop_one "$dir/devcdn.pid"
     stop_one "$dir/collector.pid"
     stop_one "$dir/proxy.pid"
+    wait_for_free_ports "$cdn_port" "$collector_port" "$proxy_port"
     rm -rf "$dir/ca" "$dir/cdn" "$dir/collector"
     mkdir -p "$dir/cdn" "$dir/collector"
     "$tools/testca/make_test_ca.sh" "$dir/ca"
