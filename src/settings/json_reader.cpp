@@ -71,8 +71,8 @@ bool JsonReader::Scan(std::string_view text) {
         if (!ExtractQuoted(text, p, key)) {
             return true;
         }
-        // The colon search starts one past the key's length from p, not
-        // from the key's closing quote; files rely on neither, so keep it.
+        // Counted from p, not from the key's closing quote: after leading
+        // text, a colon inside the key itself is taken. Keys carry none.
         const size_t colon = text.find(':', p + key.size() + 1);
         if (colon == kNone) {
             return true;

@@ -49,6 +49,9 @@ const ScanCase kScanCases[] = {
     {"BackslashRunsCollapse", R"({"exe": "C:\\Games\\x.exe", "four": "a\\\\b", "one": "a\b"})",
      {{"exe", "C:\\Games\\x.exe"}, {"four", "a\\b"}, {"one", "a\\b"}}, {}},
     {"BoolAndStringTablesAreSeparate", R"({"k": "1", "k": "text"})", {{"k", "text"}}, {{"k", true}}},
+    // The colon search counts from the scan position, so after leading
+    // blanks a colon inside the key is taken.
+    {"ColonInsideKey", R"(  "a:b": "x")", {{"a:b", ": "}}, {}},
     {"KeysStoredAsWritten", R"({"a\\b": "v"})", {{"a\\\\b", "v"}}, {}},
     {"ByteOrderMark", "\xEF\xBB\xBF{\"productid\": \"p1\"}", {{"productid", "p1"}}, {}},
     {"OneByte", "{", {}, {}},
