@@ -160,7 +160,7 @@ void AntiCheatLauncher::ReportTelemetry()
                   static_cast<int32_t>(figures.WindowWaitNs / 1'000'000));
 
     LastReportedEvents = BuildLaunchEvents(figures);
-    UploadEvents(LastReportedEvents);
+    Analytics::LogEventsAsync(*this, LastReportedEvents);
 }
 
 }  // namespace tavrin::launcher

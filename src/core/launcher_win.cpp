@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "core/command_line.h"
+#include "telemetry/analytics.h"
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
 #include "loader/game_launcher_win.h"
@@ -90,7 +91,8 @@ bool AntiCheatLauncher::LoadSettings(std::string& errorText)
     OpenLogFile(LogFile, LauncherSettings.ProductId, LauncherSettings.DeploymentId, LauncherLogLevel);
     LogPrintf(Info, "Log file open, %s.", FormatLogOpenTime().c_str());
     LogPrintf(Info, "Loaded the following settings .json file: '%s'", path.c_str());
-    PublishTelemetryIdentity(LauncherSettings.ProductId, LauncherSettings.SandboxId, LauncherSettings.DeploymentId);
+    Analytics::SetIdentity(LauncherSettings.ProductId, LauncherSettings.SandboxId, LauncherSettings.DeploymentId);
+    Analytics::EnsureRunId();
     LauncherSettings.PrintSettings();
     return true;
 }

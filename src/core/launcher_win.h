@@ -31,10 +31,6 @@ class cGameLauncher;
 // Work posted to the main thread; true asks to run again in a later frame.
 using MainThreadTask = std::function<bool()>;
 
-// Copies the identifiers into the telemetry identity and makes the instance id.
-void PublishTelemetryIdentity(const std::string& productId, const std::string& sandboxId,
-                              const std::string& deploymentId);
-
 class AntiCheatLauncher : public tavrin::cBackgroundWorker {
 public:
     AntiCheatLauncher(tavrin::cLogger& logger, const std::vector<std::string>& arguments,
@@ -71,7 +67,7 @@ public:
     uint32_t LogLevel() const { return LauncherLogLevel; }
 
     // Built event list of the last ReportTelemetry, for inspection.
-    std::vector<cLaunchEvent> LastReportedEvents;
+    std::vector<Analytics::EventDescriptor> LastReportedEvents;
 
     // Exposed for the window-watch tests.
     int64_t ExitDeferTimeNs = 60'000'000'000;
@@ -89,7 +85,6 @@ private:
     void CheckKeySequence(const SDL_Event& event);
     std::string LaunchResultTitle(KZV_ProtectedGameLaunchResult result);
     std::string LocalizationDirectory() const;
-    void UploadEvents(const std::vector<cLaunchEvent>& events);
 
     cHostFacts Host;
     cBootstrapperWindow Window;

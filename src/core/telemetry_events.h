@@ -7,14 +7,9 @@
 #include <vector>
 
 #include "core/launch_result.h"
+#include "telemetry/analytics.h"
 
 namespace tavrin::launcher {
-
-struct cLaunchEvent {
-    std::string Name;
-    // Attribute name and decimal value; every attribute is an integer.
-    std::vector<std::pair<std::string, std::string>> Attributes;
-};
 
 struct cRunFigures {
     KZV_ProtectedGameLaunchResult Result = 0;
@@ -28,6 +23,7 @@ struct cRunFigures {
 int32_t DownloadMilliseconds(const cRunFigures& figures);
 // Kilobytes per second in single precision; infinite for a 0 ms download.
 float DownloadRateKBps(const cRunFigures& figures);
-std::vector<cLaunchEvent> BuildLaunchEvents(const cRunFigures& figures);
+// Every attribute is of the integer kind, its value decimal text.
+std::vector<Analytics::EventDescriptor> BuildLaunchEvents(const cRunFigures& figures);
 
 }  // namespace tavrin::launcher

@@ -8,7 +8,7 @@ using namespace tavrin::launcher;
 
 namespace {
 
-std::vector<std::string> Names(const std::vector<cLaunchEvent>& events)
+std::vector<std::string> Names(const std::vector<Analytics::EventDescriptor>& events)
 {
     std::vector<std::string> names;
     for (const auto& e : events)
@@ -17,6 +17,19 @@ std::vector<std::string> Names(const std::vector<cLaunchEvent>& events)
 }
 
 constexpr int64_t kMs = 1'000'000;
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// Key and value of each attribute; every one must be of the integer kind.
+Pairs Attributes(const Analytics::EventDescriptor& event)
+{
+    Pairs pairs;
+    for (const EventAttribute& a : event.Attributes) {
+        EXPECT_TRUE(a.Raw) << a.Key;
+        pairs.emplace_back(a.Key, a.Value);
+    }
+    return pairs;
+}
 
 }  // namespace
 
@@ -36,20 +49,20 @@ TEST(TelemetryEvents, SuccessfulRunReportsAllFourEventsInOrder)
                                  "AntiCheat.Info.BootstrapperInitPerf",
                                  "AntiCheat.Info.BootstrapperGameWindowVisibilityCheckDuration",
                              }));
-    EXPECT_EQ(events[0].Attributes, (decltype(events[0].Attributes){{"LaunchResult", "301"}}));
-    EXPECT_EQ(events[1].Attributes, (decltype(events[1].Attributes){
+    EXPECT_EQ(Attributes(events[0]), (Pairs{{"LaunchResult", "301"}}));
+    EXPECT_EQ(Attributes(events[1]), (Pairs{
                                         {"DownloadCancelledByUser", "0"},
                                         {"DownloadBytesCompleted", "2097152"},
                                         {"DownloadBytesTotal", "2097152"},
                                         {"DownloadDurationMs", "2000"},
                                         {"DownloadRateKBPS", "1024"},
                                     }));
-    EXPECT_EQ(events[2].Attributes, (decltype(events[2].Attributes){
+    EXPECT_EQ(Attributes(events[2]), (Pairs{
                                         {"TotalDurationMs", "5000"},
                                         {"DownloadDurationMs", "2000"},
                                         {"InitDurationMs", "3000"},
                                     }));
-    EXPECT_EQ(events[3].Attributes, (decltype(events[3].Attributes){{"WaitDurationMs", "1500"}}));
+    EXPECT_EQ(Attributes(events[3]), (Pairs{{"WaitDurationMs", "1500"}}));
 }
 
 TEST(TelemetryEvents, OptionalEventsFollowTheirConditions)
@@ -78,7 +91,7 @@ TEST(TelemetryEvents, WindowWaitIsCappedAtSixtySeconds)
     cRunFigures f{301, 0, 0, 0, 90'000 * kMs, 70'000 * kMs};
     auto events = BuildLaunchEvents(f);
     ASSERT_EQ(events.back().Name, "AntiCheat.Info.BootstrapperGameWindowVisibilityCheckDuration");
-    EXPECT_EQ(events.back().Attributes[0].second, "60000");
+    EXPECT_EQ(events.back().Attributes[0].Value, "60000");
 }
 
 TEST(TelemetryEvents, CancelledDownloadIsFlagged)
@@ -86,6 +99,6 @@ TEST(TelemetryEvents, CancelledDownloadIsFlagged)
     cRunFigures f{101, 4096, 8192, 100 * kMs, 200 * kMs, -1};
     auto events = BuildLaunchEvents(f);
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1].Attributes[0], (std::pair<std::string, std::string>{"DownloadCancelledByUser", "1"}));
+    EXPECT_EQ(Attributes(events[1])[0], (std::pair<std::string, std::string>{"DownloadCancelledByUser", "1"}));
     EXPECT_TRUE(std::isinf(DownloadRateKBps(cRunFigures{301, 10, 10, 0, 0, -1})));
 }
