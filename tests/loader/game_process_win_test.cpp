@@ -256,3 +256,26 @@ TEST_F(GameProcessTest, DemoGameShowsHidesOrSkipsItsWindowAsAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+// CreateProcessW's limit counts the terminating NUL: a longer line is cut so
+// that the NUL still fits, and the game starts with what remains. (Wine cuts
+// such lines itself; Windows refuses them.)
+TEST_F(GameProcessTest, OverlongCommandLineIsCutToWhatTheSystemTakes) {
+    const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+    const std::string argsFile = ScratchFile("long-args.txt");
+    const std::vector<std::string> arguments = {"--no-window", "--args-file", argsFile,
+                                                std::string(40000, 'x')};
+    const size_t fixedPart = BuildGameCommandLine(game, arguments).size() - 40000;
+
+    ASSERT_TRUE(Loader.CreateGameProcess(game, arguments, ""));
+    cProcessHandle process = Loader.OpenGameProcessHandle();
+    ASSERT_TRUE(process);
+    EXPECT_EQ(loader_test::WaitForExitCode(process.Get(), 20000), 0u);
+    const auto lines = loader_test::ReadLines(tavrin::Utf8ToUtf16(argsFile));
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[4], std::string(kMaxCommandLineChars - 1 - fixedPart, 'x'));
+}
+
+}  // namespace
