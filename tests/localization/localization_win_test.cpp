@@ -236,6 +236,24 @@ TEST(LocalizationSetup, LoadLocalizationForMergesAndReportsTheLocale) {
     EXPECT_EQ(untouched.GetText("launcher.btn_exit", "Exit"), "Exit");
 }
 
+TEST(LocalizationShippedFile, EnglishFileBesideTheLauncherLoads) {
+    std::wstring binary;
+    if (!tavrin::GetEnvironmentValue(L"TAVRIN_BINARY_DIR", binary)) {
+        GTEST_SKIP() << "TAVRIN_BINARY_DIR not set";
+    }
+    wchar_t full[MAX_PATH] = {};
+    ASSERT_GT(GetFullPathNameW(binary.c_str(), MAX_PATH, full, nullptr), 0u);
+    std::wstring directory = std::wstring(full) + L"\\bin\\Tavrin\\Localization";
+
+    cLocalization table;
+    std::string localeName;
+    std::wstring error;
+    EXPECT_TRUE(table.LoadFromDirectory(directory, "en", "US", localeName, error))
+        << tavrin::Utf16ToUtf8(error);
+    EXPECT_EQ(localeName, "en_us");
+    EXPECT_EQ(table.GetText("launcher.btn_exit", "?"), "Exit");
+}
+
 // Collects the lines logged while it lives.
 class cLogCapture {
 public:
