@@ -98,8 +98,8 @@ public:
     const std::string& CountryValue() const { return Country; }
     const cHostFacts& HostFacts() const { return Facts; }
 
-    // Stand-in thread body until the download lands: when set, Run calls it
-    // and nothing else. Tests use it to report from the loader's thread.
+    // Test seam: when set, Run calls it instead of the download, so tests can
+    // report from the loader's thread without a CDN.
     std::function<void(cModuleLoader&)> RunBodyForTesting;
 
 protected:
