@@ -1,5 +1,6 @@
 #include "acquisition/curl_handle_win.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -41,13 +42,16 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* userData) {
 }
 
 size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData) {
-    auto* body = static_cast<std::vector<uint8_t>*>(userData);
+    auto* body = static_cast<cCurlHandle::BodyBuffer*>(userData);
     if (body == nullptr) {
         return 0;
     }
     const size_t bytes = size * count;
-    body->insert(body->end(), reinterpret_cast<uint8_t*>(data),
-                 reinterpret_cast<uint8_t*>(data) + bytes);
+    if (bytes > body->Limit - std::min(body->Limit, body->Bytes.size())) {
+        return 0;
+    }
+    body->Bytes.insert(body->Bytes.end(), reinterpret_cast<uint8_t*>(data),
+                       reinterpret_cast<uint8_t*>(data) + bytes);
     return bytes;
 }
 
@@ -82,7 +86,7 @@ std::string WineCaBundlePath() {
 }
 
 cCurlHandle::cCurlHandle() {
-    ResponseBody.reserve(kReservedBodyBytes);
+    ResponseBody.Bytes.reserve(kReservedBodyBytes);
 }
 
 cCurlHandle::~cCurlHandle() {
@@ -192,7 +196,7 @@ bool cCurlHandle::SetConnectTimeout(int32_t milliseconds) {
 
 void cCurlHandle::ClearResponse() {
     ResponseHeaders.clear();
-    ResponseBody.clear();
+    ResponseBody.Bytes.clear();
 }
 
 long cCurlHandle::ResponseCode() const {

@@ -20,15 +20,25 @@ using TransportLogFunction = void (*)(const char* line);
 
 inline constexpr int32_t kDefaultConnectTimeoutMs = 300000;
 inline constexpr size_t kDiagnosticLineSize = 768;
+// A response body beyond this ends the transfer with a write error: no
+// answer the launcher expects comes near it, and the body is held in memory.
+inline constexpr size_t kDefaultMaxBodyBytes = 512u * 1024 * 1024;
 
 class cCurlHandle {
 public:
+    // The received body and the most it may grow to.
+    struct BodyBuffer {
+        std::vector<uint8_t> Bytes;
+        size_t Limit = kDefaultMaxBodyBytes;
+    };
+
     cCurlHandle();
     ~cCurlHandle();
     cCurlHandle(const cCurlHandle&) = delete;
     cCurlHandle& operator=(const cCurlHandle&) = delete;
 
     void SetLogFunction(TransportLogFunction log) { Log = log; }
+    void SetMaxBodyBytes(size_t limit) { ResponseBody.Limit = limit; }
 
     // Global init and version check once per process, then the handle and
     // its fixed options.
@@ -60,7 +70,7 @@ public:
     // then the user's static setting.
     bool DiscoverProxies(const std::string& url, std::vector<ProxyCandidate>& list);
 
-    const std::vector<uint8_t>& Body() const { return ResponseBody; }
+    const std::vector<uint8_t>& Body() const { return ResponseBody.Bytes; }
     const HeaderMap& Headers() const { return ResponseHeaders; }
     int32_t ConnectTimeoutMs() const { return ConnectTimeout; }
     bool ProxyUsed() const { return UsedProxy; }
@@ -88,7 +98,7 @@ private:
     char ErrorBuffer[CURL_ERROR_SIZE] = {};
     curl_slist* RequestHeaders = nullptr;
     HeaderMap ResponseHeaders;
-    std::vector<uint8_t> ResponseBody;
+    BodyBuffer ResponseBody;
     int32_t ConnectTimeout = kDefaultConnectTimeoutMs;
     bool UsedProxy = false;
     HMODULE WinHttp = nullptr;

@@ -81,6 +81,18 @@ TEST_F(CurlHandleTest, OnlyHttpAndHttpsAreAllowed) {
     EXPECT_TRUE(curl.Body().empty());
 }
 
+TEST_F(CurlHandleTest, BodyBeyondTheLimitEndsTheTransfer) {
+    cCurlHandle curl;
+    ASSERT_TRUE(curl.Setup());
+    curl.SetMaxBodyBytes(5);  // "module body" has 11
+    CURLcode code = CURLE_OK;
+    EXPECT_FALSE(curl.Perform(Url, code, 0));
+    EXPECT_EQ(code, CURLE_WRITE_ERROR);
+    curl.SetMaxBodyBytes(11);
+    EXPECT_TRUE(curl.Perform(Url, code, 0));
+    EXPECT_EQ(curl.Body().size(), 11u);
+}
+
 TEST_F(CurlHandleTest, FailedOptionIsLogged) {
     cCurlHandle curl;
     curl.SetLogFunction(&Collect);
