@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -95,7 +94,12 @@ TEST(LocalizationLoadFile, UnreadableFilesFailWithTheirPathAndLeaveTheTable) {
     cTempFolder folder;
     ASSERT_TRUE(WriteBytes(folder.Path + L"empty.cfg", ""));
     ASSERT_TRUE(CreateDirectoryW((folder.Path + L"folder.cfg").c_str(), nullptr));
+    // Far beyond any language file: refused before a buffer is sized for it.
+    std::string huge = "launcher:\n{\n btn_exit = Huge;\n}\n";
+    huge.resize(17 * 1024 * 1024, '\n');
+    ASSERT_TRUE(WriteBytes(folder.Path + L"huge.cfg", huge));
     const std::wstring paths[] = {
+        folder.Path + L"huge.cfg",
         folder.Path + L"missing.cfg",
         folder.Path + L"empty.cfg",
         folder.Path + L"folder.cfg",
