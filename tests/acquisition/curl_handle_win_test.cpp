@@ -93,6 +93,21 @@ TEST_F(CurlHandleTest, BodyBeyondTheLimitEndsTheTransfer) {
     EXPECT_EQ(curl.Body().size(), 11u);
 }
 
+TEST_F(CurlHandleTest, ClientLowSpeedRuleSurvivesTheResetBeforeEachRequest) {
+    const std::string folder = Servers + "\\cdn\\stall";
+    CreateDirectoryW(Utf8ToUtf16(folder).c_str(), nullptr);
+    CreateDirectoryW(Utf8ToUtf16(folder + "\\d").c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(folder + "\\d\\s", std::string(10000, 'x')));
+    ASSERT_TRUE(WriteBytes(folder + "\\d\\s.fault", "stall"));
+    cHttpClient client;
+    ASSERT_TRUE(client.Init());
+    client.SetLowSpeedTimeout(2000);  // 30 bytes per second over 2 seconds
+    const auto start = GetTickCount64();
+    EXPECT_FALSE(client.Get(AllowedCdnPrefix(true) + "modules/stall/d/s", 0));
+    // The server stalls for two minutes; the rule ends the transfer long before.
+    EXPECT_LT(GetTickCount64() - start, 60000u);
+}
+
 TEST_F(CurlHandleTest, FailedOptionIsLogged) {
     cCurlHandle curl;
     curl.SetLogFunction(&Collect);

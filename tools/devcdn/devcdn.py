@@ -14,6 +14,7 @@ ROOT/{productid}/{deploymentid}/{system}.fault with one of:
     noetag     answer 200 with the module but without an ETag
     slow       send the module at about 1000 bytes per second
     reset      send half of the module, then reset the connection
+    stall      send the headers and 100 bytes, then nothing for two minutes
 Every request is appended to ROOT/requests.log as one JSON line with the
 method, path and the header lines in the order received.
 
@@ -34,6 +35,7 @@ import time
 MAX_PATH_PARTS = 3
 SLOW_CHUNK = 250
 SLOW_PAUSE = 0.25
+STALL_SECONDS = 120
 
 
 class CdnHandler(http.server.BaseHTTPRequestHandler):
@@ -106,6 +108,8 @@ class CdnHandler(http.server.BaseHTTPRequestHandler):
             self.send_slowly(module, headers)
         elif fault == "reset":
             self.send_then_reset(module, headers)
+        elif fault == "stall":
+            self.send_then_stall(module, headers)
         else:
             self.send_plain(200, module, headers)
 
@@ -125,6 +129,13 @@ class CdnHandler(http.server.BaseHTTPRequestHandler):
                 time.sleep(SLOW_PAUSE)
         except OSError:
             pass
+        self.close_connection = True
+
+    def send_then_stall(self, module, headers):
+        self.send_headers_for(len(module), headers)
+        self.wfile.write(module[:100])
+        self.wfile.flush()
+        time.sleep(STALL_SECONDS)
         self.close_connection = True
 
     def send_then_reset(self, module, headers):
