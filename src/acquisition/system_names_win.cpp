@@ -18,7 +18,7 @@ namespace {
 // header further on is treated as absent and the system decides.
 constexpr uint64_t kHeaderProbeBytes = 64 * 1024;
 
-bool QueryArm64Host() {
+uint16_t QueryNativeMachine() {
     USHORT processMachine = 0;
     USHORT nativeMachine = 0;
     using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
@@ -30,9 +30,9 @@ bool QueryArm64Host() {
         const DWORD error = query == nullptr ? ERROR_PROC_NOT_FOUND : GetLastError();
         LogPrintf(Warning, "Failed to confirm underlying system architecture: %u.",
                   static_cast<unsigned>(error));
-        return false;
+        return 0;
     }
-    return nativeMachine == IMAGE_FILE_MACHINE_ARM64;
+    return nativeMachine;
 }
 
 bool RunsUnderWine() {
@@ -57,11 +57,15 @@ GameBitness BitnessOfExecutable(const std::string& path) {
 
 }  // namespace
 
-bool IsArm64Host() {
+uint16_t NativeMachine() {
     static std::once_flag once;
-    static bool arm64 = false;
-    std::call_once(once, [] { arm64 = QueryArm64Host(); });
-    return arm64;
+    static uint16_t machine = 0;
+    std::call_once(once, [] { machine = QueryNativeMachine(); });
+    return machine;
+}
+
+bool IsArm64Host() {
+    return NativeMachine() == IMAGE_FILE_MACHINE_ARM64;
 }
 
 std::string SystemNameForExecutable(const std::string& executablePath) {

@@ -1,8 +1,7 @@
 #include <windows.h>
 
-#include <mutex>
-
 #include "acquisition/http_client_win.h"
+#include "acquisition/system_names_win.h"
 #include "core/version.h"
 #include "settings/files_win.h"
 #include "telemetry/analytics.h"
@@ -13,24 +12,6 @@ namespace {
 
 constexpr int32_t kUploadConnectTimeoutMs = 2500;
 constexpr int32_t kUploadLowSpeedTimeoutMs = 2000;
-
-
-uint16_t NativeMachine() {
-    static std::once_flag once;
-    static uint16_t machine = 0;
-    std::call_once(once, [] {
-        using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
-        HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-        const auto query = kernel == nullptr ? nullptr
-                           : reinterpret_cast<IsWow64Process2Function>(reinterpret_cast<void*>(
-                                 GetProcAddress(kernel, "IsWow64Process2")));
-        USHORT processMachine = 0, nativeMachine = 0;
-        if (query != nullptr && query(GetCurrentProcess(), &processMachine, &nativeMachine)) {
-            machine = nativeMachine;
-        }
-    });
-    return machine;
-}
 
 // The version fields of the process environment block, as ntdll hands them
 // out (unlike GetVersionEx, not shimmed by the application manifest).
