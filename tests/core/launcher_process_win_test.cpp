@@ -111,6 +111,29 @@ public:
     loader_test::cScratchFolder Folder;
 };
 
+// A launcher left running in the background; ended with the test.
+class cRunningLauncher {
+public:
+    cRunningLauncher(cGameFolder& folder, const wchar_t* immediateExit, const wchar_t* headless)
+        : Info(folder.Start(immediateExit, headless))
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    }
+    ~cRunningLauncher()
+    {
+        TerminateProcess(Info.hProcess, 1);
+        WaitForSingleObject(Info.hProcess, INFINITE);
+        CloseHandle(Info.hProcess);
+    }
+    bool StillRunning() const
+    {
+        return loader_test::WaitForExitCode(Info.hProcess, 0) == static_cast<DWORD>(STILL_ACTIVE);
+    }
+
+private:
+    PROCESS_INFORMATION Info;
+};
+
 // Serves the dev CDN's answer for a product's linux64 module.
 void ServeModule(const std::string& product, const std::string& fault)
 {
@@ -144,18 +167,13 @@ TEST_F(LauncherProcessTest, SecondLauncherExitsWhileTheFirstRuns)
     // The first one is still downloading (slowly) and holds the lock.
     ServeModule("proc-lock", "slow");
     cGameFolder first(ValidSettings("proc-lock"));
-    PROCESS_INFORMATION running = first.Start(L"1", L"1");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    ASSERT_EQ(loader_test::WaitForExitCode(running.hProcess, 0), static_cast<DWORD>(STILL_ACTIVE));
+    cRunningLauncher running(first, L"1", L"1");
+    ASSERT_TRUE(running.StillRunning());
 
     cGameFolder second("{}");
     EXPECT_EQ(second.Run(L"1", L"1"), static_cast<DWORD>(ExitLaunchLockFailed));
     // A refused launcher must not give back a lock it never held.
     EXPECT_EQ(second.Run(L"1", L"1"), static_cast<DWORD>(ExitLaunchLockFailed));
-
-    TerminateProcess(running.hProcess, 1);
-    WaitForSingleObject(running.hProcess, INFINITE);
-    CloseHandle(running.hProcess);
 }
 
 TEST_F(LauncherProcessTest, ALauncherWithItsResultLetsTheNextOneStart)
@@ -163,16 +181,11 @@ TEST_F(LauncherProcessTest, ALauncherWithItsResultLetsTheNextOneStart)
     // Headless without immediate exit: the first stays in its loop after
     // result 207, which released the lock.
     cGameFolder first("{ \"productid\": \"x\" }");
-    PROCESS_INFORMATION running = first.Start(nullptr, L"1");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    ASSERT_EQ(loader_test::WaitForExitCode(running.hProcess, 0), static_cast<DWORD>(STILL_ACTIVE));
+    cRunningLauncher running(first, nullptr, L"1");
+    ASSERT_TRUE(running.StillRunning());
 
     cGameFolder second("{ \"productid\": \"x\" }");
     EXPECT_EQ(second.Run(L"1", L"1"), static_cast<DWORD>(kLaunchInvalidGameOrSettings));
-
-    TerminateProcess(running.hProcess, 1);
-    WaitForSingleObject(running.hProcess, INFINITE);
-    CloseHandle(running.hProcess);
 }
 
 TEST_F(LauncherProcessTest, InvalidSettingsEndAsResult207WithAndWithoutWindow)

@@ -59,6 +59,7 @@ protected:
                 return true;
         return false;
     }
+    bool WatchDemoGame(const std::wstring& arguments);
     // Runs queued tasks, one per frame, until none is left.
     void RunFrames(int frames)
     {
@@ -247,13 +248,19 @@ std::chrono::milliseconds WatchUntilDone(AntiCheatLauncher& launcher, std::chron
 
 }  // namespace
 
-TEST_F(LauncherTest, WatchEndsWhenTheGameWindowBecomesVisible)
+// Hands the launcher a running demo game to watch, as BeginExitPolling would.
+bool LauncherTest::WatchDemoGame(const std::wstring& arguments)
 {
     DWORD id = 0;
-    cProcessHandle game = StartDemoGame(L"--show-after-ms 2000 --exit-after-ms 20000", id);
-    ASSERT_TRUE(game);
+    cProcessHandle game = StartDemoGame(arguments, id);
     Launcher->GameProcessHandle = cProcessHandle(game.Release());
     Launcher->GameProcessId = id;
+    return static_cast<bool>(Launcher->GameProcessHandle);
+}
+
+TEST_F(LauncherTest, WatchEndsWhenTheGameWindowBecomesVisible)
+{
+    ASSERT_TRUE(WatchDemoGame(L"--show-after-ms 2000 --exit-after-ms 20000"));
     auto waited = WatchUntilDone(*Launcher, std::chrono::seconds(15));
     TerminateProcess(Launcher->GameProcessHandle.Get(), 0);
     EXPECT_TRUE(Launcher->ExitRequested());
@@ -265,11 +272,7 @@ TEST_F(LauncherTest, WatchEndsWhenTheGameWindowBecomesVisible)
 
 TEST_F(LauncherTest, HiddenWindowDoesNotEndTheWait)
 {
-    DWORD id = 0;
-    cProcessHandle game = StartDemoGame(L"--hidden --exit-after-ms 20000", id);
-    ASSERT_TRUE(game);
-    Launcher->GameProcessHandle = cProcessHandle(game.Release());
-    Launcher->GameProcessId = id;
+    ASSERT_TRUE(WatchDemoGame(L"--hidden --exit-after-ms 20000"));
     WatchUntilDone(*Launcher, std::chrono::milliseconds(2500));
     EXPECT_FALSE(Launcher->ExitRequested());
     TerminateProcess(Launcher->GameProcessHandle.Get(), 0);
@@ -277,11 +280,7 @@ TEST_F(LauncherTest, HiddenWindowDoesNotEndTheWait)
 
 TEST_F(LauncherTest, GameExitingWithoutAWindowEndsTheWait)
 {
-    DWORD id = 0;
-    cProcessHandle game = StartDemoGame(L"--no-window --exit-after-ms 300 --exit-code 5", id);
-    ASSERT_TRUE(game);
-    Launcher->GameProcessHandle = cProcessHandle(game.Release());
-    Launcher->GameProcessId = id;
+    ASSERT_TRUE(WatchDemoGame(L"--no-window --exit-after-ms 300 --exit-code 5"));
     WatchUntilDone(*Launcher, std::chrono::seconds(10));
     EXPECT_TRUE(Launcher->ExitRequested());
     EXPECT_EQ(Launcher->WindowVisibleTime.load(), 0);
@@ -294,11 +293,7 @@ TEST_F(LauncherTest, GameExitingWithoutAWindowEndsTheWait)
 
 TEST_F(LauncherTest, DeferTimeEndsTheWait)
 {
-    DWORD id = 0;
-    cProcessHandle game = StartDemoGame(L"--hidden --exit-after-ms 20000", id);
-    ASSERT_TRUE(game);
-    Launcher->GameProcessHandle = cProcessHandle(game.Release());
-    Launcher->GameProcessId = id;
+    ASSERT_TRUE(WatchDemoGame(L"--hidden --exit-after-ms 20000"));
     Launcher->ExitDeferTimeNs = 300 * kMs;  // 60 s in production
     WatchUntilDone(*Launcher, std::chrono::seconds(10));
     TerminateProcess(Launcher->GameProcessHandle.Get(), 0);
