@@ -138,23 +138,22 @@ TEST_F(ProxyFallbackTest, StaticSettingsAsDiscovered) {
     std::vector<ProxyCandidate> list;
 
     UseProxySetting("http=127.0.0.1:1;https=localhost:2", "");
+    // Without "automatically detect settings" WinHTTP adds nothing of its own.
     ASSERT_TRUE(curl.DiscoverProxies("http://example.test/", list));
-    ASSERT_FALSE(list.empty());
-    EXPECT_EQ(list.back().Url, "http://127.0.0.1:1");
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Url, "http://127.0.0.1:1");
 
     UseProxySetting("socks=127.0.0.1:1080", "x.test");
     ASSERT_TRUE(curl.DiscoverProxies("https://example.test/", list));
-    ASSERT_GE(list.size(), 4u);
-    const std::vector<ProxyCandidate> tail(list.end() - 4, list.end());
     const std::vector<ProxyCandidate> expected = {{"socks5://127.0.0.1:1080", "x.test"},
                                                   {"socks5h://127.0.0.1:1080", "x.test"},
                                                   {"socks4://127.0.0.1:1080", "x.test"},
                                                   {"socks4a://127.0.0.1:1080", "x.test"}};
-    EXPECT_EQ(tail, expected);
+    EXPECT_EQ(list, expected);
 
     UseProxySetting("127.0.0.1:3128", "");
     ASSERT_TRUE(curl.DiscoverProxies("https://example.test/", list));
-    EXPECT_EQ(list.back().Url, "127.0.0.1:3128");
+    EXPECT_EQ(list, (std::vector<ProxyCandidate>{{"127.0.0.1:3128", ""}}));
 }
 
 TEST_F(ProxyFallbackTest, EveryCandidateFailingReportsTheLastCode) {
