@@ -226,19 +226,10 @@ void AntiCheatLauncher::HandleEvent(const SDL_Event& event)
 
 void AntiCheatLauncher::CheckKeySequence(const SDL_Event& event)
 {
-    constexpr uint32_t ringSize = sizeof(KeyRing);
-    constexpr uint32_t length = sizeof(kKeySequence);
-    if (event.type == SDL_KEYUP) {
-        KeyRing[KeyRingIndex] = static_cast<uint8_t>(event.key.keysym.sym & 0xFF);
-        KeyRingIndex = (KeyRingIndex + 1) % ringSize;
-    }
-    if (gKeySequenceRecognised.load())
+    if (event.type == SDL_KEYUP)
+        KeyRing.Push(event.key.keysym.sym);
+    if (gKeySequenceRecognised.load() || !KeyRing.EndsWith(kKeySequence, sizeof(kKeySequence)))
         return;
-    for (uint32_t i = 0; i < length; ++i) {
-        uint32_t slot = (KeyRingIndex + ringSize - length + i) % ringSize;
-        if (KeyRing[slot] != kKeySequence[i])
-            return;
-    }
     gKeySequenceRecognised.store(true);
     if (!LauncherSettings.HideLogoAnimation)
         Window.RevealHiddenLogo();

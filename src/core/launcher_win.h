@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/key_ring.h"
 #include "core/launch_result.h"
 #include "core/telemetry_events.h"
 #include "localization/localization.h"
@@ -88,8 +89,7 @@ private:
 
     cHostFacts Host;
     cBootstrapperWindow Window;
-    uint8_t KeyRing[11] = {};
-    uint32_t KeyRingIndex = 0;
+    cKeyRing KeyRing;
     std::atomic<int32_t> CurrentState{StateNone};
 
     std::deque<MainThreadTask> TaskQueue;
