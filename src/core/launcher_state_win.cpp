@@ -1,7 +1,4 @@
 // Screen states, download progress and launch results of the launcher.
-#include <cmath>
-#include <limits>
-
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
 #include "core/launcher_win.h"

@@ -1,17 +1,14 @@
 #include "core/launcher_win.h"
 
-#include <cinttypes>
-#include <thread>
+#include <new>
 
 #include "core/command_line.h"
-#include "telemetry/analytics.h"
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
 #include "loader/game_launcher_win.h"
 #include "localization/locale_setup.h"
-#include "localization/messages.h"
-#include "settings/files_win.h"
 #include "settings/strings.h"
+#include "telemetry/analytics.h"
 
 namespace tavrin::launcher {
 
@@ -60,7 +57,7 @@ bool AntiCheatLauncher::Initialize(std::string& message)
     RunStart = MonotonicNow();
 
     uint32_t directoryResult = GetLauncherDirectory(LauncherDirectory);
-    if (directoryResult != 1) {
+    if (directoryResult != DirectoryFound) {
         LogPrintf(Error, "Failed to query the process executable directory, result: %u.", directoryResult);
         message = "Failed to query the working directory.";
         LogPrintf(Error, "Failed to query the working directory of the launcher.");
@@ -123,7 +120,7 @@ std::string AntiCheatLauncher::LocalizationDirectory() const
 bool AntiCheatLauncher::Start()
 {
     bool gameDev = LauncherSettings.IsDevelopmentEnvironment();
-    Launcher = std::make_unique<cGameLauncher>(&LauncherSettings, Arguments, gameDev, Host);
+    Launcher.reset(new (std::nothrow) cGameLauncher(&LauncherSettings, Arguments, gameDev, Host));
     if (!Launcher) {
         LogPrintf(Error, "Failed to create GameLauncher instance!");
         return false;

@@ -1,10 +1,7 @@
 // The launcher's entry routine: process guards, the main loop and the exit code.
 #include <SDL.h>
-#include <SDL_image.h>
-#include <SDL_ttf.h>
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
