@@ -22,7 +22,7 @@ struct Outcome {
 
 class LoaderDownloadTest : public ::testing::Test {
 protected:
-    LoaderDownloadTest() : Folder(ProductName()) {}
+    LoaderDownloadTest() : Folder("tavrin-net-" + ProductName() + "-") {}
 
     void SetUp() override {
         Servers = ServersFolder();
@@ -79,7 +79,7 @@ protected:
             Outcomes.push_back({code, message ? message : ""});
         };
         const size_t reportsBefore = OutcomeCount();
-        EXPECT_TRUE(loader.Initialize(progress, sink, Game, Folder.Get(), "linux64", ProductName(),
+        EXPECT_TRUE(loader.Initialize(progress, sink, Game, Folder.Utf8(), "linux64", ProductName(),
                                       "s1", "d1", true));
         // Stopping early would cancel the transfer: wait for its end first.
         for (int i = 0; i < 3000 && loader.LoadedModuleBytes().empty() &&
@@ -173,7 +173,7 @@ TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport) {
             std::lock_guard<std::mutex> guard(Lock);
             Outcomes.push_back({code, message ? message : ""});
         };
-        ASSERT_TRUE(loader.Initialize(progress, sink, Game, Folder.Get(), "linux64", ProductName(),
+        ASSERT_TRUE(loader.Initialize(progress, sink, Game, Folder.Utf8(), "linux64", ProductName(),
                                       "s1", "d1", true));
         Sleep(500);  // the body trickles in at about 1000 bytes per second
         loader.Shutdown();

@@ -15,7 +15,7 @@ constexpr uint64_t kHourMs = 3600000;
 
 class ModuleCacheTest : public ::testing::Test {
 protected:
-    ModuleCacheTest() : Folder("cache") {}
+    ModuleCacheTest() : Folder("tavrin-net-cache-") {}
 
     // Writes a module and matching metadata the way a successful launch does.
     void StoreModule(const std::string& encoded, const std::string& etag) {

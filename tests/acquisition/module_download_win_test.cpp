@@ -20,7 +20,7 @@ struct Reported {
 // Downloads from the loopback dev CDN; each test serves its own product id.
 class ModuleDownloadTest : public ::testing::Test {
 protected:
-    ModuleDownloadTest() : Folder(ProductId()) {}
+    ModuleDownloadTest() : Folder("tavrin-net-" + ProductId() + "-") {}
 
     void SetUp() override {
         Servers = ServersFolder();

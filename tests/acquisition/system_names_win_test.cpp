@@ -26,7 +26,7 @@ TEST(SystemNameForExecutable, UnderWineA64BitGameIsLinux64) {
 }
 
 TEST(SystemNameForExecutable, NonExecutablesGiveNoName) {
-    cScratchFolder folder("names");
+    cScratchFolder folder("tavrin-net-names-");
     ASSERT_TRUE(WriteBytes(folder.File("text.exe"), "not a program"));
     ASSERT_TRUE(WriteBytes(folder.File("mz.exe"), std::string("MZ") + std::string(200, '\0')));
     EXPECT_EQ(SystemNameForExecutable(folder.File("text.exe")), "N/A");
@@ -36,7 +36,7 @@ TEST(SystemNameForExecutable, NonExecutablesGiveNoName) {
 }
 
 TEST(SystemNameForExecutable, PathsOutsideAscii) {
-    cScratchFolder folder("names-utf8");
+    cScratchFolder folder("tavrin-net-names-utf8-");
     const std::string copy = folder.File("J\xC3\xA9u \xE6\xB8\xB8\xE6\x88\x8F.exe");
     std::filesystem::copy_file(std::filesystem::path(Utf8ToUtf16(OwnExecutable())),
                                std::filesystem::path(Utf8ToUtf16(copy)));

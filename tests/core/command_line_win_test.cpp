@@ -4,12 +4,13 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/command_line.h"
 #include "settings/files_win.h"
+#include "test_support/process_win.h"
+#include "test_support/scratch_folder_win.h"
 
 using namespace tavrin::launcher;
 
@@ -49,9 +50,8 @@ TEST(ProcessArguments, ChildWritesItsArguments) {
 // Starts this executable again with a known command line and compares what
 // the child split from GetCommandLineW.
 TEST(ProcessArguments, SplitsTheRealCommandLine) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring out = std::wstring(temp) + L"tavrin-args-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    tavrin::test::cScratchFolder folder(L"tavrin-args-");
+    const std::wstring out = folder.File(L"arguments.txt");
     std::wstring commandLine = L"\"" + OwnPath() +
         L"\" --gtest_filter=ProcessArguments.ChildWritesItsArguments"
         L" -anticheat_settings=\"Custom Settings.json\" -v \"C:\\My Games\\\u00e9.exe\" tail";
@@ -63,20 +63,12 @@ TEST(ProcessArguments, SplitsTheRealCommandLine) {
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     SetEnvironmentVariableW(kOutputVariable, nullptr);
     ASSERT_TRUE(created);
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
+    const DWORD exitCode = tavrin::test::WaitForExitCode(process.hProcess, 60000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     EXPECT_EQ(exitCode, 0u);
 
-    std::ifstream file(out.c_str(), std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(file, line);) {
-        lines.push_back(line);
-    }
-    file.close();
-    DeleteFileW(out.c_str());
+    const std::vector<std::string> lines = tavrin::test::ReadLines(out);
     const std::vector<std::string> expected = {
         "--gtest_filter=ProcessArguments.ChildWritesItsArguments",
         "-anticheat_settings=\"Custom Settings.json\"",

@@ -5,14 +5,15 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "acquisition/download_rules.h"
 #include "acquisition/module_decode.h"
 #include "core/launch_result.h"
-#include "loader/loader_test_support_win.h"
 #include "logging/log_file_win.h"
+#include "test_support/loopback_servers_win.h"
+#include "test_support/process_win.h"
+#include "test_support/scratch_folder_win.h"
 
 using namespace tavrin;
 using namespace tavrin::launcher;
@@ -22,28 +23,10 @@ namespace {
 
 constexpr DWORD kRunLimitMs = 60000;
 
-// The loopback servers' folder (set by the fixture) as a DOS path.
-std::string ServersFolder()
-{
-    std::wstring value;
-    if (!GetEnvironmentValue(L"TAVRIN_TEST_SERVERS", value))
-        return {};
-    return "Z:" + Utf16ToUtf8(fs::path(value).make_preferred().wstring());
-}
-
-bool LoopbackCdnConfigured() { return std::string(CdnHost(true)).rfind("localhost:", 0) == 0; }
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream out(fs::path(Utf8ToUtf16(path)), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(fs::path(Utf8ToUtf16(path)), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using tavrin::test::LoopbackCdnConfigured;
+using tavrin::test::ReadText;
+using tavrin::test::ServersFolder;
+using tavrin::test::WriteBytes;
 
 std::string EncodedModule(size_t size)
 {
@@ -56,7 +39,7 @@ std::string EncodedModule(size_t size)
 
 fs::path BuiltLauncherPath()
 {
-    fs::path game = loader_test::DemoGamePath();
+    fs::path game = tavrin::test::DemoGamePath();
     return game.parent_path() / L"TavrinLauncher.exe";
 }
 
@@ -72,12 +55,12 @@ class cGameFolder {
 public:
     explicit cGameFolder(const std::string& settings)
     {
-        fs::create_directories(Folder.Path / L"Tavrin" / L"Localization");
-        CopyFileW(BuiltLauncherPath().c_str(), (Folder.Path / L"TavrinLauncher.exe").c_str(), FALSE);
-        CopyFileW(loader_test::DemoGamePath().c_str(), (Folder.Path / L"DemoGame.exe").c_str(), FALSE);
+        fs::create_directories(Folder.Path() / L"Tavrin" / L"Localization");
+        CopyFileW(BuiltLauncherPath().c_str(), (Folder.Path() / L"TavrinLauncher.exe").c_str(), FALSE);
+        CopyFileW(tavrin::test::DemoGamePath().c_str(), (Folder.Path() / L"DemoGame.exe").c_str(), FALSE);
         CopyFileW((BuiltLauncherPath().parent_path() / L"Tavrin" / L"Localization" / L"en_us.cfg").c_str(),
-                  (Folder.Path / L"Tavrin" / L"Localization" / L"en_us.cfg").c_str(), FALSE);
-        loader_test::WriteTextFile(Folder.Path / L"Tavrin" / L"Settings.json", settings);
+                  (Folder.Path() / L"Tavrin" / L"Localization" / L"en_us.cfg").c_str(), FALSE);
+        WriteBytes(Folder.Path() / L"Tavrin" / L"Settings.json", settings);
     }
 
     // Starts the launcher with the two switches set as given (null: unset).
@@ -85,12 +68,12 @@ public:
     {
         SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR", immediateExit);
         SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_RUN_IN_HEADLESS_MODE", headless);
-        std::wstring commandLine = L"\"" + (Folder.Path / L"TavrinLauncher.exe").wstring() + L"\"";
+        std::wstring commandLine = L"\"" + (Folder.Path() / L"TavrinLauncher.exe").wstring() + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION info{};
         BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                      Folder.Path.c_str(), &startup, &info);
+                                      Folder.Path().c_str(), &startup, &info);
         SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR", nullptr);
         SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_RUN_IN_HEADLESS_MODE", nullptr);
         EXPECT_TRUE(created);
@@ -101,14 +84,14 @@ public:
     DWORD Run(const wchar_t* immediateExit, const wchar_t* headless)
     {
         PROCESS_INFORMATION info = Start(immediateExit, headless);
-        DWORD code = loader_test::WaitForExitCode(info.hProcess, kRunLimitMs);
+        DWORD code = tavrin::test::WaitForExitCode(info.hProcess, kRunLimitMs);
         if (code == STILL_ACTIVE)
             TerminateProcess(info.hProcess, 1);
         CloseHandle(info.hProcess);
         return code;
     }
 
-    loader_test::cScratchFolder Folder;
+    tavrin::test::cScratchFolder Folder{L"tavrin-launcher-"};
 };
 
 // A launcher left running in the background; ended with the test.
@@ -127,7 +110,7 @@ public:
     }
     bool StillRunning() const
     {
-        return loader_test::WaitForExitCode(Info.hProcess, 0) == static_cast<DWORD>(STILL_ACTIVE);
+        return tavrin::test::WaitForExitCode(Info.hProcess, 0) == static_cast<DWORD>(STILL_ACTIVE);
     }
 
 private:

@@ -10,7 +10,7 @@
 #include "core/globals.h"
 #include "core/launcher_win.h"
 #include "loader/game_process_win.h"
-#include "loader/loader_test_support_win.h"
+#include "test_support/process_win.h"
 #include "settings/strings.h"
 
 using namespace tavrin;
@@ -222,7 +222,7 @@ namespace {
 
 cProcessHandle StartDemoGame(const std::wstring& arguments, DWORD& processId)
 {
-    std::wstring commandLine = L"\"" + loader_test::DemoGamePath().wstring() + L"\" " + arguments;
+    std::wstring commandLine = L"\"" + tavrin::test::DemoGamePath().wstring() + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};

@@ -10,13 +10,15 @@
 
 #include "loader/game_launcher_win.h"
 #include "loader/module_interface.h"
-#include "loader_test_support_win.h"
+#include "test_support/captured_log.h"
+#include "test_support/process_win.h"
+#include "test_support/scratch_folder_win.h"
 #include "settings/files_win.h"
 #include "settings/settings.h"
 
 using namespace tavrin::launcher;
-using loader_test::cCapturedLog;
-using loader_test::cScratchFolder;
+using tavrin::test::cCapturedLog;
+using tavrin::test::cScratchFolder;
 
 namespace {
 
@@ -70,20 +72,20 @@ protected:
 
     // The demo game inside the scratch folder; returns its file name.
     std::string PlaceGame(const wchar_t* name = L"Demo Game.exe") {
-        std::filesystem::copy_file(loader_test::DemoGamePath(), Scratch.Path / name,
+        std::filesystem::copy_file(tavrin::test::DemoGamePath(), Scratch.Path() / name,
                                    std::filesystem::copy_options::skip_existing);
         return tavrin::Utf16ToUtf8(name);
     }
 
-    cScratchFolder Scratch;
+    cScratchFolder Scratch{L"tavrin-loader-"};
     tavrin::cSettings Settings;
     cResults Results;
 };
 
 TEST_F(GameLauncherTest, EarlyReportsComeBeforeStartModuleDownloadReturns) {
     PlaceGame();
-    loader_test::WriteTextFile(Scratch.Path / L"notes.txt", "not a program");
-    const std::string dir = Scratch.Directory();
+    tavrin::test::WriteBytes(Scratch.Path() / L"notes.txt", "not a program");
+    const std::string dir = Scratch.Utf8();
     const std::string invalid = "Invalid game executable path: ";
     struct Case {
         const char* Executable;
@@ -110,7 +112,7 @@ TEST_F(GameLauncherTest, EarlyReportsComeBeforeStartModuleDownloadReturns) {
 
 TEST_F(GameLauncherTest, EmptyCallbackReportsAndStartsNothing) {
     const std::string game = PlaceGame();
-    const std::string dir = Scratch.Directory();
+    const std::string dir = Scratch.Utf8();
     for (int emptyOne = 0; emptyOne < 2; ++emptyOne) {
         cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
         bool ran = false;
@@ -131,7 +133,7 @@ protected:
     void Start(cGameLauncher& launcher) {
         const std::string game = PlaceGame();
         launcher.Loader().RunBodyForTesting = [](cModuleLoader&) {};
-        launcher.StartModuleDownload(game.c_str(), {}, Scratch.Directory().c_str(),
+        launcher.StartModuleDownload(game.c_str(), {}, Scratch.Utf8().c_str(),
                                      AnyProgress(), Results.Callback());
         ASSERT_TRUE(Results.Take().empty());
     }
@@ -218,7 +220,7 @@ TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread) {
     };
     launcher->StartModuleDownload(game.c_str(),
                                   {"--no-window", "--exit-code", "3", "--exit-after-ms", "300"},
-                                  Scratch.Directory().c_str(), AnyProgress(), Results.Callback());
+                                  Scratch.Utf8().c_str(), AnyProgress(), Results.Callback());
     ASSERT_TRUE(Results.WaitFor(1));
 
     EXPECT_EQ(Results.Take(), (std::vector<Result>{{301, "Tavrin successfully loaded in-game"}}));
@@ -234,19 +236,19 @@ TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread) {
 
     // The caller's duplicates outlive the launcher.
     launcher.reset();
-    EXPECT_EQ(loader_test::WaitForExitCode(first.Get(), 20000), 3u);
-    EXPECT_EQ(loader_test::WaitForExitCode(second.Get(), 20000), 3u);
+    EXPECT_EQ(tavrin::test::WaitForExitCode(first.Get(), 20000), 3u);
+    EXPECT_EQ(tavrin::test::WaitForExitCode(second.Get(), 20000), 3u);
 }
 
 TEST_F(GameLauncherTest, GameThatCannotBeCreatedEndsAs208WithTheSystemsMessage) {
     const std::string game = PlaceGame();
     cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
     launcher.Loader().RunBodyForTesting = [](cModuleLoader&) {};
-    launcher.StartModuleDownload(game.c_str(), {"-a"}, Scratch.Directory().c_str(), AnyProgress(),
+    launcher.StartModuleDownload(game.c_str(), {"-a"}, Scratch.Utf8().c_str(), AnyProgress(),
                                  Results.Callback());
     ASSERT_TRUE(Results.Take().empty());
     // Gone by the time the module asks for it.
-    std::filesystem::remove(Scratch.Path / tavrin::Utf8ToUtf16(game));
+    std::filesystem::remove(Scratch.Path() / tavrin::Utf8ToUtf16(game));
 
     launcher.OnLoaderResult(kLoaderCreateGameProcess, nullptr);
     EXPECT_EQ(Results.Take(),
@@ -267,7 +269,7 @@ TEST_F(GameLauncherTest, DestructionStopsTheLoaderThread) {
             }
             stopped.store(true);
         };
-        launcher.StartModuleDownload(game.c_str(), {}, Scratch.Directory().c_str(), AnyProgress(),
+        launcher.StartModuleDownload(game.c_str(), {}, Scratch.Utf8().c_str(), AnyProgress(),
                                      Results.Callback());
         ASSERT_TRUE(launcher.Loader().HasThread());
     }

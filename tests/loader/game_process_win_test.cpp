@@ -8,11 +8,12 @@
 
 #include "loader/game_process_win.h"
 #include "loader/module_loader_win.h"
-#include "loader_test_support_win.h"
+#include "test_support/process_win.h"
+#include "test_support/scratch_folder_win.h"
 #include "settings/files_win.h"
 
 using namespace tavrin::launcher;
-using loader_test::cScratchFolder;
+using tavrin::test::cScratchFolder;
 
 namespace {
 
@@ -26,28 +27,28 @@ class GameProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Loader.RunBodyForTesting = [](cModuleLoader&) {};
-        const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+        const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
         ASSERT_TRUE(tavrin::PathExists(game.c_str())) << game;
         ASSERT_TRUE(Loader.Initialize(
             [](uint32_t, uint32_t) { return KZV_ProgressContinue; },
             [this](int32_t code, const char* message) {
                 Reports.push_back({code, message ? message : "<null>"});
             },
-            game, Scratch.Directory(), "win64", "", "", "", false));
+            game, Scratch.Utf8(), "win64", "", "", "", false));
     }
 
     // The demo game copied to a path with spaces.
     std::string GameWithSpaces() {
-        const auto folder = Scratch.Path / L"game folder";
+        const auto folder = Scratch.Path() / L"game folder";
         std::filesystem::create_directories(folder);
         const auto game = folder / L"Demo Game.exe";
-        std::filesystem::copy_file(loader_test::DemoGamePath(), game);
+        std::filesystem::copy_file(tavrin::test::DemoGamePath(), game);
         return tavrin::Utf16ToUtf8(game.wstring());
     }
 
-    std::string ScratchFile(const char* name) { return Scratch.Directory() + name; }
+    std::string ScratchFile(const char* name) { return Scratch.Utf8() + name; }
 
-    cScratchFolder Scratch;
+    cScratchFolder Scratch{L"tavrin-loader-"};
     cWindowsModuleLoader Loader{{}, cHostFacts{}};
     std::vector<Report> Reports;
 };
@@ -92,37 +93,37 @@ TEST_F(GameProcessTest, ArgumentsReachTheGameSplitByItsOwnRules) {
 
     ASSERT_TRUE(Loader.CreateGameProcess(
         game, {"--no-window", "--exit-code", "3", "--args-file", argsFile, "-a", "b c"},
-        Scratch.Directory()));
+        Scratch.Utf8()));
 
     EXPECT_TRUE(Reports.empty());
     EXPECT_NE(Loader.GetGameProcessId(), 0u);
     EXPECT_EQ(EnvironmentValue(L"SteamNoOverlayUIDrawing"), L"0");
     cProcessHandle process = Loader.OpenGameProcessHandle();
     ASSERT_TRUE(process);
-    EXPECT_EQ(loader_test::WaitForExitCode(process.Get(), 20000), 3u);
+    EXPECT_EQ(tavrin::test::WaitForExitCode(process.Get(), 20000), 3u);
     const std::vector<std::string> expected = {game, "--no-window", "--exit-code", "3",
                                                "--args-file", argsFile, "-a", "b", "c"};
-    EXPECT_EQ(loader_test::ReadLines(tavrin::Utf8ToUtf16(argsFile)), expected);
+    EXPECT_EQ(tavrin::test::ReadLines(tavrin::Utf8ToUtf16(argsFile)), expected);
 }
 
 TEST_F(GameProcessTest, WorkingDirectoryIsTheGivenOneOrTheLaunchersOwn) {
     wchar_t own[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, own);
-    const auto gameFolder = Scratch.Path / L"workdir";
+    const auto gameFolder = Scratch.Path() / L"workdir";
     std::filesystem::create_directories(gameFolder);
     const std::pair<std::string, std::string> cases[] = {
         {"", tavrin::Utf16ToUtf8(own)},
         {tavrin::Utf16ToUtf8(gameFolder.wstring()), tavrin::Utf16ToUtf8(gameFolder.wstring())},
     };
-    const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+    const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
     for (const auto& [workingDirectory, expected] : cases) {
         const std::string cwdFile = ScratchFile("cwd.txt");
         ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--cwd-file", cwdFile},
                                              workingDirectory));
         cProcessHandle process = Loader.OpenGameProcessHandle();
         ASSERT_TRUE(process);
-        EXPECT_EQ(loader_test::WaitForExitCode(process.Get(), 20000), 0u);
-        const auto lines = loader_test::ReadLines(tavrin::Utf8ToUtf16(cwdFile));
+        EXPECT_EQ(tavrin::test::WaitForExitCode(process.Get(), 20000), 0u);
+        const auto lines = tavrin::test::ReadLines(tavrin::Utf8ToUtf16(cwdFile));
         ASSERT_EQ(lines.size(), 1u) << workingDirectory;
         // The system may or may not keep a trailing separator.
         std::string got = lines[0];
@@ -137,7 +138,7 @@ TEST_F(GameProcessTest, WorkingDirectoryIsTheGivenOneOrTheLaunchersOwn) {
 }
 
 TEST_F(GameProcessTest, HandleCarriesExactlyWaitQueryAndTerminateRights) {
-    const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+    const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
     ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--exit-after-ms", "20000"}, ""));
     cProcessHandle process = Loader.OpenGameProcessHandle();
     ASSERT_TRUE(process);
@@ -155,17 +156,17 @@ TEST_F(GameProcessTest, HandleCarriesExactlyWaitQueryAndTerminateRights) {
     EXPECT_FALSE(ReadProcessMemory(process.Get(), reinterpret_cast<void*>(0x10000), &byte, 1,
                                    &read));
     ASSERT_TRUE(TerminateProcess(process.Get(), 7));
-    EXPECT_EQ(loader_test::WaitForExitCode(process.Get(), 20000), 7u);
+    EXPECT_EQ(tavrin::test::WaitForExitCode(process.Get(), 20000), 7u);
 }
 
 TEST_F(GameProcessTest, PathThatNamesNoExecutableReports502WithTheSystemsMessage) {
     const std::string missing = ScratchFile("missing.exe");
     const std::string notAProgram = ScratchFile("readme.exe");
-    loader_test::WriteTextFile(tavrin::Utf8ToUtf16(notAProgram), "plain text, not a program\n");
+    tavrin::test::WriteBytes(tavrin::Utf8ToUtf16(notAProgram), "plain text, not a program\n");
 
     for (const std::string& game : {missing, notAProgram}) {
         Reports.clear();
-        EXPECT_FALSE(Loader.CreateGameProcess(game, {"-a"}, Scratch.Directory()));
+        EXPECT_FALSE(Loader.CreateGameProcess(game, {"-a"}, Scratch.Utf8()));
         ASSERT_EQ(Reports.size(), 1u) << game;
         EXPECT_EQ(Reports[0].Code, kLoaderCreationFailed);
         const std::string prefix = "Failed to create the game process: ";
@@ -234,7 +235,7 @@ int64_t MsUntilVisible(DWORD processId, DWORD limitMs) {
 
 // The window watch tests lean on these behaviours of the demo game.
 TEST_F(GameProcessTest, DemoGameShowsHidesOrSkipsItsWindowAsAsked) {
-    const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+    const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
 
     ASSERT_TRUE(Loader.CreateGameProcess(
         game, {"--show-after-ms", "700", "--exit-after-ms", "5000", "--exit-code", "4"}, ""));
@@ -248,11 +249,11 @@ TEST_F(GameProcessTest, DemoGameShowsHidesOrSkipsItsWindowAsAsked) {
     cProcessHandle hidden = Loader.OpenGameProcessHandle();
     EXPECT_EQ(MsUntilVisible(Loader.GetGameProcessId(), 1000), -1);
     EXPECT_GE(CountWindows(Loader.GetGameProcessId()).All, 1);
-    EXPECT_EQ(loader_test::WaitForExitCode(hidden.Get(), 20000), 0u);
+    EXPECT_EQ(tavrin::test::WaitForExitCode(hidden.Get(), 20000), 0u);
 
     ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--exit-code", "5"}, ""));
     cProcessHandle windowless = Loader.OpenGameProcessHandle();
-    EXPECT_EQ(loader_test::WaitForExitCode(windowless.Get(), 20000), 5u);
+    EXPECT_EQ(tavrin::test::WaitForExitCode(windowless.Get(), 20000), 5u);
 }
 
 }  // namespace
@@ -263,7 +264,7 @@ namespace {
 // that the NUL still fits, and the game starts with what remains. (Wine cuts
 // such lines itself; Windows refuses them.)
 TEST_F(GameProcessTest, OverlongCommandLineIsCutToWhatTheSystemTakes) {
-    const std::string game = tavrin::Utf16ToUtf8(loader_test::DemoGamePath().wstring());
+    const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
     const std::string argsFile = ScratchFile("long-args.txt");
     const std::vector<std::string> arguments = {"--no-window", "--args-file", argsFile,
                                                 std::string(40000, 'x')};
@@ -272,8 +273,8 @@ TEST_F(GameProcessTest, OverlongCommandLineIsCutToWhatTheSystemTakes) {
     ASSERT_TRUE(Loader.CreateGameProcess(game, arguments, ""));
     cProcessHandle process = Loader.OpenGameProcessHandle();
     ASSERT_TRUE(process);
-    EXPECT_EQ(loader_test::WaitForExitCode(process.Get(), 20000), 0u);
-    const auto lines = loader_test::ReadLines(tavrin::Utf8ToUtf16(argsFile));
+    EXPECT_EQ(tavrin::test::WaitForExitCode(process.Get(), 20000), 0u);
+    const auto lines = tavrin::test::ReadLines(tavrin::Utf8ToUtf16(argsFile));
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[4], std::string(kMaxCommandLineChars - 1 - fixedPart, 'x'));
 }

@@ -11,12 +11,14 @@
 
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
-#include "loader_test_support_win.h"
+#include "test_support/captured_log.h"
+#include "test_support/process_win.h"
+#include "test_support/scratch_folder_win.h"
 #include "settings/files_win.h"
 
 using namespace tavrin::launcher;
-using loader_test::cCapturedLog;
-using loader_test::cScratchFolder;
+using tavrin::test::cCapturedLog;
+using tavrin::test::cScratchFolder;
 
 namespace {
 
@@ -52,13 +54,13 @@ protected:
     }
 
     std::string Game() {
-        const std::string game = Scratch.Directory() + "game.exe";
-        std::filesystem::copy_file(loader_test::DemoGamePath(), tavrin::Utf8ToUtf16(game),
+        const std::string game = Scratch.Utf8() + "game.exe";
+        std::filesystem::copy_file(tavrin::test::DemoGamePath(), tavrin::Utf8ToUtf16(game),
                                    std::filesystem::copy_options::skip_existing);
         return game;
     }
 
-    cScratchFolder Scratch;
+    cScratchFolder Scratch{L"tavrin-loader-"};
     cWindowsModuleLoader Loader{{"-x"}, cHostFacts{}};
     std::mutex Lock;
     std::vector<Report> Reports;
@@ -66,23 +68,23 @@ protected:
 
 TEST_F(ModuleLoaderTest, PathValidationReports501ForTheFirstFailingRule) {
     const std::string game = Game();
-    const std::string folder = Scratch.Directory() + "folder";
+    const std::string folder = Scratch.Utf8() + "folder";
     std::filesystem::create_directories(tavrin::Utf8ToUtf16(folder));
-    const std::string missingGame = Scratch.Directory() + "missing.exe";
-    const std::string missingDirectory = Scratch.Directory() + "nowhere\\";
+    const std::string missingGame = Scratch.Utf8() + "missing.exe";
+    const std::string missingDirectory = Scratch.Utf8() + "nowhere\\";
     struct Case {
         std::string GamePath;
         std::string WorkingDirectory;
         std::string Message;
     };
     const Case cases[] = {
-        {"", Scratch.Directory(), "The path to the game binary was not provided."},
+        {"", Scratch.Utf8(), "The path to the game binary was not provided."},
         {"", missingDirectory, "The path to the game binary was not provided."},
         {game, missingDirectory, "Working directory does not exist."},
         {game, game, "Working directory does not exist."},
-        {missingGame, Scratch.Directory(), "Could not locate the game binary: '" + missingGame + "'"},
+        {missingGame, Scratch.Utf8(), "Could not locate the game binary: '" + missingGame + "'"},
         {missingGame, "", "Could not locate the game binary: '" + missingGame + "'"},
-        {folder, Scratch.Directory(), "The target executable is a directory!"},
+        {folder, Scratch.Utf8(), "The target executable is a directory!"},
     };
     for (const Case& c : cases) {
         cWindowsModuleLoader loader({}, cHostFacts{});
@@ -105,7 +107,7 @@ TEST_F(ModuleLoaderTest, InitializeLogsAndRunsTheBodyOnItsOwnThread) {
     Loader.RunBodyForTesting = [&bodyThread](cModuleLoader&) {
         bodyThread.store(GetCurrentThreadId());
     };
-    ASSERT_TRUE(Initialize(Game(), Scratch.Directory(), true));
+    ASSERT_TRUE(Initialize(Game(), Scratch.Utf8(), true));
     Loader.Shutdown();
 
     EXPECT_NE(bodyThread.load(), 0u);
@@ -120,14 +122,14 @@ TEST_F(ModuleLoaderTest, InitializeLogsAndRunsTheBodyOnItsOwnThread) {
 TEST_F(ModuleLoaderTest, ProductionEnvironmentSaysNothingAboutGameDev) {
     cCapturedLog log;
     Loader.RunBodyForTesting = [](cModuleLoader&) {};
-    ASSERT_TRUE(Initialize(Game(), Scratch.Directory(), false));
+    ASSERT_TRUE(Initialize(Game(), Scratch.Utf8(), false));
     Loader.Shutdown();
     EXPECT_FALSE(log.HasLineEndingWith("Using GameDev environment."));
 }
 
 TEST_F(ModuleLoaderTest, ReportResultLogsTheMessageAsPlainTextAndForwards) {
     Loader.RunBodyForTesting = [](cModuleLoader&) {};
-    ASSERT_TRUE(Initialize(Game(), Scratch.Directory()));
+    ASSERT_TRUE(Initialize(Game(), Scratch.Utf8()));
     cCapturedLog log;
     Loader.ReportResult(-1, "x");
     Loader.ReportResult(550, "100% %s %n {0}");
@@ -156,7 +158,7 @@ TEST_F(ModuleLoaderTest, ReportResultWithoutSinkDoesNothing) {
 
 TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext) {
     Loader.RunBodyForTesting = [](cModuleLoader&) {};
-    ASSERT_TRUE(Initialize(Game(), Scratch.Directory()));
+    ASSERT_TRUE(Initialize(Game(), Scratch.Utf8()));
 
     KZV_CallbackRecord record{&Loader, kLoaderLaunchSucceeded, "done", 0};
     cModuleLoader::ModuleCallback(&record);
@@ -176,19 +178,19 @@ TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext) {
 }
 
 TEST_F(ModuleLoaderTest, LocalizationSetsLanguageAndUsesTheLoadersTable) {
-    loader_test::WriteTextFile(Scratch.Path / L"de_de.cfg",
+    tavrin::test::WriteBytes(Scratch.Path() / L"de_de.cfg",
                                "launcher_error:\n{\n"
                                "    empty_executable_field = \"Kein Spielpfad\";\n}\n");
-    Loader.LoadLocalization(Scratch.Directory(), "de", "de");
+    Loader.LoadLocalization(Scratch.Utf8(), "de", "de");
     EXPECT_EQ(Loader.LanguageValue(), "de");
     EXPECT_EQ(Loader.CountryValue(), "de");
-    EXPECT_FALSE(Initialize("", Scratch.Directory()));
+    EXPECT_FALSE(Initialize("", Scratch.Utf8()));
     EXPECT_EQ(TakeReports(), (std::vector<Report>{{kLoaderBadGamePath, "Kein Spielpfad"}}));
 
     Loader.LoadLocalization("", "fr", "fr");
     EXPECT_EQ(Loader.LanguageValue(), "");
     EXPECT_EQ(Loader.CountryValue(), "");
-    Loader.LoadLocalization(Scratch.Directory(), nullptr, nullptr);
+    Loader.LoadLocalization(Scratch.Utf8(), nullptr, nullptr);
     EXPECT_EQ(Loader.LanguageValue(), "");
 }
 
@@ -200,7 +202,7 @@ TEST_F(ModuleLoaderTest, ShutdownJoinsARunningBodyAndCanRepeat) {
         }
         sawStop.store(true);
     };
-    ASSERT_TRUE(Initialize(Game(), Scratch.Directory()));
+    ASSERT_TRUE(Initialize(Game(), Scratch.Utf8()));
     Loader.Shutdown();
     EXPECT_TRUE(sawStop.load());
     EXPECT_FALSE(Loader.HasThread());

@@ -12,65 +12,24 @@
 #include "localization/localization.h"
 #include "logging/logger.h"
 #include "settings/files_win.h"
+#include "test_support/scratch_folder_win.h"
 
 namespace tavrin::launcher {
 namespace {
 
 std::wstring Widen(const std::string& text) { return tavrin::Utf8ToUtf16(text); }
 
-bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
-}
+using tavrin::test::WriteBytes;
 
-// A fresh, empty folder under the temporary directory, removed with its files.
-class cTempFolder {
+// A scratch folder for language files.
+class cLanguageFolder : public tavrin::test::cScratchFolder {
 public:
-    cTempFolder() {
-        wchar_t base[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, base);
-        static int counter = 0;
-        Path = std::wstring(base) + L"tavrin_l10n_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-               std::to_wstring(++counter) + L"\\";
-        CreateDirectoryW(Path.c_str(), nullptr);
-    }
-    ~cTempFolder() {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((Path + L"*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") {
-                    continue;
-                }
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveDirectoryW((Path + name).c_str());
-                } else {
-                    DeleteFileW((Path + name).c_str());
-                }
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(Path.c_str());
-    }
-    cTempFolder(const cTempFolder&) = delete;
-    cTempFolder& operator=(const cTempFolder&) = delete;
+    cLanguageFolder() : cScratchFolder(L"tavrin_l10n_") {}
 
     // A language file whose one entry, launcher.file, names the file itself.
     void AddLanguageFile(const std::string& name) const {
-        ASSERT_TRUE(WriteBytes(Path + Widen(name),
-                               "launcher:\n{\n    file = \"" + name + "\";\n}\n"));
+        ASSERT_TRUE(WriteBytes(File(name), "launcher:\n{\n    file = \"" + name + "\";\n}\n"));
     }
-
-    std::wstring Path;
 };
 
 std::string LoadedFile(const cLocalization& table) {
@@ -80,8 +39,8 @@ std::string LoadedFile(const cLocalization& table) {
 }
 
 TEST(LocalizationLoadFile, ReadsARealFile) {
-    cTempFolder folder;
-    std::wstring path = folder.Path + L"de.cfg";
+    cLanguageFolder folder;
+    std::wstring path = folder.Wide() + L"de.cfg";
     ASSERT_TRUE(WriteBytes(path, "launcher:\r\n{\r\n    btn_exit = \"Beenden\";\r\n}\r\n"));
     cLocalization table;
     std::wstring error = L"stale";
@@ -91,19 +50,19 @@ TEST(LocalizationLoadFile, ReadsARealFile) {
 }
 
 TEST(LocalizationLoadFile, UnreadableFilesFailWithTheirPathAndLeaveTheTable) {
-    cTempFolder folder;
-    ASSERT_TRUE(WriteBytes(folder.Path + L"empty.cfg", ""));
-    ASSERT_TRUE(CreateDirectoryW((folder.Path + L"folder.cfg").c_str(), nullptr));
+    cLanguageFolder folder;
+    ASSERT_TRUE(WriteBytes(folder.Wide() + L"empty.cfg", ""));
+    ASSERT_TRUE(CreateDirectoryW((folder.Wide() + L"folder.cfg").c_str(), nullptr));
     // Far beyond any language file: refused before a buffer is sized for it.
     std::string huge = "launcher:\n{\n btn_exit = Huge;\n}\n";
     huge.resize(17 * 1024 * 1024, '\n');
-    ASSERT_TRUE(WriteBytes(folder.Path + L"huge.cfg", huge));
+    ASSERT_TRUE(WriteBytes(folder.Wide() + L"huge.cfg", huge));
     const std::wstring paths[] = {
-        folder.Path + L"huge.cfg",
-        folder.Path + L"missing.cfg",
-        folder.Path + L"empty.cfg",
-        folder.Path + L"folder.cfg",
-        folder.Path + L"no_such_folder\\en_us.cfg",
+        folder.Wide() + L"huge.cfg",
+        folder.Wide() + L"missing.cfg",
+        folder.Wide() + L"empty.cfg",
+        folder.Wide() + L"folder.cfg",
+        folder.Wide() + L"no_such_folder\\en_us.cfg",
     };
     for (const std::wstring& path : paths) {
         cLocalization table;
@@ -116,8 +75,8 @@ TEST(LocalizationLoadFile, UnreadableFilesFailWithTheirPathAndLeaveTheTable) {
 }
 
 TEST(LocalizationLoadFile, BrokenFileKeepsTheEntriesAboveTheFault) {
-    cTempFolder folder;
-    std::wstring path = folder.Path + L"broken.cfg";
+    cLanguageFolder folder;
+    std::wstring path = folder.Wide() + L"broken.cfg";
     ASSERT_TRUE(WriteBytes(path, "launcher:\n{\n a = A;\n b=\"B\";\n c = C;\n}\n"));
     cLocalization table;
     std::wstring error;
@@ -148,14 +107,14 @@ TEST(LocalizationLoadFromDirectory, ChoosesTheFileForTheLocale) {
         {{"notes.txt", ".hidden.cfg"}, "en", "US", false, "en_us", "<none>"},
     };
     for (const Case& c : cases) {
-        cTempFolder folder;
+        cLanguageFolder folder;
         for (const std::string& name : c.files) {
             folder.AddLanguageFile(name);
         }
         cLocalization table;
         std::string localeName = "stale";
         std::wstring error = L"stale";
-        bool loaded = table.LoadFromDirectory(folder.Path, c.language, c.region, localeName, error);
+        bool loaded = table.LoadFromDirectory(folder.Wide(), c.language, c.region, localeName, error);
         SCOPED_TRACE(std::string(c.language) + "_" + c.region);
         EXPECT_EQ(loaded, c.loaded);
         EXPECT_EQ(localeName, c.localeName);
@@ -163,46 +122,46 @@ TEST(LocalizationLoadFromDirectory, ChoosesTheFileForTheLocale) {
         if (loaded) {
             EXPECT_TRUE(error.empty());
         } else {
-            EXPECT_EQ(error, L"File not found '" + folder.Path + Widen(c.localeName) + L".cfg'");
+            EXPECT_EQ(error, L"File not found '" + folder.Wide() + Widen(c.localeName) + L".cfg'");
         }
     }
 }
 
 TEST(LocalizationLoadFromDirectory, FirstListedNameWhenNothingMatches) {
-    cTempFolder folder;
+    cLanguageFolder folder;
     folder.AddLanguageFile("en_us.cfg");
     folder.AddLanguageFile("fr.cfg");
     std::vector<std::wstring> listed;
-    ASSERT_TRUE(tavrin::ListFiles(folder.Path + L"*.cfg", listed));
+    ASSERT_TRUE(tavrin::ListFiles(folder.Wide() + L"*.cfg", listed));
     ASSERT_FALSE(listed.empty());
 
     cLocalization table;
     std::string localeName;
     std::wstring error;
-    EXPECT_TRUE(table.LoadFromDirectory(folder.Path, "de", "AT", localeName, error));
+    EXPECT_TRUE(table.LoadFromDirectory(folder.Wide(), "de", "AT", localeName, error));
     EXPECT_EQ(LoadedFile(table), tavrin::Utf16ToUtf8(listed.front()));
 }
 
 TEST(LocalizationLoadFromDirectory, UpperCaseNameDoesNotMatch) {
-    cTempFolder folder;
+    cLanguageFolder folder;
     folder.AddLanguageFile("EN_US.cfg");
     folder.AddLanguageFile("fr.cfg");
     std::vector<std::wstring> listed;
-    ASSERT_TRUE(tavrin::ListFiles(folder.Path + L"*.cfg", listed));
+    ASSERT_TRUE(tavrin::ListFiles(folder.Wide() + L"*.cfg", listed));
 
     cLocalization table;
     std::string localeName;
     std::wstring error;
-    EXPECT_TRUE(table.LoadFromDirectory(folder.Path, "en", "US", localeName, error));
+    EXPECT_TRUE(table.LoadFromDirectory(folder.Wide(), "en", "US", localeName, error));
     // Not an exact match: the first listed name is taken, whichever it is.
     EXPECT_EQ(LoadedFile(table), tavrin::Utf16ToUtf8(listed.front()));
     EXPECT_EQ(localeName + ".cfg", tavrin::Utf16ToUtf8(listed.front()));
 }
 
 TEST(LocalizationLoadFromDirectory, DirectoryForms) {
-    cTempFolder folder;
+    cLanguageFolder folder;
     folder.AddLanguageFile("en_us.cfg");
-    std::wstring bare = folder.Path.substr(0, folder.Path.size() - 1);
+    std::wstring bare = folder.Wide().substr(0, folder.Wide().size() - 1);
     std::wstring slashed = bare + L"/";
     for (const std::wstring& directory : {bare, slashed}) {
         cLocalization table;
@@ -220,10 +179,10 @@ TEST(LocalizationLoadFromDirectory, DirectoryForms) {
 }
 
 TEST(LocalizationSetup, LoadLocalizationForMergesAndReportsTheLocale) {
-    cTempFolder folder;
-    ASSERT_TRUE(WriteBytes(folder.Path + L"de.cfg", "launcher:\n{\n btn_exit = Beenden;\n loading = LADEN;\n}\n"));
-    ASSERT_TRUE(WriteBytes(folder.Path + L"en_us.cfg", "launcher:\n{\n btn_exit = Exit;\n}\n"));
-    std::string directory = tavrin::Utf16ToUtf8(folder.Path);
+    cLanguageFolder folder;
+    ASSERT_TRUE(WriteBytes(folder.Wide() + L"de.cfg", "launcher:\n{\n btn_exit = Beenden;\n loading = LADEN;\n}\n"));
+    ASSERT_TRUE(WriteBytes(folder.Wide() + L"en_us.cfg", "launcher:\n{\n btn_exit = Exit;\n}\n"));
+    std::string directory = tavrin::Utf16ToUtf8(folder.Wide());
     cLocalization table;
     std::string localeName;
     EXPECT_TRUE(LoadLocalizationFor(table, directory, "de", "AT", localeName));
@@ -234,9 +193,9 @@ TEST(LocalizationSetup, LoadLocalizationForMergesAndReportsTheLocale) {
     EXPECT_EQ(table.GetText("launcher.btn_exit", "?"), "Exit");
     EXPECT_EQ(table.GetText("launcher.loading", "?"), "LADEN");
 
-    cTempFolder empty;
+    cLanguageFolder empty;
     cLocalization untouched;
-    EXPECT_FALSE(LoadLocalizationFor(untouched, tavrin::Utf16ToUtf8(empty.Path), "de", "AT", localeName));
+    EXPECT_FALSE(LoadLocalizationFor(untouched, tavrin::Utf16ToUtf8(empty.Wide()), "de", "AT", localeName));
     EXPECT_EQ(untouched.GetText("launcher.btn_exit", "Exit"), "Exit");
 }
 
@@ -296,16 +255,16 @@ private:
 };
 
 TEST(LocalizationSetup, LogsTheLoadedFileOrTheError) {
-    cTempFolder folder;
-    ASSERT_TRUE(WriteBytes(folder.Path + L"de.cfg", "launcher:\n{\n btn_exit = Beenden;\n}\n"));
+    cLanguageFolder folder;
+    ASSERT_TRUE(WriteBytes(folder.Wide() + L"de.cfg", "launcher:\n{\n btn_exit = Beenden;\n}\n"));
     // A folder name outside ASCII must reach the log intact.
-    std::wstring emptyFolder = folder.Path + L"leer_\u00FC\\";
+    std::wstring emptyFolder = folder.Wide() + L"leer_\u00FC\\";
     ASSERT_TRUE(CreateDirectoryW(emptyFolder.c_str(), nullptr));
 
     cLogCapture capture;
     cLocalization table;
     std::string localeName;
-    EXPECT_TRUE(LoadLocalizationFor(table, tavrin::Utf16ToUtf8(folder.Path), "de", "AT", localeName));
+    EXPECT_TRUE(LoadLocalizationFor(table, tavrin::Utf16ToUtf8(folder.Wide()), "de", "AT", localeName));
     EXPECT_FALSE(LoadLocalizationFor(table, tavrin::Utf16ToUtf8(emptyFolder), "de", "AT", localeName));
     std::vector<std::string> lines = capture.Finish();
     RemoveDirectoryW(emptyFolder.c_str());
@@ -321,7 +280,7 @@ TEST(LocalizationSetup, DetectsLogsAndLoadsTheUserLocale) {
     std::string expectedLanguage;
     std::string expectedRegion;
     ASSERT_TRUE(DetectUserLocale(expectedLanguage, expectedRegion));
-    cTempFolder folder;
+    cLanguageFolder folder;
     std::string fileName = expectedLanguage + "_" + expectedRegion + ".cfg";
     for (char& c : fileName) {
         c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -334,7 +293,7 @@ TEST(LocalizationSetup, DetectsLogsAndLoadsTheUserLocale) {
     std::string language;
     std::string region;
     std::string localeName;
-    SetupLocalization(table, tavrin::Utf16ToUtf8(folder.Path), language, region, localeName);
+    SetupLocalization(table, tavrin::Utf16ToUtf8(folder.Wide()), language, region, localeName);
     std::vector<std::string> lines = capture.Finish();
 
     EXPECT_EQ(language, expectedLanguage);
@@ -435,9 +394,9 @@ TEST(DetectUserLocale, FollowsTheProcessLocale) {
         {"zh_HK.UTF-8", "zh_HK"},
         {"pt_BR", "pt_BR"},
     };
-    cTempFolder folder;
+    cLanguageFolder folder;
     for (const Case& c : cases) {
-        std::wstring out = folder.Path + L"locale.txt";
+        std::wstring out = folder.Wide() + L"locale.txt";
         DeleteFileW(out.c_str());
         EXPECT_EQ(RunChildWithLocale(wine, c.lcAll, out), c.expected) << c.lcAll;
     }

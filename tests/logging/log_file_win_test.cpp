@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <share.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include "logging/log_file_win.h"
 #include "logging/logger.h"
 #include "settings/files_win.h"
+#include "test_support/scratch_folder_win.h"
 
 using tavrin::cLogFile;
 
@@ -20,50 +20,18 @@ namespace {
 constexpr uint64_t kMsPerHour = 3600ull * 1000;
 constexpr uint64_t kMsPerDay = 24 * kMsPerHour;
 
-class TempFolder {
-public:
-    TempFolder() {
-        wchar_t base[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, base);
-        static int counter = 0;
-        Path = std::wstring(base) + L"tavrin-log-\u00e9-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(++counter) + L"\\";
-        CreateDirectoryW(Path.c_str(), nullptr);
-    }
-    ~TempFolder() { RemoveTree(Path); }
+using tavrin::test::cScratchFolder;
+using tavrin::test::ReadText;
 
-    static void RemoveTree(const std::wstring& folder) {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((folder + L"*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..") {
-                    continue;
-                }
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    RemoveTree(folder + name + L"\\");
-                } else {
-                    DeleteFileW((folder + name).c_str());
-                }
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(folder.c_str());
-    }
+// The non-ASCII letter checks that log paths are UTF-8 throughout.
+constexpr const wchar_t* kFolderPrefix = L"tavrin-log-\u00e9-";
 
-    std::wstring File(const std::wstring& name) const { return Path + name; }
-    std::string Utf8() const { return tavrin::Utf16ToUtf8(Path); }
-
-    std::vector<std::wstring> Names() const {
-        std::vector<std::wstring> names;
-        tavrin::ListFiles(Path + L"*", names);
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    std::wstring Path;
-};
+std::vector<std::wstring> FileNames(const cScratchFolder& folder) {
+    std::vector<std::wstring> names;
+    tavrin::ListFiles(folder.Wide() + L"*", names);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 FILETIME NowMinusMs(uint64_t ms) {
     FILETIME now;
@@ -76,30 +44,12 @@ FILETIME NowMinusMs(uint64_t ms) {
 }
 
 void WriteFile(const std::wstring& path, const std::string& bytes, FILETIME lastWrite) {
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    ASSERT_TRUE(tavrin::test::WriteBytes(path, bytes));
     HANDLE handle = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &lastWrite));
     CloseHandle(handle);
-}
-
-// Opened with every sharing mode, as another reader of a live log would.
-std::string ReadFile(const std::wstring& path) {
-    std::string text;
-    FILE* file = _wfsopen(path.c_str(), L"rb", _SH_DENYNO);
-    if (file == nullptr) {
-        return text;
-    }
-    char chunk[4096];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-        text.append(chunk, n);
-    }
-    std::fclose(file);
-    return text;
 }
 
 std::wstring BackupName(FILETIME lastWrite) {
@@ -112,16 +62,16 @@ std::wstring BackupName(FILETIME lastWrite) {
 }
 
 TEST(LogFile, FirstRunMakesNoBackupAndWritesCrLfLines) {
-    TempFolder folder;
+    cScratchFolder folder(kFolderPrefix);
     {
         cLogFile log;
         ASSERT_TRUE(log.Open(folder.Utf8(), tavrin::Info));
         log.WriteLine(tavrin::Info, "first");
         log.WriteLine(tavrin::Error, "second \xC3\xA9");
         // Readable by others while open.
-        EXPECT_EQ(ReadFile(folder.File(L"anticheatlauncher.log")), "first\r\nsecond \xC3\xA9\r\n");
+        EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "first\r\nsecond \xC3\xA9\r\n");
     }
-    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"anticheatlauncher.log"});
+    EXPECT_EQ(FileNames(folder), std::vector<std::wstring>{L"anticheatlauncher.log"});
 }
 
 TEST(LogFile, LevelFiltering) {
@@ -133,43 +83,43 @@ TEST(LogFile, LevelFiltering) {
         {tavrin::VeryVerbose, "0\r\n1\r\n3\r\n4\r\n5\r\n"},
     };
     for (const auto& c : cases) {
-        TempFolder folder;
+        cScratchFolder folder(kFolderPrefix);
         cLogFile log;
         ASSERT_TRUE(log.Open(folder.Utf8(), c.Level));
         for (uint32_t level : {0u, 1u, 3u, 4u, 5u, 6u}) {
             log.WriteLine(level, std::to_string(level).c_str());
         }
         log.Close();
-        EXPECT_EQ(ReadFile(folder.File(L"anticheatlauncher.log")), c.Expected) << c.Level;
+        EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), c.Expected) << c.Level;
     }
 }
 
 TEST(LogFile, PreviousLogBecomesBackupNamedByItsUtcLastWrite) {
-    TempFolder folder;
+    cScratchFolder folder(kFolderPrefix);
     const FILETIME lastWrite = NowMinusMs(kMsPerHour + 123);
     WriteFile(folder.File(L"anticheatlauncher.log"), "old run\r\n", lastWrite);
     cLogFile log;
     ASSERT_TRUE(log.Open(folder.Utf8(), tavrin::Info));
     log.WriteLine(tavrin::Info, "new run");
-    EXPECT_EQ(ReadFile(folder.File(BackupName(lastWrite))), "old run\r\n");
-    EXPECT_EQ(ReadFile(folder.File(L"anticheatlauncher.log")), "new run\r\n");
-    EXPECT_EQ(folder.Names().size(), 2u);
+    EXPECT_EQ(ReadText(folder.File(BackupName(lastWrite))), "old run\r\n");
+    EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "new run\r\n");
+    EXPECT_EQ(FileNames(folder).size(), 2u);
 }
 
 TEST(LogFile, BackupOfTheSameSecondIsKeptAndTheLogTruncated) {
-    TempFolder folder;
+    cScratchFolder folder(kFolderPrefix);
     const FILETIME lastWrite = NowMinusMs(kMsPerDay);
     WriteFile(folder.File(BackupName(lastWrite)), "earlier backup", lastWrite);
     WriteFile(folder.File(L"anticheatlauncher.log"), "old run", lastWrite);
     cLogFile log;
     ASSERT_TRUE(log.Open(folder.Utf8(), tavrin::Info));
     log.Close();
-    EXPECT_EQ(ReadFile(folder.File(BackupName(lastWrite))), "earlier backup");
-    EXPECT_EQ(ReadFile(folder.File(L"anticheatlauncher.log")), "");
+    EXPECT_EQ(ReadText(folder.File(BackupName(lastWrite))), "earlier backup");
+    EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "");
 }
 
 TEST(LogFile, CleanupDeletesOnlyBackupsOlderThanSevenDays) {
-    TempFolder folder;
+    cScratchFolder folder(kFolderPrefix);
     const uint64_t sevenDays = 7 * kMsPerDay;
     const struct {
         const wchar_t* Name;
@@ -196,13 +146,13 @@ TEST(LogFile, CleanupDeletesOnlyBackupsOlderThanSevenDays) {
 }
 
 TEST(LogFile, OldPreviousLogIsRenamedThenDeleted) {
-    TempFolder folder;
+    cScratchFolder folder(kFolderPrefix);
     WriteFile(folder.File(L"anticheatlauncher.log"), "ancient", NowMinusMs(8 * kMsPerDay));
     cLogFile log;
     ASSERT_TRUE(log.Open(folder.Utf8(), tavrin::Info));
     log.Close();
-    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"anticheatlauncher.log"});
-    EXPECT_EQ(ReadFile(folder.File(L"anticheatlauncher.log")), "");
+    EXPECT_EQ(FileNames(folder), std::vector<std::wstring>{L"anticheatlauncher.log"});
+    EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "");
 }
 
 TEST(LogFile, MissingOrEmptyDirectoryGivesNoLog) {
@@ -227,7 +177,7 @@ void DrainAndDelete(tavrin::cLogger* logger) {
 }
 
 TEST(LogFileSink, LoggerLinesReachTheFileOnlyAfterOpening) {
-    TempFolder folder;
+    cScratchFolder folder(kFolderPrefix);
     tavrin::cLogger* logger = NewStartedLogger();
     cLogFile log;
     tavrin::LogPrintf(tavrin::Error, "before the file");
@@ -242,7 +192,7 @@ TEST(LogFileSink, LoggerLinesReachTheFileOnlyAfterOpening) {
     // After Close the sink finds no file; nothing is written, nothing breaks.
     tavrin::WriteLogFileLine(tavrin::Error, "after close");
 
-    const std::string text = ReadFile(folder.File(L"anticheatlauncher.log"));
+    const std::string text = ReadText(folder.File(L"anticheatlauncher.log"));
     const std::regex expected(
         "\\[\\d\\d:\\d\\d:\\d\\d:\\d{3}\\] \\[Windows\\] \\[KZV Bootstrapper\\] \\[Info\\] "
         "Log file open, \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\dZ\\.\r\n"
@@ -251,7 +201,7 @@ TEST(LogFileSink, LoggerLinesReachTheFileOnlyAfterOpening) {
 }
 
 TEST(LogFileSink, VerboseLevelPassesVerboseLines) {
-    TempFolder folder;
+    cScratchFolder folder(kFolderPrefix);
     tavrin::cLogger* logger = NewStartedLogger();
     cLogFile log;
     ASSERT_TRUE(tavrin::OpenLogFileIn(log, folder.Utf8(), tavrin::VeryVerbose));
@@ -259,13 +209,13 @@ TEST(LogFileSink, VerboseLevelPassesVerboseLines) {
     tavrin::LogPrintf(tavrin::VeryVerbose, "trace");
     DrainAndDelete(logger);
     log.Close();
-    const std::string text = ReadFile(folder.File(L"anticheatlauncher.log"));
+    const std::string text = ReadText(folder.File(L"anticheatlauncher.log"));
     EXPECT_NE(text.find("[Verb] detail\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("[Verb] trace\r\n"), std::string::npos) << text;
 }
 
 TEST(LogFileSink, SecondOpenKeepsTheFileAndReinstallsTheSink) {
-    TempFolder folder;
+    cScratchFolder folder(kFolderPrefix);
     tavrin::cLogger* logger = NewStartedLogger();
     cLogFile log;
     ASSERT_TRUE(tavrin::OpenLogFileIn(log, folder.Utf8(), tavrin::Info));
@@ -275,8 +225,8 @@ TEST(LogFileSink, SecondOpenKeepsTheFileAndReinstallsTheSink) {
     EXPECT_EQ(logger->Sink, &tavrin::WriteLogFileLine);
     DrainAndDelete(logger);
     log.Close();
-    EXPECT_EQ(folder.Names(), std::vector<std::wstring>{L"anticheatlauncher.log"});
-    EXPECT_EQ(ReadFile(folder.File(L"anticheatlauncher.log")), "kept\r\n");
+    EXPECT_EQ(FileNames(folder), std::vector<std::wstring>{L"anticheatlauncher.log"});
+    EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "kept\r\n");
 }
 
 TEST(AppDataFolders, CacheDirectoryAndLogPathUnderRoamingFolder) {
@@ -300,9 +250,9 @@ TEST(AppDataFolders, CacheDirectoryAndLogPathUnderRoamingFolder) {
         tavrin::LogPrintf(tavrin::Info, "hello");
         DrainAndDelete(logger);
     }
-    EXPECT_NE(ReadFile(tavrin::Utf8ToUtf16(directory + "anticheatlauncher.log")).find("[Info] hello\r\n"),
+    EXPECT_NE(ReadText(tavrin::Utf8ToUtf16(directory + "anticheatlauncher.log")).find("[Info] hello\r\n"),
               std::string::npos);
-    TempFolder::RemoveTree(appData + tavrin::Utf8ToUtf16(product) + L"\\");
+    tavrin::test::RemoveTree(appData + tavrin::Utf8ToUtf16(product) + L"\\");
 }
 
 TEST(AppDataFolders, UnusableIdentifiersGiveNoDirectoryAndNoLog) {

@@ -13,9 +13,9 @@
 namespace tavrin::launcher {
 namespace {
 
-using test::cLogCapture;
+using tavrin::test::cCapturedLog;
 using test::cSoftwareCanvas;
-using test::cTempFolder;
+using tavrin::test::cScratchFolder;
 
 constexpr uint32_t kRed = 0xFFFF0000u;
 
@@ -31,7 +31,7 @@ bool WritePng(const std::string& path, int width, int height, uint32_t argb, siz
     std::vector<uint8_t> bytes;
     if (!ReadFileBytes(path.c_str(), bytes, padTo + 1) || bytes.size() > padTo) return false;
     bytes.resize(padTo, 0);
-    return test::WriteFileBytes(path, bytes.data(), bytes.size());
+    return tavrin::test::WriteBytes(path, bytes.data(), bytes.size());
 }
 
 // The centre pixel of a texture drawn over the whole canvas.
@@ -63,7 +63,7 @@ bool CopyEmbeddedFont(FontFace face, const std::string& path) {
     const int32_t keyOfFace[] = {0, 1, 2};
     const void* data = nullptr;
     size_t size = 0;
-    return GetEmbeddedFont(keyOfFace[face], data, size) && test::WriteFileBytes(path, data, size);
+    return GetEmbeddedFont(keyOfFace[face], data, size) && tavrin::test::WriteBytes(path, data, size);
 }
 
 std::string FontsSection(const std::string& regular, const std::string& bold, const std::string& light) {
@@ -74,18 +74,18 @@ std::string FontsSection(const std::string& regular, const std::string& bold, co
 class AssetsTest : public ::testing::Test {
 protected:
     cSoftwareCanvas Canvas;
-    cTempFolder Folder;
-    cLogCapture Log;
+    cScratchFolder Folder{L"tavrin_ui_"};
+    cCapturedLog Log;
 };
 
 TEST_F(AssetsTest, BuiltInAssetsLoadWithNothingBesideTheLauncher) {
     cAssetStore store;
     cLocalization localization;
     int fallBacks = 0;
-    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Path, localization,
+    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Utf8(), localization,
                                      [&] { ++fallBacks; }, store));
     EXPECT_EQ(fallBacks, 0);
-    EXPECT_EQ(store.BaseDirectory, Folder.Path);
+    EXPECT_EQ(store.BaseDirectory, Folder.Utf8());
 
     const int32_t sizes[] = {20, 20, 20, 30, 14, 12};
     const FontFace faces[] = {FontRegular, FontBold, FontLight, FontLight, FontRegular, FontBold};
@@ -124,8 +124,8 @@ TEST_F(AssetsTest, CloseIconBlendsOverWhatIsBelow) {
 TEST_F(AssetsTest, ReloadingReplacesEveryKey) {
     cAssetStore store;
     cLocalization localization;
-    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Path, localization, {}, store));
-    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Path, localization, {}, store));
+    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Utf8(), localization, {}, store));
+    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Utf8(), localization, {}, store));
     EXPECT_EQ(store.Fonts.size(), 6u);
     EXPECT_EQ(store.Textures.size(), 4u);
     EXPECT_NE(store.Texture(0), nullptr);
@@ -135,14 +135,14 @@ TEST_F(AssetsTest, ReloadingReplacesEveryKey) {
 }
 
 TEST_F(AssetsTest, CustomSplashLimits) {
-    const std::string& dir = Folder.Path;
+    const std::string& dir = Folder.Utf8();
     ASSERT_TRUE(WritePng(dir + "good.png", 800, 450, kRed));
     ASSERT_TRUE(WritePng(dir + "tall.png", 800, 451, kRed));
     ASSERT_TRUE(WritePng(dir + "exact.png", 800, 450, kRed, 1048576));
     ASSERT_TRUE(WritePng(dir + "over.png", 800, 450, kRed, 1048577));
     ASSERT_TRUE(WritePng(dir + "caps.PNG", 800, 450, kRed));
     ASSERT_TRUE(WritePng(dir + "photo.jpg", 800, 450, kRed));
-    ASSERT_TRUE(test::WriteFileText(dir + "broken.png", "not a picture"));
+    ASSERT_TRUE(tavrin::test::WriteBytes(dir + "broken.png", "not a picture"));
     ASSERT_EQ(GetFileSize((dir + "exact.png").c_str()), 1048576);
     ASSERT_EQ(GetFileSize((dir + "over.png").c_str()), 1048577);
 
@@ -190,17 +190,17 @@ TEST_F(AssetsTest, CustomSplashPathUsesBackslashesBelowTheLauncherDirectory) {
     ASSERT_TRUE(WritePng(art + "splash.png", 800, 450, kRed));
     cAssetStore store;
     cLocalization localization;
-    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "art/splash.png", Folder.Path, localization, {},
+    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "art/splash.png", Folder.Utf8(), localization, {},
                                      store));
     EXPECT_EQ(CentreOf(Canvas, store.Texture(0)), kRed);
-    EXPECT_EQ(Log.Count("Requested splash screen's file name '" + Folder.Path +
+    EXPECT_EQ(Log.Count("Requested splash screen's file name '" + Folder.Utf8() +
                         "art\\splash.png', extension: '.png'."),
               1u);
 }
 
 TEST_F(AssetsTest, LoadTextureFromFileRefusesWithoutRendererOrPath) {
     cAssetTexture record;
-    EXPECT_FALSE(LoadTextureFromFile(record, nullptr, Folder.Path + "x.png"));
+    EXPECT_FALSE(LoadTextureFromFile(record, nullptr, Folder.Utf8() + "x.png"));
     EXPECT_FALSE(LoadTextureFromFile(record, Canvas.Renderer, ""));
     EXPECT_FALSE(LoadCustomSplash(Canvas.Renderer, "", record));
     EXPECT_EQ(record.Texture, nullptr);
@@ -262,7 +262,7 @@ TEST_F(AssetsTest, FallBackToEnglishRunsOnceWhenTheLanguageFontsAreMissing) {
                                                    "tavrin-none-3.ttf"), error));
     cAssetStore store;
     int fallBacks = 0;
-    EXPECT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Path, localization,
+    EXPECT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Utf8(), localization,
                                      [&] { ++fallBacks; }, store));
     EXPECT_EQ(fallBacks, 1);
     EXPECT_EQ(store.Fonts.size(), 6u);
@@ -274,14 +274,14 @@ TEST_F(AssetsTest, LanguageWithoutAllThreeFontsUsesBuiltInFontsWithoutFallBack) 
     ASSERT_TRUE(localization.LoadText("windows_fonts:\n{\n  regular = \"a.ttf\";\n  bold = \"b.ttf\";\n}\n", error));
     cAssetStore store;
     bool fallBack = true;
-    ASSERT_TRUE(LoadFontsFrom(store, localization, Folder.Path, fallBack));
+    ASSERT_TRUE(LoadFontsFrom(store, localization, Folder.Utf8(), fallBack));
     EXPECT_FALSE(fallBack);
     EXPECT_EQ(StyleOf(store.Font(1)), EmbeddedStyle(FontBold));
 }
 
 TEST_F(AssetsTest, SystemFontThatCannotBeOpenedFailsTheLoad) {
     const std::string fonts = Folder.MakeFolder("Fonts");
-    ASSERT_TRUE(test::WriteFileText(fonts + "r.ttf", "not a font"));
+    ASSERT_TRUE(tavrin::test::WriteBytes(fonts + "r.ttf", "not a font"));
     ASSERT_TRUE(CopyEmbeddedFont(FontBold, fonts + "b.ttf"));
     ASSERT_TRUE(CopyEmbeddedFont(FontLight, fonts + "l.ttf"));
     cLocalization localization;

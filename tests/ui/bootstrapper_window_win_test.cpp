@@ -14,7 +14,7 @@
 namespace tavrin::launcher {
 namespace {
 
-using test::cLogCapture;
+using tavrin::test::cCapturedLog;
 
 constexpr int64_t kFrameNs = 16'000'000;
 
@@ -113,7 +113,7 @@ TEST_F(WindowTest, TitleSettingIsUsedAsItIs)
 
 TEST_F(WindowTest, SecondCreationsFailWithTheirMessages)
 {
-    cLogCapture log;
+    cCapturedLog log;
     ASSERT_TRUE(Create()) << Message;
     EXPECT_FALSE(Window.CreateElements(Settings, Localization, Message));
     EXPECT_EQ(Message, "Failed to create the user interface elements.");
@@ -225,7 +225,7 @@ TEST_F(WindowTest, HideGuiShowsOnlyBackgroundAndCloseUntilAnError)
 
 TEST_F(WindowTest, HideBootstrapperKeepsTheWindowHiddenUntilAnError)
 {
-    cLogCapture log;
+    cCapturedLog log;
     Settings.HideBootstrapper = true;
     ASSERT_TRUE(Create()) << Message;
     Window.ApplyStateGroup(1, Settings);
@@ -279,7 +279,7 @@ TEST_F(WindowTest, ErrorScreenPutsTheExitButtonBelowTheMessage)
 
 TEST_F(WindowTest, HiddenLogoFadesOnlyAfterTheRevealAndInvalidKindsChangeNothing)
 {
-    cLogCapture log;
+    cCapturedLog log;
     ASSERT_TRUE(Create()) << Message;
     Window.ApplyStateGroup(1, Settings);
     Window.FadeHiddenLogo();
@@ -295,7 +295,7 @@ TEST_F(WindowTest, HiddenLogoFadesOnlyAfterTheRevealAndInvalidKindsChangeNothing
 
 TEST_F(WindowTest, EmptyActiveListAndMissingWindowAreLogged)
 {
-    cLogCapture log;
+    cCapturedLog log;
     cBootstrapperWindow bare;
     bare.UpdateAndDraw(kFrameNs);
     bare.ShowErrorExtras();

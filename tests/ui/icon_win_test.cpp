@@ -15,8 +15,8 @@
 namespace tavrin::launcher {
 namespace {
 
-using test::cLogCapture;
-using test::cTempFolder;
+using tavrin::test::cCapturedLog;
+using tavrin::test::cScratchFolder;
 
 #pragma pack(push, 2)
 struct GroupIconEntry {  // one image of an icon group resource
@@ -71,14 +71,14 @@ protected:
         const std::string icon = EmbeddedIconFile();
         ASSERT_GT(icon.size(), 6u + 7 * 16);
         CustomIcon = Folder.MakeFolder("Tavrin") + "BootstrapperIcon.ico";
-        ASSERT_TRUE(test::WriteFileText(CustomIcon, icon));
-        NoIcon = Folder.Path + "Missing\\BootstrapperIcon.ico";
-        NoIconGame = Folder.Path + "game.exe";
-        ASSERT_TRUE(test::WriteFileText(NoIconGame, "not a program"));
+        ASSERT_TRUE(tavrin::test::WriteBytes(CustomIcon, icon));
+        NoIcon = Folder.Utf8() + "Missing\\BootstrapperIcon.ico";
+        NoIconGame = Folder.Utf8() + "game.exe";
+        ASSERT_TRUE(tavrin::test::WriteBytes(NoIconGame, "not a program"));
     }
 
-    cTempFolder Folder;
-    cLogCapture Log;
+    cScratchFolder Folder{L"tavrin_ui_"};
+    cCapturedLog Log;
     std::string CustomIcon;
     std::string NoIcon;
     std::string NoIconGame;
@@ -135,7 +135,7 @@ TEST_F(IconTest, RelativeExecutableIsResolvedAgainstTheCurrentDirectory) {
 }
 
 TEST_F(IconTest, NeitherSourceKeepsTheLauncherIcon) {
-    for (const std::string& game : {NoIconGame, Folder.Path + "absent.exe", std::string()}) {
+    for (const std::string& game : {NoIconGame, Folder.Utf8() + "absent.exe", std::string()}) {
         SCOPED_TRACE(game);
         const size_t errors = Log.Count("[Err!]");
         cIconMap icons;

@@ -15,8 +15,8 @@
 namespace tavrin::launcher {
 namespace {
 
-using test::cLogCapture;
-using test::cTempFolder;
+using tavrin::test::cCapturedLog;
+using tavrin::test::cScratchFolder;
 
 constexpr int64_t kFrameNs = 16'000'000;
 constexpr const char* kCloseMessage = "Close button pressed by the user, setting exit flag.";
@@ -30,7 +30,7 @@ protected:
         IMG_Init(IMG_INIT_PNG);
         TTF_Init();
         std::string message;
-        ASSERT_TRUE(Window.Create(Settings, Localization, Folder.Path, {}, message)) << message;
+        ASSERT_TRUE(Window.Create(Settings, Localization, Folder.Utf8(), {}, message)) << message;
         Window.OnExitRequested = [this] { ++Exits; };
         SDL_SetWindowPosition(Window.WindowHandle, 100, 80);
     }
@@ -77,8 +77,8 @@ protected:
         return limit;
     }
 
-    cLogCapture Log;
-    cTempFolder Folder;
+    cCapturedLog Log;
+    cScratchFolder Folder{L"tavrin_ui_"};
     cLocalization Localization;
     cSettings Settings;
     cBootstrapperWindow Window;
