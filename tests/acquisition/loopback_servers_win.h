@@ -43,22 +43,7 @@ inline bool FileExists(const std::string& path) {
 
 // Moves a file's last-write time into the past.
 inline bool AgeFile(const std::string& path, uint64_t ageMs) {
-    HANDLE file = CreateFileW(tavrin::Utf8ToUtf16(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER t;
-    t.LowPart = now.dwLowDateTime;
-    t.HighPart = now.dwHighDateTime;
-    t.QuadPart -= ageMs * 10000;
-    FILETIME past{t.LowPart, t.HighPart};
-    const bool ok = SetFileTime(file, nullptr, nullptr, &past);
-    CloseHandle(file);
-    return ok;
+    return tavrin::test::SetLastWriteTime(tavrin::test::Utf8Path(path), tavrin::test::NowMinusMs(ageMs));
 }
 
 }  // namespace tavrin::launcher::testing

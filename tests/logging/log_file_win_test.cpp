@@ -33,23 +33,11 @@ std::vector<std::wstring> FileNames(const cScratchFolder& folder) {
     return names;
 }
 
-FILETIME NowMinusMs(uint64_t ms) {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER value;
-    value.LowPart = now.dwLowDateTime;
-    value.HighPart = now.dwHighDateTime;
-    value.QuadPart -= ms * 10000;
-    return FILETIME{value.LowPart, value.HighPart};
-}
+using tavrin::test::NowMinusMs;
 
 void WriteFile(const std::wstring& path, const std::string& bytes, FILETIME lastWrite) {
     ASSERT_TRUE(tavrin::test::WriteBytes(path, bytes));
-    HANDLE handle = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &lastWrite));
-    CloseHandle(handle);
+    EXPECT_TRUE(tavrin::test::SetLastWriteTime(path, lastWrite));
 }
 
 std::wstring BackupName(FILETIME lastWrite) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <share.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -87,6 +88,28 @@ inline bool WriteBytes(const std::string& utf8Path, std::string_view bytes) {
 
 inline bool WriteBytes(const std::string& utf8Path, const void* data, size_t size) {
     return WriteBytes(Utf8Path(utf8Path), std::string_view(static_cast<const char*>(data), size));
+}
+
+// The current time moved ms milliseconds into the past.
+inline FILETIME NowMinusMs(uint64_t ms) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER value;
+    value.LowPart = now.dwLowDateTime;
+    value.HighPart = now.dwHighDateTime;
+    value.QuadPart -= ms * 10000;
+    return FILETIME{value.LowPart, value.HighPart};
+}
+
+inline bool SetLastWriteTime(const std::filesystem::path& path, FILETIME lastWrite) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool set = SetFileTime(file, nullptr, nullptr, &lastWrite);
+    CloseHandle(file);
+    return set;
 }
 
 // The whole file, empty when unreadable. Opened with every sharing mode, as
