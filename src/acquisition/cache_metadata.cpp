@@ -8,7 +8,8 @@ namespace {
 
 constexpr size_t kKeyLength = 5;  // "sha1=" and "etag="
 
-bool HasControlByte(const std::string& text) {
+bool HasControlByte(const std::string& text)
+{
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
@@ -18,7 +19,8 @@ bool HasControlByte(const std::string& text) {
     return false;
 }
 
-void ReadLine(std::string_view line, CacheMetadata& metadata) {
+void ReadLine(std::string_view line, CacheMetadata& metadata)
+{
     if (line.size() < kKeyLength + 1) {
         return;
     }
@@ -32,7 +34,8 @@ void ReadLine(std::string_view line, CacheMetadata& metadata) {
 
 }  // namespace
 
-bool ParseCacheMetadata(std::string_view text, CacheMetadata& metadata) {
+bool ParseCacheMetadata(std::string_view text, CacheMetadata& metadata)
+{
     metadata = CacheMetadata();
     size_t start = 0;
     while (start < text.size()) {
@@ -52,19 +55,23 @@ bool ParseCacheMetadata(std::string_view text, CacheMetadata& metadata) {
            !HasControlByte(metadata.Sha1);
 }
 
-std::string FormatCacheMetadata(const std::string& sha1, const std::string& etag) {
+std::string FormatCacheMetadata(const std::string& sha1, const std::string& etag)
+{
     return "sha1=" + sha1 + "\r\netag=" + etag + "\r\n";
 }
 
-bool Sha1Matches(const std::string& a, const std::string& b) {
+bool Sha1Matches(const std::string& a, const std::string& b)
+{
     return AsciiLower(a) == AsciiLower(b);
 }
 
-bool IsCacheAgeExpired(uint64_t ageMs) {
+bool IsCacheAgeExpired(uint64_t ageMs)
+{
     return ageMs / 3600000u > kCacheMaxAgeHours;
 }
 
-std::string HexLower(const uint8_t* bytes, size_t size) {
+std::string HexLower(const uint8_t* bytes, size_t size)
+{
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string text;
     text.reserve(size * 2);

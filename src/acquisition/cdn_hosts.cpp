@@ -10,7 +10,8 @@
 
 namespace tavrin::launcher {
 
-const char* CdnHost(bool gameDev) {
+const char* CdnHost(bool gameDev)
+{
     return gameDev ? TAVRIN_CDN_HOST_DEVELOPMENT : TAVRIN_CDN_HOST_PRODUCTION;
 }
 

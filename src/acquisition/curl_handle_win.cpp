@@ -14,7 +14,8 @@ namespace {
 constexpr size_t kReservedBodyBytes = 1024;
 constexpr char kHostCaBundle[] = "/etc/ssl/certs/ca-certificates.crt";
 
-bool GlobalInitOnce() {
+bool GlobalInitOnce()
+{
     static std::once_flag once;
     static bool ready = false;
     std::call_once(once, [] {
@@ -27,7 +28,8 @@ bool GlobalInitOnce() {
 }
 
 // The program relies on the behaviour of the release it was built against.
-bool LibraryVersionMatches() {
+bool LibraryVersionMatches()
+{
     static std::once_flag once;
     static bool matches = false;
     std::call_once(once, [] {
@@ -37,11 +39,13 @@ bool LibraryVersionMatches() {
     return matches;
 }
 
-size_t OnHeaderLine(char* data, size_t size, size_t count, void* userData) {
+size_t OnHeaderLine(char* data, size_t size, size_t count, void* userData)
+{
     return ParseResponseHeaderLine(data, size * count, static_cast<HeaderMap*>(userData));
 }
 
-size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData) {
+size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData)
+{
     auto* body = static_cast<cCurlHandle::BodyBuffer*>(userData);
     if (body == nullptr) {
         return 0;
@@ -55,12 +59,13 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData) {
     return bytes;
 }
 
-std::string DosPathOfUnixPath(const std::string& unixPath) {
+std::string DosPathOfUnixPath(const std::string& unixPath)
+{
     using DosNameFn = WCHAR*(CDECL*)(const char*);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     const auto toDos = kernel == nullptr ? nullptr
-                       : reinterpret_cast<DosNameFn>(
-                             reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_dos_file_name")));
+                                         : reinterpret_cast<DosNameFn>(reinterpret_cast<void*>(
+                                               GetProcAddress(kernel, "wine_get_dos_file_name")));
     if (toDos == nullptr) {
         return unixPath;
     }
@@ -75,7 +80,8 @@ std::string DosPathOfUnixPath(const std::string& unixPath) {
 
 }  // namespace
 
-std::string WineCaBundlePath() {
+std::string WineCaBundlePath()
+{
     std::wstring value;
     std::string path = kHostCaBundle;
     if ((GetEnvironmentValue(L"CURL_CA_BUNDLE", value) && !value.empty()) ||
@@ -85,11 +91,13 @@ std::string WineCaBundlePath() {
     return path.rfind('/', 0) == 0 ? DosPathOfUnixPath(path) : path;
 }
 
-cCurlHandle::cCurlHandle() {
+cCurlHandle::cCurlHandle()
+{
     ResponseBody.Bytes.reserve(kReservedBodyBytes);
 }
 
-cCurlHandle::~cCurlHandle() {
+cCurlHandle::~cCurlHandle()
+{
     if (RequestHeaders != nullptr) {
         curl_slist_free_all(RequestHeaders);
     }
@@ -101,7 +109,8 @@ cCurlHandle::~cCurlHandle() {
     }
 }
 
-void cCurlHandle::Logf(const char* format, ...) {
+void cCurlHandle::Logf(const char* format, ...)
+{
     if (Log == nullptr) {
         return;
     }
@@ -113,7 +122,8 @@ void cCurlHandle::Logf(const char* format, ...) {
     Log(line);
 }
 
-bool cCurlHandle::CheckOption(CURLoption option, CURLcode code) {
+bool cCurlHandle::CheckOption(CURLoption option, CURLcode code)
+{
     if (code == CURLE_OK) {
         return true;
     }
@@ -122,7 +132,8 @@ bool cCurlHandle::CheckOption(CURLoption option, CURLcode code) {
     return false;
 }
 
-bool cCurlHandle::Setup() {
+bool cCurlHandle::Setup()
+{
     if (!GlobalInitOnce() || !LibraryVersionMatches()) {
         return false;
     }
@@ -141,31 +152,31 @@ bool cCurlHandle::Setup() {
     return true;
 }
 
-bool cCurlHandle::ApplyFixedOptions() {
-    return SetOption(CURLOPT_NOSIGNAL, 1L) &&
-           SetOption(CURLOPT_PROTOCOLS_STR, "http,https") &&
+bool cCurlHandle::ApplyFixedOptions()
+{
+    return SetOption(CURLOPT_NOSIGNAL, 1L) && SetOption(CURLOPT_PROTOCOLS_STR, "http,https") &&
            SetOption(CURLOPT_HEADERDATA, static_cast<void*>(&ResponseHeaders)) &&
            SetOption(CURLOPT_HEADERFUNCTION, &OnHeaderLine) &&
            SetOption(CURLOPT_WRITEDATA, static_cast<void*>(&ResponseBody)) &&
-           SetOption(CURLOPT_WRITEFUNCTION, &OnBodyBytes) &&
-           SetOption(CURLOPT_ERRORBUFFER, ErrorBuffer) &&
-           SetOption(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NO_REVOKE)) &&
-           ApplyTrustStore();
+           SetOption(CURLOPT_WRITEFUNCTION, &OnBodyBytes) && SetOption(CURLOPT_ERRORBUFFER, ErrorBuffer) &&
+           SetOption(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NO_REVOKE)) && ApplyTrustStore();
 }
 
 // Under Wine, Schannel accepts any server certificate on its own; since the
 // module it fetches runs unverified there, the peer is checked against the
 // host's CA bundle instead. When that bundle is missing the transfer fails
 // rather than going on unverified. Windows keeps Schannel's system store.
-bool cCurlHandle::ApplyTrustStore() {
+bool cCurlHandle::ApplyTrustStore()
+{
     if (!IsWine()) {
         return true;
     }
-    return SetOption(CURLOPT_CAINFO, WineCaBundlePath().c_str()) &&
-           SetOption(CURLOPT_SSL_VERIFYPEER, 1L) && SetOption(CURLOPT_SSL_VERIFYHOST, 2L);
+    return SetOption(CURLOPT_CAINFO, WineCaBundlePath().c_str()) && SetOption(CURLOPT_SSL_VERIFYPEER, 1L) &&
+           SetOption(CURLOPT_SSL_VERIFYHOST, 2L);
 }
 
-bool cCurlHandle::Reset() {
+bool cCurlHandle::Reset()
+{
     if (RequestHeaders != nullptr) {
         curl_slist_free_all(RequestHeaders);
         RequestHeaders = nullptr;
@@ -177,7 +188,8 @@ bool cCurlHandle::Reset() {
     return Setup();
 }
 
-void cCurlHandle::AddRequestHeaderLine(const std::string& line) {
+void cCurlHandle::AddRequestHeaderLine(const std::string& line)
+{
     curl_slist* appended = curl_slist_append(RequestHeaders, line.c_str());
     if (appended == nullptr) {
         return;
@@ -186,7 +198,8 @@ void cCurlHandle::AddRequestHeaderLine(const std::string& line) {
     SetOption(CURLOPT_HTTPHEADER, RequestHeaders);
 }
 
-bool cCurlHandle::SetConnectTimeout(int32_t milliseconds) {
+bool cCurlHandle::SetConnectTimeout(int32_t milliseconds)
+{
     if (!SetOption(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(milliseconds))) {
         return false;
     }
@@ -194,12 +207,14 @@ bool cCurlHandle::SetConnectTimeout(int32_t milliseconds) {
     return true;
 }
 
-void cCurlHandle::ClearResponse() {
+void cCurlHandle::ClearResponse()
+{
     ResponseHeaders.clear();
     ResponseBody.Bytes.clear();
 }
 
-long cCurlHandle::ResponseCode() const {
+long cCurlHandle::ResponseCode() const
+{
     long status = 0;
     if (Easy == nullptr || curl_easy_getinfo(Easy, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) {
         return 0;
@@ -207,20 +222,23 @@ long cCurlHandle::ResponseCode() const {
     return status;
 }
 
-bool cCurlHandle::GetResponseHeader(const std::string& name, std::string& value) const {
+bool cCurlHandle::GetResponseHeader(const std::string& name, std::string& value) const
+{
     const auto found = ResponseHeaders.find(AsciiLower(name));
     value = found == ResponseHeaders.end() ? std::string() : found->second;
     return !value.empty();
 }
 
-CURLcode cCurlHandle::Transfer() {
+CURLcode cCurlHandle::Transfer()
+{
     ErrorBuffer[0] = '\0';
     const CURLcode code = curl_easy_perform(Easy);
     LogConnectResult(code);
     return code;
 }
 
-void cCurlHandle::LogConnectResult(CURLcode code) {
+void cCurlHandle::LogConnectResult(CURLcode code)
+{
     char* address = nullptr;
     if (curl_easy_getinfo(Easy, CURLINFO_PRIMARY_IP, &address) != CURLE_OK || address == nullptr ||
         address[0] == '\0') {
@@ -231,7 +249,8 @@ void cCurlHandle::LogConnectResult(CURLcode code) {
          static_cast<int>(code), static_cast<int>(status), address);
 }
 
-bool cCurlHandle::Perform(const std::string& url, CURLcode& code, int32_t totalTimeoutMs) {
+bool cCurlHandle::Perform(const std::string& url, CURLcode& code, int32_t totalTimeoutMs)
+{
     code = CURLE_FAILED_INIT;
     ClearResponse();
     UsedProxy = false;

@@ -49,7 +49,8 @@ public:
     void AddRequestHeaderLine(const std::string& line);
 
     template <typename T>
-    bool SetOption(CURLoption option, T value) {
+    bool SetOption(CURLoption option, T value)
+    {
         if (Easy == nullptr) {
             return false;
         }

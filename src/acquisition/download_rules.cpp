@@ -6,7 +6,8 @@ namespace tavrin::launcher {
 
 namespace {
 
-void ReplaceAll(std::string& text, std::string_view placeholder, const std::string& value) {
+void ReplaceAll(std::string& text, std::string_view placeholder, const std::string& value)
+{
     size_t at = 0;
     while ((at = text.find(placeholder, at)) != std::string::npos) {
         text.replace(at, placeholder.size(), value);
@@ -16,17 +17,19 @@ void ReplaceAll(std::string& text, std::string_view placeholder, const std::stri
 
 }  // namespace
 
-std::string CdnUrlTemplate(bool gameDev) {
-    return std::string("https://") + CdnHost(gameDev) +
-           "/modules/{{productid}}/{{deploymentid}}/{{system}}";
+std::string CdnUrlTemplate(bool gameDev)
+{
+    return std::string("https://") + CdnHost(gameDev) + "/modules/{{productid}}/{{deploymentid}}/{{system}}";
 }
 
-std::string AllowedCdnPrefix(bool gameDev) {
+std::string AllowedCdnPrefix(bool gameDev)
+{
     return std::string("https://") + CdnHost(gameDev) + "/";
 }
 
 std::string ExpandUrlTemplate(const std::string& urlTemplate, const std::string& productId,
-                              const std::string& deploymentId, const std::string& systemName) {
+                              const std::string& deploymentId, const std::string& systemName)
+{
     std::string url = urlTemplate;
     ReplaceAll(url, "{{productid}}", productId);
     ReplaceAll(url, "{{deploymentid}}", deploymentId);
@@ -34,7 +37,8 @@ std::string ExpandUrlTemplate(const std::string& urlTemplate, const std::string&
     return url;
 }
 
-std::string BuildIdFromOverride(const std::string& overrideUrl) {
+std::string BuildIdFromOverride(const std::string& overrideUrl)
+{
     static constexpr std::string_view kMarker = "/builds/";
     const size_t marker = overrideUrl.find(kMarker);
     if (marker == std::string::npos) {
@@ -48,11 +52,13 @@ std::string BuildIdFromOverride(const std::string& overrideUrl) {
     return overrideUrl.substr(begin, end - begin);
 }
 
-bool HasAllowedPrefix(const std::string& url, const std::string& prefix) {
+bool HasAllowedPrefix(const std::string& url, const std::string& prefix)
+{
     return !prefix.empty() && url.size() >= prefix.size() && url.compare(0, prefix.size(), prefix) == 0;
 }
 
-std::string FindCdnOverride(std::string_view fileText) {
+std::string FindCdnOverride(std::string_view fileText)
+{
     size_t start = 0;
     while (start < fileText.size()) {
         size_t end = fileText.find('\n', start);
@@ -72,7 +78,8 @@ std::string FindCdnOverride(std::string_view fileText) {
     return {};
 }
 
-int32_t ResultForHttpStatus(long status) {
+int32_t ResultForHttpStatus(long status)
+{
     if (status < 400) {
         return kResultUnusableAnswer;
     }

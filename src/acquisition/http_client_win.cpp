@@ -8,20 +8,24 @@ constexpr long kLowSpeedBytesPerSecond = 30;
 
 }  // namespace
 
-cHttpClient::~cHttpClient() {
+cHttpClient::~cHttpClient()
+{
     IsInitialized = false;
 }
 
-bool cHttpClient::Init() {
+bool cHttpClient::Init()
+{
     IsInitialized = Curl.Setup();
     return IsInitialized;
 }
 
-void cHttpClient::Shutdown() {
+void cHttpClient::Shutdown()
+{
     IsInitialized = false;
 }
 
-void cHttpClient::Reset() {
+void cHttpClient::Reset()
+{
     if (!IsInitialized) {
         return;
     }
@@ -29,35 +33,41 @@ void cHttpClient::Reset() {
     Curl.Reset();
 }
 
-void cHttpClient::SetHeader(const std::string& name, const std::string& value) {
+void cHttpClient::SetHeader(const std::string& name, const std::string& value)
+{
     if (IsInitialized) {
         RequestHeaders[name] = value;
     }
 }
 
-void cHttpClient::SetConnectTimeout(int32_t milliseconds) {
+void cHttpClient::SetConnectTimeout(int32_t milliseconds)
+{
     if (IsInitialized && Curl.SetConnectTimeout(milliseconds)) {
         ConnectTimeoutMs = milliseconds;
     }
 }
 
-void cHttpClient::ApplyLowSpeed(int32_t milliseconds) {
+void cHttpClient::ApplyLowSpeed(int32_t milliseconds)
+{
     Curl.SetOption(CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond);
     Curl.SetOption(CURLOPT_LOW_SPEED_TIME, static_cast<long>(milliseconds / 1000));
 }
 
-void cHttpClient::SetLowSpeedTimeout(int32_t milliseconds) {
+void cHttpClient::SetLowSpeedTimeout(int32_t milliseconds)
+{
     if (IsInitialized) {
         ApplyLowSpeed(milliseconds);
         LowSpeedTimeoutMs = milliseconds;
     }
 }
 
-void cHttpClient::SetLowSpeedTimeoutAgain(int32_t milliseconds) {
+void cHttpClient::SetLowSpeedTimeoutAgain(int32_t milliseconds)
+{
     SetLowSpeedTimeout(milliseconds);
 }
 
-void cHttpClient::PrepareRequest() {
+void cHttpClient::PrepareRequest()
+{
     Curl.Reset();
     if (ConnectTimeoutMs) {
         Curl.SetConnectTimeout(*ConnectTimeoutMs);
@@ -70,7 +80,8 @@ void cHttpClient::PrepareRequest() {
     }
 }
 
-bool cHttpClient::Get(const std::string& url, uint16_t port) {
+bool cHttpClient::Get(const std::string& url, uint16_t port)
+{
     if (!IsInitialized) {
         return false;
     }
@@ -82,7 +93,8 @@ bool cHttpClient::Get(const std::string& url, uint16_t port) {
 }
 
 bool cHttpClient::Post(const std::string& url, uint16_t port, const void* body, uint32_t size,
-                       int32_t totalTimeoutMs) {
+                       int32_t totalTimeoutMs)
+{
     if (!IsInitialized) {
         return false;
     }
@@ -101,14 +113,16 @@ bool cHttpClient::Post(const std::string& url, uint16_t port, const void* body, 
     return Curl.Perform(url, code, totalTimeoutMs);
 }
 
-uint32_t cHttpClient::GetResponse(const uint8_t*& body, int32_t& size) {
+uint32_t cHttpClient::GetResponse(const uint8_t*& body, int32_t& size)
+{
     const std::vector<uint8_t>& bytes = Curl.Body();
     body = bytes.empty() ? nullptr : bytes.data();
     size = static_cast<int32_t>(bytes.size());
     return IsInitialized ? static_cast<uint32_t>(Curl.ResponseCode()) : 0;
 }
 
-std::string cHttpClient::GetResponseHeader(const std::string& name) {
+std::string cHttpClient::GetResponseHeader(const std::string& name)
+{
     std::string value;
     if (IsInitialized) {
         Curl.GetResponseHeader(name, value);

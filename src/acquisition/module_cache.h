@@ -14,13 +14,14 @@ namespace tavrin::launcher {
 
 // One launch's view of the cache (a member of the module loader).
 struct ModuleCacheEntry {
-    std::string Path;           // the cached module file; empty: no cache this launch
-    bool Valid = false;         // the metadata check succeeded
-    std::string CachedETag;     // from the metadata file
+    std::string Path;                  // the cached module file; empty: no cache this launch
+    bool Valid = false;                // the metadata check succeeded
+    std::string CachedETag;            // from the metadata file
     std::vector<uint8_t> ModuleBytes;  // encoded, as the CDN served them
-    std::string ReceivedETag;   // the ETag that goes with ModuleBytes
+    std::string ReceivedETag;          // the ETag that goes with ModuleBytes
 
-    void Reset(const std::string& path) {
+    void Reset(const std::string& path)
+    {
         Path = path;
         Valid = false;
         CachedETag.clear();

@@ -19,12 +19,14 @@ constexpr char kTemporarySuffix[] = ".partial";
 
 class cCryptProvider {
 public:
-    cCryptProvider() {
+    cCryptProvider()
+    {
         if (!CryptAcquireContextW(&Provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
             Provider = 0;
         }
     }
-    ~cCryptProvider() {
+    ~cCryptProvider()
+    {
         if (Provider != 0) {
             CryptReleaseContext(Provider, 0);
         }
@@ -39,12 +41,14 @@ private:
 
 class cCryptHash {
 public:
-    cCryptHash(HCRYPTPROV provider, ALG_ID algorithm) {
+    cCryptHash(HCRYPTPROV provider, ALG_ID algorithm)
+    {
         if (provider == 0 || !CryptCreateHash(provider, algorithm, 0, 0, &Hash)) {
             Hash = 0;
         }
     }
-    ~cCryptHash() {
+    ~cCryptHash()
+    {
         if (Hash != 0) {
             CryptDestroyHash(Hash);
         }
@@ -60,21 +64,25 @@ private:
 class cWriteFile {
 public:
     explicit cWriteFile(const std::wstring& path)
-        : File(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+        : File(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr))
+    {
+    }
     ~cWriteFile() { Close(); }
     cWriteFile(const cWriteFile&) = delete;
     cWriteFile& operator=(const cWriteFile&) = delete;
 
     bool IsOpen() const { return File != INVALID_HANDLE_VALUE; }
     // All bytes in one write, flushed to disk before the file is renamed into place.
-    bool WriteAll(const void* data, size_t size) {
+    bool WriteAll(const void* data, size_t size)
+    {
         DWORD written = 0;
         return IsOpen() && size <= MAXDWORD &&
-               WriteFile(File, data, static_cast<DWORD>(size), &written, nullptr) &&
-               written == size && FlushFileBuffers(File);
+               WriteFile(File, data, static_cast<DWORD>(size), &written, nullptr) && written == size &&
+               FlushFileBuffers(File);
     }
-    void Close() {
+    void Close()
+    {
         if (IsOpen()) {
             CloseHandle(File);
             File = INVALID_HANDLE_VALUE;
@@ -85,20 +93,22 @@ private:
     HANDLE File;
 };
 
-std::wstring Wide(const std::string& path) {
+std::wstring Wide(const std::string& path)
+{
     return ToLongPath(Utf8ToUtf16(path));
 }
 
 // Writes a sibling temporary file and renames it over the target, so the
 // target holds either its old content or all of the new.
-bool ReplaceFileContent(const std::string& path, const void* data, size_t size) {
+bool ReplaceFileContent(const std::string& path, const void* data, size_t size)
+{
     const std::wstring target = Wide(path);
     const std::wstring temporary = Wide(path + kTemporarySuffix);
     cWriteFile file(temporary);
     const bool written = file.WriteAll(data, size);
     file.Close();
-    if (!written || !MoveFileExW(temporary.c_str(), target.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!written ||
+        !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temporary.c_str());
         return false;
     }
@@ -107,7 +117,8 @@ bool ReplaceFileContent(const std::string& path, const void* data, size_t size) 
 
 }  // namespace
 
-bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest) {
+bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest)
+{
     hexDigest.clear();
     cCryptProvider provider;
     cCryptHash hash(provider.Get(), CALG_SHA1);
@@ -124,15 +135,15 @@ bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest) {
     }
     BYTE digest[20];
     DWORD digestSize = sizeof digest;
-    if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &digestSize, 0) ||
-        digestSize != sizeof digest) {
+    if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
         return false;
     }
     hexDigest = HexLower(digest, sizeof digest);
     return true;
 }
 
-bool ComputeSha1(const std::string& path, std::string& hexDigest) {
+bool ComputeSha1(const std::string& path, std::string& hexDigest)
+{
     hexDigest.clear();
     std::vector<uint8_t> bytes;
     if (!ReadFileBytes(Wide(path).c_str(), bytes, kMaxCachedFileBytes)) {
@@ -141,7 +152,8 @@ bool ComputeSha1(const std::string& path, std::string& hexDigest) {
     return ComputeSha1(bytes.data(), bytes.size(), hexDigest);
 }
 
-bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::string& sha1) {
+bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::string& sha1)
+{
     std::vector<uint8_t> bytes;
     if (!ReadFileBytes(Wide(metadataPath).c_str(), bytes, 64 * 1024)) {
         return false;
@@ -154,7 +166,8 @@ bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::strin
     return complete;
 }
 
-bool CheckMetadata(const std::string& modulePath, std::string& cachedETag) {
+bool CheckMetadata(const std::string& modulePath, std::string& cachedETag)
+{
     if (modulePath.empty()) {
         return false;
     }
@@ -167,7 +180,8 @@ bool CheckMetadata(const std::string& modulePath, std::string& cachedETag) {
     return true;
 }
 
-bool WriteMetadata(const std::string& modulePath, const std::string& etag) {
+bool WriteMetadata(const std::string& modulePath, const std::string& etag)
+{
     std::string digest;
     if (!ComputeSha1(modulePath, digest)) {
         return false;
@@ -176,12 +190,14 @@ bool WriteMetadata(const std::string& modulePath, const std::string& etag) {
     return ReplaceFileContent(modulePath + kMetadataSuffix, text.data(), text.size());
 }
 
-void DeleteCache(const std::string& modulePath) {
+void DeleteCache(const std::string& modulePath)
+{
     DeleteFileW(Wide(modulePath).c_str());
     DeleteFileW(Wide(modulePath + kMetadataSuffix).c_str());
 }
 
-void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path) {
+void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path)
+{
     entry.Reset(path);
     uint64_t ageMs = 0;
     if (path.empty() || !GetFileAgeMs(Wide(path), ageMs)) {
@@ -194,7 +210,8 @@ void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path) {
     entry.Valid = CheckMetadata(path, entry.CachedETag);
 }
 
-bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadModule) {
+bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadModule)
+{
     if (!entry.Valid) {
         return false;
     }
@@ -212,7 +229,8 @@ bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadMod
     return true;
 }
 
-void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded) {
+void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded)
+{
     if (launchSucceeded && !entry.ModuleBytes.empty() && !entry.Path.empty()) {
         // Old metadata must never vouch for new bytes, even for a moment.
         DeleteFileW(Wide(entry.Path + kMetadataSuffix).c_str());

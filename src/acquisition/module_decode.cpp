@@ -4,13 +4,15 @@ namespace tavrin::launcher {
 
 namespace {
 
-uint8_t IndexTerm(size_t k) {
+uint8_t IndexTerm(size_t k)
+{
     return static_cast<uint8_t>(3u * static_cast<uint8_t>(k));
 }
 
 }  // namespace
 
-void DecodeModule(uint8_t* bytes, size_t length) {
+void DecodeModule(uint8_t* bytes, size_t length)
+{
     if (bytes == nullptr || length < 2) {
         return;
     }
@@ -21,7 +23,8 @@ void DecodeModule(uint8_t* bytes, size_t length) {
     bytes[0] = static_cast<uint8_t>(bytes[0] - bytes[1]);
 }
 
-void EncodeModule(uint8_t* bytes, size_t length) {
+void EncodeModule(uint8_t* bytes, size_t length)
+{
     if (bytes == nullptr || length < 2) {
         return;
     }

@@ -31,7 +31,8 @@ const char* const kRequestHeaders[] = {
 };
 
 std::string Text(const ModuleDownloadContext& context, const MessageText& message,
-                 const std::vector<std::string>& args = {}) {
+                 const std::vector<std::string>& args = {})
+{
     if (context.Texts == nullptr) {
         cLocalization builtIn;
         return builtIn.GetText(message.Key, message.Text, args);
@@ -39,23 +40,24 @@ std::string Text(const ModuleDownloadContext& context, const MessageText& messag
     return context.Texts->GetText(message.Key, message.Text, args);
 }
 
-void LogText(const std::string& text) {
+void LogText(const std::string& text)
+{
     LogPrintf(Info, "%s", text.c_str());
 }
 
-int OnTransferProgress(void* data, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t,
-                       curl_off_t) {
+int OnTransferProgress(void* data, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t, curl_off_t)
+{
     auto* context = static_cast<ModuleDownloadContext*>(data);
     if (!context->OnProgress) {
         return 0;
     }
-    return context->OnProgress(static_cast<uint32_t>(downloadTotal),
-                               static_cast<uint32_t>(downloaded)) == 1
+    return context->OnProgress(static_cast<uint32_t>(downloadTotal), static_cast<uint32_t>(downloaded)) == 1
                ? 1
                : 0;
 }
 
-void SetTransferOptions(cCurlHandle& curl, ModuleDownloadContext& context) {
+void SetTransferOptions(cCurlHandle& curl, ModuleDownloadContext& context)
+{
     curl.SetOption(CURLOPT_DNS_SHUFFLE_ADDRESSES, 1L);
     curl.SetOption(CURLOPT_DNS_CACHE_TIMEOUT, 0L);
     curl.SetConnectTimeout(kDownloadConnectTimeoutMs);
@@ -67,19 +69,22 @@ void SetTransferOptions(cCurlHandle& curl, ModuleDownloadContext& context) {
     curl.SetOption(CURLOPT_XFERINFOFUNCTION, &OnTransferProgress);
 }
 
-void NotifyDone(ModuleDownloadContext& context) {
+void NotifyDone(ModuleDownloadContext& context)
+{
     if (context.OnProgress) {
         context.OnProgress(1, 1);
     }
 }
 
-bool LoadFromCache(ModuleDownloadContext& context) {
+bool LoadFromCache(ModuleDownloadContext& context)
+{
     return context.Cache != nullptr && LoadCachedModule(*context.Cache, context.LoadModule);
 }
 
 // A 200 answer above the size of a "service off" body: keep it encoded for
 // the cache, load a decoded copy.
-void AcceptModule(ModuleDownloadContext& context, const cCurlHandle& curl) {
+void AcceptModule(ModuleDownloadContext& context, const cCurlHandle& curl)
+{
     NotifyDone(context);
     std::string etag;
     if (!curl.GetResponseHeader("ETag", etag)) {
@@ -97,8 +102,8 @@ void AcceptModule(ModuleDownloadContext& context, const cCurlHandle& curl) {
 }
 
 // Message of a failed transfer; false for a cancellation, which is not reported.
-bool DescribeTransferFailure(const ModuleDownloadContext& context, CURLcode code,
-                             std::string& message) {
+bool DescribeTransferFailure(const ModuleDownloadContext& context, CURLcode code, std::string& message)
+{
     switch (code) {
     case CURLE_COULDNT_RESOLVE_PROXY:
         message = Text(context, kMsgDnsResolveFailed);
@@ -117,12 +122,14 @@ bool DescribeTransferFailure(const ModuleDownloadContext& context, CURLcode code
 
 }  // namespace
 
-void LogTransportLine(const char* line) {
+void LogTransportLine(const char* line)
+{
     LogPrintf(Info, "%s", line);
 }
 
-bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTemplate,
-                    bool reportErrors, bool& cancelled) {
+bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTemplate, bool reportErrors,
+                    bool& cancelled)
+{
     cancelled = false;
     cCurlHandle curl;
     curl.SetLogFunction(&LogTransportLine);
@@ -144,8 +151,8 @@ bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTempla
     }
     SetTransferOptions(curl, context);
 
-    const std::string url = ExpandUrlTemplate(urlTemplate, context.ProductId,
-                                              context.DeploymentId, context.SystemName);
+    const std::string url =
+        ExpandUrlTemplate(urlTemplate, context.ProductId, context.DeploymentId, context.SystemName);
     CURLcode code = CURLE_OK;
     curl.Perform(url, code, 0);
 
@@ -186,15 +193,16 @@ bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTempla
     return false;
 }
 
-void RunModuleDownload(ModuleDownloadContext& context, const std::string& overrideUrl) {
+void RunModuleDownload(ModuleDownloadContext& context, const std::string& overrideUrl)
+{
     if (overrideUrl.empty()) {
         bool cancelled = false;
         DownloadModule(context, CdnUrlTemplate(context.GameDev), true, cancelled);
         return;
     }
     LogPrintf(Info, "CDN path overridden by local config file.");
-    const std::string notice = "Downloading undeployed anti-cheat module, build id: " +
-                               BuildIdFromOverride(overrideUrl) + ".";
+    const std::string notice =
+        "Downloading undeployed anti-cheat module, build id: " + BuildIdFromOverride(overrideUrl) + ".";
     if (context.ShowInfo) {
         context.ShowInfo(notice);
     }
@@ -209,7 +217,8 @@ void RunModuleDownload(ModuleDownloadContext& context, const std::string& overri
     }
 }
 
-std::string ReadCdnOverrideFile(const std::string& gamePath) {
+std::string ReadCdnOverrideFile(const std::string& gamePath)
+{
     std::vector<uint8_t> bytes;
     if (gamePath.empty() ||
         !ReadFileBytes((gamePath + kCdnOverrideExtension).c_str(), bytes, kMaxOverrideFileBytes)) {
@@ -218,12 +227,12 @@ std::string ReadCdnOverrideFile(const std::string& gamePath) {
     return FindCdnOverride(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-void ShowOverrideNotice(const std::string& message) {
+void ShowOverrideNotice(const std::string& message)
+{
     if (gImmediateExitOnError) {
         return;
     }
-    MessageBoxW(nullptr, Utf8ToUtf16(message).c_str(), L"Tavrin Launch Info",
-                MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(nullptr, Utf8ToUtf16(message).c_str(), L"Tavrin Launch Info", MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace tavrin::launcher

@@ -33,8 +33,8 @@ struct ModuleDownloadContext {
 
 // True when a module (downloaded, or cached after 304 or a failure) was
 // handed to LoadModule. Cancellation sets cancelled and reports nothing.
-bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTemplate,
-                    bool reportErrors, bool& cancelled);
+bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTemplate, bool reportErrors,
+                    bool& cancelled);
 
 // The thread body: the override URL when there is one, else the CDN template.
 void RunModuleDownload(ModuleDownloadContext& context, const std::string& overrideUrl);

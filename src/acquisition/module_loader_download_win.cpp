@@ -7,7 +7,8 @@
 
 namespace tavrin::launcher {
 
-void cModuleLoader::Run() {
+void cModuleLoader::Run()
+{
     if (RunBodyForTesting) {
         RunBodyForTesting(*this);
         return;
@@ -27,28 +28,33 @@ void cModuleLoader::Run() {
     RunModuleDownload(context, CdnPathOverride);
 }
 
-std::string cModuleLoader::ReadCdnOverride() {
+std::string cModuleLoader::ReadCdnOverride()
+{
     return ReadCdnOverrideFile(GamePath);
 }
 
 bool cModuleLoader::GetCachedModulePath(std::string& path, const std::string& productId,
-                                        const std::string& deploymentId) {
+                                        const std::string& deploymentId)
+{
     return GetModuleCachePath(path, productId, deploymentId);
 }
 
-uint32_t cModuleLoader::OnProgress(uint32_t total, uint32_t done) {
+uint32_t cModuleLoader::OnProgress(uint32_t total, uint32_t done)
+{
     if (StopRequested() || !Progress) {
         return 1;
     }
     return Progress(done, total) == KZV_ProgressStop ? 1 : 0;
 }
 
-std::string cModuleLoader::ModuleFileName() const {
+std::string cModuleLoader::ModuleFileName() const
+{
     return ModuleFileNameForSystem(SystemName);
 }
 
 // Runs on the main thread before the loader's thread exists.
-void cModuleLoader::ProbeModuleCache() {
+void cModuleLoader::ProbeModuleCache()
+{
     std::string path;
     if (!GetModuleCachePath(path, ProductId, DeploymentId)) {
         path.clear();
@@ -58,7 +64,8 @@ void cModuleLoader::ProbeModuleCache() {
 }
 
 // Runs after the loader's thread has been joined.
-void cModuleLoader::StoreCachedModule() {
+void cModuleLoader::StoreCachedModule()
+{
     tavrin::launcher::StoreCachedModule(CacheEntry, LaunchSucceededFlag());
 }
 

@@ -6,7 +6,8 @@ namespace tavrin::launcher {
 
 namespace {
 
-std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
+std::vector<std::string_view> SplitAt(std::string_view text, char separator)
+{
     std::vector<std::string_view> pieces;
     size_t start = 0;
     while (start <= text.size()) {
@@ -22,7 +23,8 @@ std::vector<std::string_view> SplitAt(std::string_view text, char separator) {
 }
 
 // The value of the "scheme=value" entry, if the setting has one.
-bool FindSchemeEntry(std::string_view setting, std::string_view scheme, std::string& value) {
+bool FindSchemeEntry(std::string_view setting, std::string_view scheme, std::string& value)
+{
     for (const std::string_view entry : SplitAt(setting, ';')) {
         const size_t equals = entry.find('=');
         if (equals != std::string_view::npos && entry.substr(0, equals) == scheme) {
@@ -35,7 +37,8 @@ bool FindSchemeEntry(std::string_view setting, std::string_view scheme, std::str
 
 }  // namespace
 
-std::string BypassToNoProxy(const std::string& bypass) {
+std::string BypassToNoProxy(const std::string& bypass)
+{
     std::string noProxy = bypass;
     for (char& c : noProxy) {
         if (c == ';') {
@@ -45,8 +48,9 @@ std::string BypassToNoProxy(const std::string& bypass) {
     return noProxy;
 }
 
-void AddStaticProxySetting(const std::string& proxy, const std::string& bypass,
-                           const std::string& url, std::vector<ProxyCandidate>& list) {
+void AddStaticProxySetting(const std::string& proxy, const std::string& bypass, const std::string& url,
+                           std::vector<ProxyCandidate>& list)
+{
     const std::string noProxy = BypassToNoProxy(bypass);
     if (proxy.empty()) {
         return;
@@ -71,7 +75,8 @@ void AddStaticProxySetting(const std::string& proxy, const std::string& bypass,
 }
 
 void AddAutomaticProxyList(const std::string& proxyList, const std::string& bypass,
-                           std::vector<ProxyCandidate>& list) {
+                           std::vector<ProxyCandidate>& list)
+{
     const std::string noProxy = BypassToNoProxy(bypass);
     std::vector<ProxyCandidate> found;
     for (const std::string_view piece : SplitAt(proxyList, ';')) {
@@ -82,7 +87,8 @@ void AddAutomaticProxyList(const std::string& proxyList, const std::string& bypa
     list.insert(list.begin(), found.begin(), found.end());
 }
 
-int32_t FirstProxyConnectTimeout(int32_t savedMs) {
+int32_t FirstProxyConnectTimeout(int32_t savedMs)
+{
     return savedMs < 25005 ? 5000 : savedMs / 5;
 }
 

@@ -20,8 +20,8 @@ std::string BypassToNoProxy(const std::string& bypass);
 
 // The user's static setting: "host:port", or "scheme=host:port;..." entries.
 // The candidates it yields go to the front of the list.
-void AddStaticProxySetting(const std::string& proxy, const std::string& bypass,
-                           const std::string& url, std::vector<ProxyCandidate>& list);
+void AddStaticProxySetting(const std::string& proxy, const std::string& bypass, const std::string& url,
+                           std::vector<ProxyCandidate>& list);
 
 // WinHTTP's ';'-separated answer; its pieces go to the front of the list in
 // their own order.

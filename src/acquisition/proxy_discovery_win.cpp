@@ -12,8 +12,7 @@ namespace tavrin::launcher {
 namespace {
 
 using WinHttpOpenFunction = HINTERNET(WINAPI*)(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD);
-using WinHttpGetProxyForUrlFunction = BOOL(WINAPI*)(HINTERNET, LPCWSTR,
-                                                    WINHTTP_AUTOPROXY_OPTIONS*,
+using WinHttpGetProxyForUrlFunction = BOOL(WINAPI*)(HINTERNET, LPCWSTR, WINHTTP_AUTOPROXY_OPTIONS*,
                                                     WINHTTP_PROXY_INFO*);
 using WinHttpGetIEProxyConfigFunction = BOOL(WINAPI*)(WINHTTP_CURRENT_USER_IE_PROXY_CONFIG*);
 using WinHttpCloseHandleFunction = BOOL(WINAPI*)(HINTERNET);
@@ -23,15 +22,18 @@ using WinHttpCloseHandleFunction = BOOL(WINAPI*)(HINTERNET);
 #endif
 
 template <typename T>
-T As(FARPROC entry) {
+T As(FARPROC entry)
+{
     return reinterpret_cast<T>(reinterpret_cast<void*>(entry));
 }
 
-std::string TextOf(const wchar_t* text) {
+std::string TextOf(const wchar_t* text)
+{
     return text == nullptr ? std::string() : Utf16ToUtf8(text);
 }
 
-void FreeGlobal(void* memory) {
+void FreeGlobal(void* memory)
+{
     if (memory != nullptr) {
         GlobalFree(memory);
     }
@@ -40,7 +42,8 @@ void FreeGlobal(void* memory) {
 // Owns the strings WinHTTP hands back in a user configuration.
 struct UserProxyConfig {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG Config = {};
-    ~UserProxyConfig() {
+    ~UserProxyConfig()
+    {
         FreeGlobal(Config.lpszAutoConfigUrl);
         FreeGlobal(Config.lpszProxy);
         FreeGlobal(Config.lpszProxyBypass);
@@ -49,7 +52,8 @@ struct UserProxyConfig {
 
 struct ProxyInfo {
     WINHTTP_PROXY_INFO Info = {};
-    ~ProxyInfo() {
+    ~ProxyInfo()
+    {
         FreeGlobal(Info.lpszProxy);
         FreeGlobal(Info.lpszProxyBypass);
     }
@@ -57,7 +61,8 @@ struct ProxyInfo {
 
 }  // namespace
 
-bool cCurlHandle::LoadWinHttp() {
+bool cCurlHandle::LoadWinHttp()
+{
     if (WinHttp != nullptr) {
         return true;
     }
@@ -74,7 +79,8 @@ bool cCurlHandle::LoadWinHttp() {
     return true;
 }
 
-bool cCurlHandle::DiscoverProxies(const std::string& url, std::vector<ProxyCandidate>& list) {
+bool cCurlHandle::DiscoverProxies(const std::string& url, std::vector<ProxyCandidate>& list)
+{
     list.clear();
     if (!LoadWinHttp()) {
         return false;
@@ -91,21 +97,23 @@ bool cCurlHandle::DiscoverProxies(const std::string& url, std::vector<ProxyCandi
 }
 
 void cCurlHandle::AddUserProxySetting(const std::string& url, std::vector<ProxyCandidate>& list,
-                                      const void* userConfig) {
+                                      const void* userConfig)
+{
     const auto* config = static_cast<const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG*>(userConfig);
     AddStaticProxySetting(TextOf(config->lpszProxy), TextOf(config->lpszProxyBypass), url, list);
 }
 
 void cCurlHandle::AddAutomaticProxies(const std::string& url, std::vector<ProxyCandidate>& list,
-                                      const void* userConfig) {
+                                      const void* userConfig)
+{
     const auto open = As<WinHttpOpenFunction>(WinHttpOpenFn);
     const auto getProxy = As<WinHttpGetProxyForUrlFunction>(WinHttpGetProxyForUrlFn);
     const auto close = As<WinHttpCloseHandleFunction>(WinHttpCloseHandleFn);
     if (open == nullptr || getProxy == nullptr) {
         return;
     }
-    HINTERNET session = open(nullptr, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME,
-                             WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET session =
+        open(nullptr, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (session == nullptr) {
         session = open(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                        WINHTTP_NO_PROXY_BYPASS, 0);
@@ -132,8 +140,7 @@ void cCurlHandle::AddAutomaticProxies(const std::string& url, std::vector<ProxyC
     const std::wstring wideUrl = Utf8ToUtf16(url);
     if (getProxy(session, wideUrl.c_str(), &options, &answer.Info) &&
         answer.Info.dwAccessType != WINHTTP_ACCESS_TYPE_NO_PROXY && answer.Info.lpszProxy != nullptr) {
-        AddAutomaticProxyList(TextOf(answer.Info.lpszProxy), TextOf(answer.Info.lpszProxyBypass),
-                              list);
+        AddAutomaticProxyList(TextOf(answer.Info.lpszProxy), TextOf(answer.Info.lpszProxyBypass), list);
     }
     if (close != nullptr) {
         close(session);
@@ -141,4 +148,3 @@ void cCurlHandle::AddAutomaticProxies(const std::string& url, std::vector<ProxyC
 }
 
 }  // namespace tavrin::launcher
-

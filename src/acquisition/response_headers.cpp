@@ -6,17 +6,20 @@ namespace tavrin::launcher {
 
 namespace {
 
-bool IsBlank(char c) {
+bool IsBlank(char c)
+{
     return c == ' ' || c == '\t';
 }
 
-bool IsLineEndOrBlank(char c) {
+bool IsLineEndOrBlank(char c)
+{
     return IsBlank(c) || c == '\r' || c == '\n';
 }
 
 }  // namespace
 
-std::string AsciiLower(std::string text) {
+std::string AsciiLower(std::string text)
+{
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') {
             c = static_cast<char>(c - 'A' + 'a');
@@ -25,7 +28,8 @@ std::string AsciiLower(std::string text) {
     return text;
 }
 
-size_t ParseResponseHeaderLine(const char* data, size_t size, HeaderMap* headers) {
+size_t ParseResponseHeaderLine(const char* data, size_t size, HeaderMap* headers)
+{
     if (headers == nullptr || data == nullptr || size == 0) {
         return 0;
     }
@@ -44,8 +48,7 @@ size_t ParseResponseHeaderLine(const char* data, size_t size, HeaderMap* headers
     while (end > begin && IsLineEndOrBlank(line[end - 1])) {
         --end;
     }
-    (*headers)[AsciiLower(std::string(line.substr(0, colon)))] =
-        std::string(line.substr(begin, end - begin));
+    (*headers)[AsciiLower(std::string(line.substr(0, colon)))] = std::string(line.substr(begin, end - begin));
     return size;
 }
 

@@ -31,7 +31,8 @@ constexpr uint32_t kClrDirectoryIndex = 14;
 constexpr uint32_t kClr32BitRequired = 2;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
 
-bool Read16(const uint8_t* image, size_t size, size_t offset, uint16_t& value) {
+bool Read16(const uint8_t* image, size_t size, size_t offset, uint16_t& value)
+{
     if (offset > size || size - offset < 2) {
         return false;
     }
@@ -39,7 +40,8 @@ bool Read16(const uint8_t* image, size_t size, size_t offset, uint16_t& value) {
     return true;
 }
 
-bool Read32(const uint8_t* image, size_t size, size_t offset, uint32_t& value) {
+bool Read32(const uint8_t* image, size_t size, size_t offset, uint32_t& value)
+{
     if (offset > size || size - offset < 4) {
         return false;
     }
@@ -50,15 +52,15 @@ bool Read32(const uint8_t* image, size_t size, size_t offset, uint32_t& value) {
 }
 
 // File offset of an RVA through the section table.
-bool RvaToOffset(const uint8_t* image, size_t size, size_t sectionTable, uint16_t sectionCount,
-                 uint32_t rva, size_t& offset) {
+bool RvaToOffset(const uint8_t* image, size_t size, size_t sectionTable, uint16_t sectionCount, uint32_t rva,
+                 size_t& offset)
+{
     constexpr size_t kSectionHeaderSize = 40;
     for (uint16_t i = 0; i < sectionCount; ++i) {
         const size_t header = sectionTable + i * kSectionHeaderSize;
         uint32_t virtualSize = 0, virtualAddress = 0, rawSize = 0, rawPointer = 0;
         if (!Read32(image, size, header + 8, virtualSize) ||
-            !Read32(image, size, header + 12, virtualAddress) ||
-            !Read32(image, size, header + 16, rawSize) ||
+            !Read32(image, size, header + 12, virtualAddress) || !Read32(image, size, header + 16, rawSize) ||
             !Read32(image, size, header + 20, rawPointer)) {
             return false;
         }
@@ -77,7 +79,8 @@ bool RvaToOffset(const uint8_t* image, size_t size, size_t sectionTable, uint16_
 
 }  // namespace
 
-const char* ModuleFileSuffix(const std::string& systemName) {
+const char* ModuleFileSuffix(const std::string& systemName)
+{
     for (const SystemEntry& entry : kSystems) {
         if (systemName == entry.Name) {
             return entry.Suffix;
@@ -86,11 +89,13 @@ const char* ModuleFileSuffix(const std::string& systemName) {
     return "INVALID_SYSTEM";
 }
 
-std::string ModuleFileNameForSystem(const std::string& systemName) {
+std::string ModuleFileNameForSystem(const std::string& systemName)
+{
     return std::string("tavrin_") + ModuleFileSuffix(systemName) + ".kzv";
 }
 
-GameBitness BitnessFromBinaryType(uint32_t binaryType) {
+GameBitness BitnessFromBinaryType(uint32_t binaryType)
+{
     if (binaryType == kBinaryType32BitWindows) {
         return GameBitness::Bits32;
     }
@@ -100,7 +105,8 @@ GameBitness BitnessFromBinaryType(uint32_t binaryType) {
     return GameBitness::Unknown;
 }
 
-std::string SystemNameFor(GameBitness bitness, bool wine, bool arm64Host) {
+std::string SystemNameFor(GameBitness bitness, bool wine, bool arm64Host)
+{
     if (bitness == GameBitness::Unknown) {
         return kNoSystemName;
     }
@@ -114,7 +120,8 @@ std::string SystemNameFor(GameBitness bitness, bool wine, bool arm64Host) {
     return is64 ? "win64" : "win64_wow64";
 }
 
-bool FindClrHeaderFlags(const uint8_t* image, size_t size, uint32_t& flags) {
+bool FindClrHeaderFlags(const uint8_t* image, size_t size, uint32_t& flags)
+{
     flags = 0;
     if (image == nullptr || size < 0x40 || image[0] != 'M' || image[1] != 'Z') {
         return false;
@@ -128,13 +135,12 @@ bool FindClrHeaderFlags(const uint8_t* image, size_t size, uint32_t& flags) {
     const size_t optionalHeader = fileHeader + 20;
     uint16_t sectionCount = 0, optionalSize = 0, magic = 0;
     if (!Read16(image, size, fileHeader + 2, sectionCount) ||
-        !Read16(image, size, fileHeader + 16, optionalSize) ||
-        !Read16(image, size, optionalHeader, magic) || magic != kPe32PlusMagic) {
+        !Read16(image, size, fileHeader + 16, optionalSize) || !Read16(image, size, optionalHeader, magic) ||
+        magic != kPe32PlusMagic) {
         return false;
     }
     uint32_t directoryCount = 0;
-    if (!Read32(image, size, optionalHeader + 108, directoryCount) ||
-        directoryCount <= kClrDirectoryIndex) {
+    if (!Read32(image, size, optionalHeader + 108, directoryCount) || directoryCount <= kClrDirectoryIndex) {
         return false;
     }
     const size_t directory = optionalHeader + 112 + kClrDirectoryIndex * 8;
@@ -154,10 +160,10 @@ bool FindClrHeaderFlags(const uint8_t* image, size_t size, uint32_t& flags) {
     return Read32(image, size, clrOffset + 16, flags);
 }
 
-bool ClrHeaderMeans64Bit(const uint8_t* image, size_t size) {
+bool ClrHeaderMeans64Bit(const uint8_t* image, size_t size)
+{
     uint32_t flags = 0;
-    return FindClrHeaderFlags(image, size, flags) && flags != 0 &&
-           (flags & kClr32BitRequired) == 0;
+    return FindClrHeaderFlags(image, size, flags) && flags != 0 && (flags & kClr32BitRequired) == 0;
 }
 
 }  // namespace tavrin::launcher

@@ -18,14 +18,15 @@ namespace {
 // header further on is treated as absent and the system decides.
 constexpr uint64_t kHeaderProbeBytes = 64 * 1024;
 
-uint16_t QueryNativeMachine() {
+uint16_t QueryNativeMachine()
+{
     USHORT processMachine = 0;
     USHORT nativeMachine = 0;
     using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     const auto query = kernel == nullptr ? nullptr
-                       : reinterpret_cast<IsWow64Process2Function>(reinterpret_cast<void*>(
-                             GetProcAddress(kernel, "IsWow64Process2")));
+                                         : reinterpret_cast<IsWow64Process2Function>(reinterpret_cast<void*>(
+                                               GetProcAddress(kernel, "IsWow64Process2")));
     if (query == nullptr || !query(GetCurrentProcess(), &processMachine, &nativeMachine)) {
         const DWORD error = query == nullptr ? ERROR_PROC_NOT_FOUND : GetLastError();
         LogPrintf(Warning, "Failed to confirm underlying system architecture: %u.",
@@ -35,14 +36,16 @@ uint16_t QueryNativeMachine() {
     return nativeMachine;
 }
 
-bool RunsUnderWine() {
+bool RunsUnderWine()
+{
     static std::once_flag once;
     static bool wine = false;
     std::call_once(once, [] { wine = IsWine(); });
     return wine;
 }
 
-GameBitness BitnessOfExecutable(const std::string& path) {
+GameBitness BitnessOfExecutable(const std::string& path)
+{
     std::vector<uint8_t> image;
     if (ReadFileBytes(path.c_str(), image, kHeaderProbeBytes) &&
         ClrHeaderMeans64Bit(image.data(), image.size())) {
@@ -57,18 +60,21 @@ GameBitness BitnessOfExecutable(const std::string& path) {
 
 }  // namespace
 
-uint16_t NativeMachine() {
+uint16_t NativeMachine()
+{
     static std::once_flag once;
     static uint16_t machine = 0;
     std::call_once(once, [] { machine = QueryNativeMachine(); });
     return machine;
 }
 
-bool IsArm64Host() {
+bool IsArm64Host()
+{
     return NativeMachine() == IMAGE_FILE_MACHINE_ARM64;
 }
 
-std::string SystemNameForExecutable(const std::string& executablePath) {
+std::string SystemNameForExecutable(const std::string& executablePath)
+{
     const GameBitness bitness = BitnessOfExecutable(executablePath);
     if (bitness == GameBitness::Unknown) {
         return kNoSystemName;

@@ -10,11 +10,13 @@ namespace {
 
 constexpr const char* kSettingsOption = "-anticheat_settings=";
 
-bool IsBlank(char c) {
+bool IsBlank(char c)
+{
     return c == ' ' || c == '\t';
 }
 
-const char* SkipProgramName(const char* text) {
+const char* SkipProgramName(const char* text)
+{
     if (*text == '"') {
         ++text;
         while (*text != '\0' && *text != '"') {
@@ -28,7 +30,8 @@ const char* SkipProgramName(const char* text) {
     return text;
 }
 
-std::string WithoutQuotes(const std::string& text) {
+std::string WithoutQuotes(const std::string& text)
+{
     std::string copy;
     copy.reserve(text.size());
     for (const char c : text) {
@@ -40,7 +43,8 @@ std::string WithoutQuotes(const std::string& text) {
 }
 
 // The settings file name when the argument carries an accepted option.
-bool ParseSettingsOption(const std::string& argument, std::string& fileName) {
+bool ParseSettingsOption(const std::string& argument, std::string& fileName)
+{
     if (argument.find(kSettingsOption) == std::string::npos) {
         return false;
     }
@@ -56,7 +60,8 @@ bool ParseSettingsOption(const std::string& argument, std::string& fileName) {
 
 }  // namespace
 
-std::vector<std::string> SplitCommandLine(const char* commandLine) {
+std::vector<std::string> SplitCommandLine(const char* commandLine)
+{
     std::vector<std::string> arguments;
     if (commandLine == nullptr) {
         return arguments;
@@ -93,16 +98,19 @@ std::vector<std::string> SplitCommandLine(const char* commandLine) {
     return arguments;
 }
 
-bool IsVerboseOption(const std::string& argument) {
+bool IsVerboseOption(const std::string& argument)
+{
     return argument == "-v" || argument == "--verbose";
 }
 
-uint32_t LogLevelFromArguments(const std::vector<std::string>& arguments) {
+uint32_t LogLevelFromArguments(const std::vector<std::string>& arguments)
+{
     const bool verbose = std::any_of(arguments.begin(), arguments.end(), IsVerboseOption);
     return verbose ? VeryVerbose : Info;
 }
 
-void ReadSettingsOption(std::vector<std::string>& arguments, std::string& fileName) {
+void ReadSettingsOption(std::vector<std::string>& arguments, std::string& fileName)
+{
     for (size_t i = 0; i < arguments.size(); ++i) {
         if (ParseSettingsOption(arguments[i], fileName)) {
             const std::string original = arguments[i];
@@ -113,7 +121,8 @@ void ReadSettingsOption(std::vector<std::string>& arguments, std::string& fileNa
     fileName = "Settings.json";
 }
 
-uint32_t DirectoryOfPath(const std::string& path, std::string& directory) {
+uint32_t DirectoryOfPath(const std::string& path, std::string& directory)
+{
     directory.clear();
     const size_t last = path.find_last_of("\\/");
     if (last == std::string::npos || last + 1 == path.size()) {
@@ -123,7 +132,8 @@ uint32_t DirectoryOfPath(const std::string& path, std::string& directory) {
     return DirectoryFound;
 }
 
-std::string IconPathFor(const std::string& executablePath) {
+std::string IconPathFor(const std::string& executablePath)
+{
     const size_t last = executablePath.rfind('\\');
     std::string path = last == std::string::npos ? std::string() : executablePath.substr(0, last + 1);
     return path + "Tavrin\\BootstrapperIcon.ico";

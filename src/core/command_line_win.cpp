@@ -6,7 +6,8 @@
 
 namespace tavrin::launcher {
 
-uint32_t GetLauncherDirectory(std::string& directory) {
+uint32_t GetLauncherDirectory(std::string& directory)
+{
     directory.clear();
     std::string path;
     if (!GetModulePath(path)) {
@@ -15,7 +16,8 @@ uint32_t GetLauncherDirectory(std::string& directory) {
     return DirectoryOfPath(path, directory);
 }
 
-std::string GetIconPath() {
+std::string GetIconPath()
+{
     std::string path;
     if (!GetModulePath(path)) {
         path.clear();
@@ -23,7 +25,8 @@ std::string GetIconPath() {
     return IconPathFor(path);
 }
 
-std::vector<std::string> GetProcessArguments() {
+std::vector<std::string> GetProcessArguments()
+{
     const wchar_t* commandLine = GetCommandLineW();
     if (commandLine == nullptr) {
         return {};

@@ -54,7 +54,10 @@ void ShowErrorBox(const std::string& text)
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrin Launch Error", text.c_str(), nullptr);
 }
 
-bool IsSwitchValueOn(const std::wstring& value) { return value == L"1"; }
+bool IsSwitchValueOn(const std::wstring& value)
+{
+    return value == L"1";
+}
 
 bool EnvironmentSwitchIsOn(const wchar_t* name)
 {
@@ -80,7 +83,8 @@ int32_t ChooseExitCode(AntiCheatLauncher& launcher)
     KZV_ProtectedGameLaunchResult result = launcher.LaunchResult();
     if (NeedsGameExitCode(result, launcher.Settings().WaitForGameProcessExit)) {
         cGameLauncher* gameLauncher = launcher.GameLauncher();
-        return WaitForGameExitCode(gameLauncher ? gameLauncher->DuplicateGameProcessHandle() : cProcessHandle());
+        return WaitForGameExitCode(gameLauncher ? gameLauncher->DuplicateGameProcessHandle()
+                                                : cProcessHandle());
     }
     return ExitCodeForResult(result);
 }

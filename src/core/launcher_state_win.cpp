@@ -12,7 +12,10 @@ namespace {
 
 constexpr char kCyclingDots[] = "[...]";
 
-std::string EmptyIfNullText(const char* text) { return text ? text : ""; }
+std::string EmptyIfNullText(const char* text)
+{
+    return text ? text : "";
+}
 
 }  // namespace
 
@@ -31,7 +34,8 @@ bool AntiCheatLauncher::SetState(LauncherState target)
     return true;
 }
 
-KZV_ModuleDownloadProgressResult AntiCheatLauncher::OnModuleDownloadProgress(uint32_t completed, uint32_t total)
+KZV_ModuleDownloadProgressResult AntiCheatLauncher::OnModuleDownloadProgress(uint32_t completed,
+                                                                             uint32_t total)
 {
     uint32_t percent = ProgressPercent(completed, total);
     LogPrintf(VeryVerbose, "Current progress: %u (%u/%u).", percent, completed, total);
@@ -111,7 +115,8 @@ bool AntiCheatLauncher::ApplyLaunchResult()
         Window.ShowFullProgress();
 
     if (result == kLaunchSuccess) {
-        LogPrintf(Info, "Successfully initialized the Tavrin module, waiting for game window to become visible.");
+        LogPrintf(Info,
+                  "Successfully initialized the Tavrin module, waiting for game window to become visible.");
         if (!gHeadlessMode)
             Window.FadeHiddenLogo();
         SetState(StateWaitingForGame);

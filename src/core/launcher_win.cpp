@@ -70,8 +70,8 @@ bool AntiCheatLauncher::Initialize(std::string& message)
 
     SetupLocalization();
 
-    if (!Window.Create(LauncherSettings, Localization, LauncherDirectory,
-                       [this] { FallBackToEnglishTexts(); }, message))
+    if (!Window.Create(
+            LauncherSettings, Localization, LauncherDirectory, [this] { FallBackToEnglishTexts(); }, message))
         return false;
 
     SetState(StateLoading);
@@ -88,7 +88,8 @@ bool AntiCheatLauncher::LoadSettings(std::string& errorText)
     OpenLogFile(LogFile, LauncherSettings.ProductId, LauncherSettings.DeploymentId, LauncherLogLevel);
     LogPrintf(Info, "Log file open, %s.", FormatLogOpenTime().c_str());
     LogPrintf(Info, "Loaded the following settings .json file: '%s'", path.c_str());
-    Analytics::SetIdentity(LauncherSettings.ProductId, LauncherSettings.SandboxId, LauncherSettings.DeploymentId);
+    Analytics::SetIdentity(LauncherSettings.ProductId, LauncherSettings.SandboxId,
+                           LauncherSettings.DeploymentId);
     Analytics::EnsureRunId();
     LauncherSettings.PrintSettings();
     return true;

@@ -36,12 +36,12 @@ std::vector<Analytics::EventDescriptor> BuildLaunchEvents(const cRunFigures& fig
     int32_t downloadMs = DownloadMilliseconds(figures);
     if (downloadMs > 0 && figures.BytesCompleted > 1024) {
         float rate = DownloadRateKBps(figures);
-        events.push_back({"AntiCheat.Info.BootstrapperDownloadPerf",
-                          {Integer("DownloadCancelledByUser", figures.Result == kLaunchCancelled ? 1 : 0),
-                           Integer("DownloadBytesCompleted", figures.BytesCompleted),
-                           Integer("DownloadBytesTotal", figures.BytesTotal),
-                           Integer("DownloadDurationMs", downloadMs),
-                           Integer("DownloadRateKBPS", static_cast<int64_t>(rate))}});
+        events.push_back(
+            {"AntiCheat.Info.BootstrapperDownloadPerf",
+             {Integer("DownloadCancelledByUser", figures.Result == kLaunchCancelled ? 1 : 0),
+              Integer("DownloadBytesCompleted", figures.BytesCompleted),
+              Integer("DownloadBytesTotal", figures.BytesTotal), Integer("DownloadDurationMs", downloadMs),
+              Integer("DownloadRateKBPS", static_cast<int64_t>(rate))}});
     }
     if (figures.Result == kLaunchSuccess) {
         int64_t totalMs = figures.TotalNs / 1'000'000;

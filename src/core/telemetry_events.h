@@ -15,9 +15,9 @@ struct cRunFigures {
     KZV_ProtectedGameLaunchResult Result = 0;
     uint32_t BytesCompleted = 0;
     uint32_t BytesTotal = 0;
-    int64_t DownloadNs = 0;    // download end - download start
-    int64_t TotalNs = 0;       // now - run start
-    int64_t WindowWaitNs = -1; // window visible - poll start; negative: not set
+    int64_t DownloadNs = 0;     // download end - download start
+    int64_t TotalNs = 0;        // now - run start
+    int64_t WindowWaitNs = -1;  // window visible - poll start; negative: not set
 };
 
 int32_t DownloadMilliseconds(const cRunFigures& figures);

@@ -64,14 +64,17 @@ bool AntiCheatLauncher::PollGameWindow()
             if (read && status == kStillActive) {
                 if (!ProcessHasVisibleWindow(GameProcessId))
                     return true;
-                LogPrintf(Info, "The game window has become visible, the bootstrapper will leave the visible state.");
+                LogPrintf(
+                    Info,
+                    "The game window has become visible, the bootstrapper will leave the visible state.");
                 WindowVisibleTime.store(MonotonicNow());
             } else {
                 LogPrintf(Error, "Fatal error, game process handle: %p, exit code: %u.",
                           static_cast<void*>(GameProcessHandle.Get()), static_cast<unsigned>(status));
             }
         } else {
-            LogPrintf(Info, "Game process handle or ID have become invalidated, leaving the visible state: %p, %i.",
+            LogPrintf(Info,
+                      "Game process handle or ID have become invalidated, leaving the visible state: %p, %i.",
                       static_cast<void*>(GameProcessHandle.Get()), static_cast<int>(GameProcessId));
         }
     }

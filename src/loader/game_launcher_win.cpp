@@ -11,19 +11,21 @@
 
 namespace tavrin::launcher {
 
-cGameLauncher::cGameLauncher(const tavrin::cSettings* settings,
-                             std::vector<std::string> arguments, bool gameDev,
-                             const cHostFacts& hostFacts)
-    : Settings(settings), GameDev(gameDev), ModuleLoader(std::move(arguments), hostFacts) {}
+cGameLauncher::cGameLauncher(const tavrin::cSettings* settings, std::vector<std::string> arguments,
+                             bool gameDev, const cHostFacts& hostFacts)
+    : Settings(settings), GameDev(gameDev), ModuleLoader(std::move(arguments), hostFacts)
+{
+}
 
-cGameLauncher::~cGameLauncher() {
+cGameLauncher::~cGameLauncher()
+{
     GameProcessHandle.Close();
     ModuleLoader.Shutdown();
     // Members go in reverse order: table, strings, callbacks, then the loader.
 }
 
-void cGameLauncher::LoadLocalization(const std::string& directory, const char* language,
-                                     const char* country) {
+void cGameLauncher::LoadLocalization(const std::string& directory, const char* language, const char* country)
+{
     std::string localeName;
     std::wstring error;
     if (!Localization.LoadFromDirectory(Utf8ToUtf16(directory), language ? language : "",
@@ -33,10 +35,10 @@ void cGameLauncher::LoadLocalization(const std::string& directory, const char* l
     ModuleLoader.LoadLocalization(directory, language, country);
 }
 
-void cGameLauncher::StartModuleDownload(const char* executable,
-                                        const std::vector<std::string>& arguments,
+void cGameLauncher::StartModuleDownload(const char* executable, const std::vector<std::string>& arguments,
                                         const char* workingDirectory, ProgressCallback progress,
-                                        ResultCallback finish) {
+                                        ResultCallback finish)
+{
     if (!progress || !finish) {
         return;
     }
@@ -74,13 +76,12 @@ void cGameLauncher::StartModuleDownload(const char* executable,
     // Failures have already gone through the router.
     ModuleLoader.Initialize(
         Progress,
-        [this](KZV_ProtectedGameLaunchResult code, const char* message) {
-            OnLoaderResult(code, message);
-        },
+        [this](KZV_ProtectedGameLaunchResult code, const char* message) { OnLoaderResult(code, message); },
         GamePath, WorkingDirectory, systemName, productId, sandboxId, deploymentId, GameDev);
 }
 
-void cGameLauncher::OnLoaderResult(KZV_ProtectedGameLaunchResult code, const char* message) {
+void cGameLauncher::OnLoaderResult(KZV_ProtectedGameLaunchResult code, const char* message)
+{
     switch (code) {
     case kLoaderBadGamePath:
         Finish(kLaunchInvalidGameOrSettings, message);
@@ -103,8 +104,7 @@ void cGameLauncher::OnLoaderResult(KZV_ProtectedGameLaunchResult code, const cha
     case kLoaderNoModuleForSystem:
         LogPrintf(Error, "Could not find a compatible Tavrin module on CDN.");
         Finish(kLaunchModuleUnavailable,
-               Text(ModuleLoader.HostFacts().Arm64 ? kMsgArm64NotSupportedForGame
-                                                   : kMsgModuleNotFound));
+               Text(ModuleLoader.HostFacts().Arm64 ? kMsgArm64NotSupportedForGame : kMsgModuleNotFound));
         return;
     case kLoaderModuleRejected:
         Finish(kLaunchModuleRejected, message);
@@ -127,7 +127,8 @@ void cGameLauncher::OnLoaderResult(KZV_ProtectedGameLaunchResult code, const cha
     }
 }
 
-void cGameLauncher::OnLaunchConfirmed() {
+void cGameLauncher::OnLaunchConfirmed()
+{
     ModuleLoader.SetLaunchSucceeded();
     uint32_t expected = 0;
     GameProcessId.compare_exchange_strong(expected, ModuleLoader.GetGameProcessId());
@@ -136,7 +137,8 @@ void cGameLauncher::OnLaunchConfirmed() {
     }
 }
 
-bool cGameLauncher::CreateGameProcess() {
+bool cGameLauncher::CreateGameProcess()
+{
     if (!ModuleLoader.CreateGameProcess(GamePath, Arguments, WorkingDirectory)) {
         return false;
     }
@@ -145,26 +147,30 @@ bool cGameLauncher::CreateGameProcess() {
     return true;
 }
 
-cProcessHandle cGameLauncher::DuplicateGameProcessHandle() const {
+cProcessHandle cGameLauncher::DuplicateGameProcessHandle() const
+{
     return GameProcessHandle.Duplicate();
 }
 
-std::string cGameLauncher::Text(const MessageText& message,
-                                const std::vector<std::string>& args) const {
+std::string cGameLauncher::Text(const MessageText& message, const std::vector<std::string>& args) const
+{
     return Localization.GetText(message.Key, message.Text, args);
 }
 
-std::string cGameLauncher::InvalidExecutableText() const {
+std::string cGameLauncher::InvalidExecutableText() const
+{
     return Text(kMsgInvalidExecutablePath) + " " + GamePath + ".";
 }
 
-void cGameLauncher::Finish(KZV_ProtectedGameLaunchResult code, const char* message) {
+void cGameLauncher::Finish(KZV_ProtectedGameLaunchResult code, const char* message)
+{
     if (FinishCallback) {
         FinishCallback(code, message);
     }
 }
 
-void cGameLauncher::Finish(KZV_ProtectedGameLaunchResult code, const std::string& message) {
+void cGameLauncher::Finish(KZV_ProtectedGameLaunchResult code, const std::string& message)
+{
     Finish(code, message.c_str());
 }
 

@@ -22,22 +22,20 @@ class cGameLauncher {
 public:
     // settings is not owned and must outlive this object; null means no
     // identifiers.
-    cGameLauncher(const tavrin::cSettings* settings, std::vector<std::string> arguments,
-                  bool gameDev, const cHostFacts& hostFacts = DetectHostFacts());
+    cGameLauncher(const tavrin::cSettings* settings, std::vector<std::string> arguments, bool gameDev,
+                  const cHostFacts& hostFacts = DetectHostFacts());
     ~cGameLauncher();
     cGameLauncher(const cGameLauncher&) = delete;
     cGameLauncher& operator=(const cGameLauncher&) = delete;
 
     // Loads this object's table and the loader's; language and country may be null.
-    void LoadLocalization(const std::string& directory, const char* language,
-                          const char* country);
+    void LoadLocalization(const std::string& directory, const char* language, const char* country);
 
     // Every outcome arrives through finish, the early ones (201, 207) before
     // this returns, the others on the loader's or the module's threads.
     // Nothing at all happens when either callback is empty.
     void StartModuleDownload(const char* executable, const std::vector<std::string>& arguments,
-                             const char* workingDirectory, ProgressCallback progress,
-                             ResultCallback finish);
+                             const char* workingDirectory, ProgressCallback progress, ResultCallback finish);
 
     // The loader's result sink: translates and forwards to the finish callback.
     void OnLoaderResult(KZV_ProtectedGameLaunchResult code, const char* message);

@@ -14,13 +14,14 @@ namespace {
 constexpr DWORD kErrorTextChars = 512;
 
 // The system's message for the error, or empty.
-std::string SystemErrorText(DWORD error) {
+std::string SystemErrorText(DWORD error)
+{
     if (error == 0) {
         return {};
     }
     wchar_t buffer[kErrorTextChars] = {};
-    const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                        FORMAT_MESSAGE_MAX_WIDTH_MASK;
+    const DWORD flags =
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
     DWORD length = FormatMessageW(flags, nullptr, error, 0, buffer, kErrorTextChars, nullptr);
     if (length == 0) {
         return {};
@@ -35,27 +36,31 @@ std::string SystemErrorText(DWORD error) {
 
 // --- handles --------------------------------------------------------------------
 
-cProcessHandle& cProcessHandle::operator=(cProcessHandle&& other) noexcept {
+cProcessHandle& cProcessHandle::operator=(cProcessHandle&& other) noexcept
+{
     if (this != &other) {
         Reset(other.Release());
     }
     return *this;
 }
 
-HANDLE cProcessHandle::Release() {
+HANDLE cProcessHandle::Release()
+{
     HANDLE handle = Handle;
     Handle = nullptr;
     return handle;
 }
 
-void cProcessHandle::Reset(HANDLE handle) {
+void cProcessHandle::Reset(HANDLE handle)
+{
     if (Handle) {
         CloseHandle(Handle);
     }
     Handle = handle;
 }
 
-cProcessHandle DuplicateProcessHandle(HANDLE handle) {
+cProcessHandle DuplicateProcessHandle(HANDLE handle)
+{
     if (!handle) {
         return {};
     }
@@ -67,37 +72,42 @@ cProcessHandle DuplicateProcessHandle(HANDLE handle) {
     return cProcessHandle(duplicate);
 }
 
-void cSharedProcessHandle::Replace(cProcessHandle handle) {
+void cSharedProcessHandle::Replace(cProcessHandle handle)
+{
     std::lock_guard<std::mutex> guard(Lock);
     Handle = std::move(handle);
 }
 
-void cSharedProcessHandle::AdoptIfEmpty(cProcessHandle handle) {
+void cSharedProcessHandle::AdoptIfEmpty(cProcessHandle handle)
+{
     std::lock_guard<std::mutex> guard(Lock);
     if (!Handle) {
         Handle = std::move(handle);
     }
 }
 
-cProcessHandle cSharedProcessHandle::Duplicate() const {
+cProcessHandle cSharedProcessHandle::Duplicate() const
+{
     std::lock_guard<std::mutex> guard(Lock);
     return DuplicateProcessHandle(Handle.Get());
 }
 
-bool cSharedProcessHandle::Empty() const {
+bool cSharedProcessHandle::Empty() const
+{
     std::lock_guard<std::mutex> guard(Lock);
     return !Handle;
 }
 
-void cSharedProcessHandle::Close() {
+void cSharedProcessHandle::Close()
+{
     std::lock_guard<std::mutex> guard(Lock);
     Handle.Reset();
 }
 
 // --- texts ----------------------------------------------------------------------
 
-std::string BuildGameCommandLine(const std::string& gamePath,
-                                 const std::vector<std::string>& arguments) {
+std::string BuildGameCommandLine(const std::string& gamePath, const std::vector<std::string>& arguments)
+{
     std::string line = "\"" + gamePath + "\"";
     for (const std::string& argument : arguments) {
         line += ' ';
@@ -106,7 +116,8 @@ std::string BuildGameCommandLine(const std::string& gamePath,
     return line;
 }
 
-std::string DescribeCreateProcessError(DWORD error) {
+std::string DescribeCreateProcessError(DWORD error)
+{
     std::string reason = SystemErrorText(error);
     if (reason.empty()) {
         reason = "CreateProcess failed with {0}.";
@@ -119,7 +130,8 @@ std::string DescribeCreateProcessError(DWORD error) {
 
 bool cWindowsModuleLoader::CreateGameProcess(const std::string& gamePath,
                                              const std::vector<std::string>& arguments,
-                                             const std::string& workingDirectory) {
+                                             const std::string& workingDirectory)
+{
     const std::string commandLine = BuildGameCommandLine(gamePath, arguments);
     // The launcher set it to "1" for its own window; the game inherits this one.
     SetEnvironmentVariableW(L"SteamNoOverlayUIDrawing", L"0");
@@ -138,8 +150,8 @@ bool cWindowsModuleLoader::CreateGameProcess(const std::string& gamePath,
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION created = {};
     if (!CreateProcessW(application.c_str(), wideCommandLine.data(), nullptr, nullptr, FALSE,
-                        kGameProcessCreationFlags, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &created)) {
+                        kGameProcessCreationFlags, nullptr, directory.empty() ? nullptr : directory.c_str(),
+                        &startup, &created)) {
         const DWORD error = GetLastError();
         Report(kLoaderCreationFailed, Text(kMsgCreateProcess, {DescribeCreateProcessError(error)}));
         return false;
@@ -157,7 +169,8 @@ bool cWindowsModuleLoader::CreateGameProcess(const std::string& gamePath,
     return true;
 }
 
-cProcessHandle cWindowsModuleLoader::OpenGameProcessHandle() {
+cProcessHandle cWindowsModuleLoader::OpenGameProcessHandle()
+{
     cProcessHandle duplicate = GameProcessHandle.Duplicate();
     if (duplicate) {
         return duplicate;

@@ -17,8 +17,7 @@ inline constexpr DWORD kGameProcessAccess =
 static_assert(kGameProcessAccess == 0x101001);
 
 // CREATE_UNICODE_ENVIRONMENT | CREATE_DEFAULT_ERROR_MODE.
-inline constexpr DWORD kGameProcessCreationFlags =
-    CREATE_UNICODE_ENVIRONMENT | CREATE_DEFAULT_ERROR_MODE;
+inline constexpr DWORD kGameProcessCreationFlags = CREATE_UNICODE_ENVIRONMENT | CREATE_DEFAULT_ERROR_MODE;
 static_assert(kGameProcessCreationFlags == 0x4000400);
 
 // Longest command line CreateProcessW takes, its terminating NUL included.
@@ -68,8 +67,7 @@ cProcessHandle DuplicateProcessHandle(HANDLE handle);
 
 // The quoted game path, then each argument after one space exactly as it
 // stands: arguments are neither quoted nor escaped.
-std::string BuildGameCommandLine(const std::string& gamePath,
-                                 const std::vector<std::string>& arguments);
+std::string BuildGameCommandLine(const std::string& gamePath, const std::vector<std::string>& arguments);
 
 // The system's text for the error (at most 511 characters), or
 // "CreateProcess failed with {0}." when there is none.

@@ -49,10 +49,10 @@ inline constexpr KZV_ProtectedGameLaunchResult kLoaderLaunchSucceeded = 1003;
 
 // What the module hands to the callback, from any of its threads.
 struct KZV_CallbackRecord {
-    void* Context;             // the init record's context, unchanged
+    void* Context;  // the init record's context, unchanged
     int32_t Code;
-    const char* Message;       // UTF-8 or null
-    int32_t NativeProcessId;   // 0 when absent
+    const char* Message;      // UTF-8 or null
+    int32_t NativeProcessId;  // 0 when absent
 };
 
 using KZV_ModuleCallback = void (*)(KZV_CallbackRecord* record);
@@ -67,8 +67,8 @@ struct KZV_InitRecord {
     const char* SandboxId;
     const char* DeploymentId;
     KZV_ModuleCallback Callback;
-    const char* GamePath;          // native path under Wine, else null
-    uint32_t ArgumentCount;        // Wine only
+    const char* GamePath;    // native path under Wine, else null
+    uint32_t ArgumentCount;  // Wine only
     uint32_t Padding;
     const char* const* Arguments;  // Wine only: game path (Windows form), then the arguments
 };

@@ -24,7 +24,8 @@ enum EntryPointSlot { kEntryInit = 0, kEntrySecond = 1, kEntryThird = 2, kEntryL
 // The Windows id of a game that a native module started under Wine.
 // TODO(wine): replace by GetWindowsPidForNativePid when Wine support lands;
 // until then no id is found.
-uint32_t WindowsPidForNativePid(int32_t nativePid, uint32_t limitMs) {
+uint32_t WindowsPidForNativePid(int32_t nativePid, uint32_t limitMs)
+{
     (void)nativePid;
     (void)limitMs;
     return 0;
@@ -32,7 +33,8 @@ uint32_t WindowsPidForNativePid(int32_t nativePid, uint32_t limitMs) {
 
 }  // namespace
 
-cHostFacts DetectHostFacts() {
+cHostFacts DetectHostFacts()
+{
     static const cHostFacts facts = [] {
         cHostFacts detected;
         detected.Wine = IsWine();
@@ -45,15 +47,20 @@ cHostFacts DetectHostFacts() {
 // --- cModuleLoader ---------------------------------------------------------------
 
 cModuleLoader::cModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts)
-    : Arguments(std::move(arguments)), Facts(hostFacts) {}
+    : Arguments(std::move(arguments)), Facts(hostFacts)
+{
+}
 
-cModuleLoader::~cModuleLoader() { Shutdown(); }
+cModuleLoader::~cModuleLoader()
+{
+    Shutdown();
+}
 
 bool cModuleLoader::Initialize(ProgressCallback progress, ResultCallback resultSink,
                                const std::string& gamePath, const std::string& workingDirectory,
                                const std::string& systemName, const std::string& productId,
-                               const std::string& sandboxId, const std::string& deploymentId,
-                               bool gameDev) {
+                               const std::string& sandboxId, const std::string& deploymentId, bool gameDev)
+{
     Progress = std::move(progress);
     ResultSink = std::move(resultSink);
     GamePath = gamePath;
@@ -80,7 +87,8 @@ bool cModuleLoader::Initialize(ProgressCallback progress, ResultCallback resultS
     return true;
 }
 
-bool cModuleLoader::ValidatePaths(const std::string& workingDirectory) {
+bool cModuleLoader::ValidatePaths(const std::string& workingDirectory)
+{
     if (GamePath.empty()) {
         Report(kLoaderBadGamePath, Text(kMsgEmptyExecutableField));
         return false;
@@ -100,8 +108,8 @@ bool cModuleLoader::ValidatePaths(const std::string& workingDirectory) {
     return true;
 }
 
-void cModuleLoader::LoadLocalization(const std::string& directory, const char* language,
-                                     const char* country) {
+void cModuleLoader::LoadLocalization(const std::string& directory, const char* language, const char* country)
+{
     Language.clear();
     Country.clear();
     if (directory.empty()) {
@@ -114,7 +122,8 @@ void cModuleLoader::LoadLocalization(const std::string& directory, const char* l
     Localization.LoadFromDirectory(Utf8ToUtf16(directory), Language, Country, localeName, error);
 }
 
-void cModuleLoader::ReportResult(KZV_ProtectedGameLaunchResult code, const char* message) {
+void cModuleLoader::ReportResult(KZV_ProtectedGameLaunchResult code, const char* message)
+{
     if (!ResultSink) {
         return;
     }
@@ -126,36 +135,39 @@ void cModuleLoader::ReportResult(KZV_ProtectedGameLaunchResult code, const char*
     ResultSink(code, message);
 }
 
-void cModuleLoader::Report(KZV_ProtectedGameLaunchResult code, const std::string& message) {
+void cModuleLoader::Report(KZV_ProtectedGameLaunchResult code, const std::string& message)
+{
     ReportResult(code, message.c_str());
 }
 
-void cModuleLoader::ModuleCallback(KZV_CallbackRecord* record) {
+void cModuleLoader::ModuleCallback(KZV_CallbackRecord* record)
+{
     // The record comes from outside code: take nothing for granted.
     if (!record || !record->Context) {
         return;
     }
     auto* loader = static_cast<cModuleLoader*>(record->Context);
     if (record->NativeProcessId != 0) {
-        loader->GameProcessId.store(
-            WindowsPidForNativePid(record->NativeProcessId, kNativePidLookupMs));
+        loader->GameProcessId.store(WindowsPidForNativePid(record->NativeProcessId, kNativePidLookupMs));
     }
     loader->ReportResult(record->Code, record->Message);
 }
 
-std::string cModuleLoader::Text(const MessageText& message,
-                                const std::vector<std::string>& args) const {
+std::string cModuleLoader::Text(const MessageText& message, const std::vector<std::string>& args) const
+{
     return Localization.GetText(message.Key, message.Text, args);
 }
 
-void cModuleLoader::Shutdown() {
+void cModuleLoader::Shutdown()
+{
     // Stop() takes the thread lock and joins without limit.
     Stop();
     ReleaseModule();
     StoreCachedModule();
 }
 
-void cModuleLoader::ReleaseModule() {
+void cModuleLoader::ReleaseModule()
+{
     void* second = EntryPoints[kEntrySecond];
     EntryPoints[kEntrySecond] = nullptr;
     if (!second) {
@@ -172,11 +184,13 @@ void cModuleLoader::ReleaseModule() {
 
 // --- cWindowsModuleLoader --------------------------------------------------------
 
-cWindowsModuleLoader::cWindowsModuleLoader(std::vector<std::string> arguments,
-                                           const cHostFacts& hostFacts)
-    : cModuleLoader(std::move(arguments), hostFacts) {}
+cWindowsModuleLoader::cWindowsModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts)
+    : cModuleLoader(std::move(arguments), hostFacts)
+{
+}
 
-cWindowsModuleLoader::~cWindowsModuleLoader() {
+cWindowsModuleLoader::~cWindowsModuleLoader()
+{
     // The thread must not outlive the overrides it calls.
     Shutdown();
     GameProcessHandle.Close();
@@ -184,7 +198,8 @@ cWindowsModuleLoader::~cWindowsModuleLoader() {
 }
 
 bool cWindowsModuleLoader::GetModuleCachePath(std::string& path, const std::string& productId,
-                                              const std::string& deploymentId) {
+                                              const std::string& deploymentId)
+{
     path.clear();
     if (productId.empty() || deploymentId.empty()) {
         return false;
@@ -197,13 +212,15 @@ bool cWindowsModuleLoader::GetModuleCachePath(std::string& path, const std::stri
     return true;
 }
 
-void cWindowsModuleLoader::LoadModule(std::vector<uint8_t> bytes) {
+void cWindowsModuleLoader::LoadModule(std::vector<uint8_t> bytes)
+{
     // Verification, mapping and initialization come later; keep the bytes.
     std::lock_guard<std::mutex> guard(ModuleBytesLock);
     ModuleBytes = std::move(bytes);
 }
 
-std::vector<uint8_t> cWindowsModuleLoader::LoadedModuleBytes() const {
+std::vector<uint8_t> cWindowsModuleLoader::LoadedModuleBytes() const
+{
     std::lock_guard<std::mutex> guard(ModuleBytesLock);
     return ModuleBytes;
 }

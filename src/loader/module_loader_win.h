@@ -44,14 +44,12 @@ public:
 
     // Slot 5. Stores the launch data, checks the paths, probes the cache and
     // starts the thread. Every failure has been reported when it returns false.
-    virtual bool Initialize(ProgressCallback progress, ResultCallback resultSink,
-                            const std::string& gamePath, const std::string& workingDirectory,
-                            const std::string& systemName, const std::string& productId,
-                            const std::string& sandboxId, const std::string& deploymentId,
-                            bool gameDev);
+    virtual bool Initialize(ProgressCallback progress, ResultCallback resultSink, const std::string& gamePath,
+                            const std::string& workingDirectory, const std::string& systemName,
+                            const std::string& productId, const std::string& sandboxId,
+                            const std::string& deploymentId, bool gameDev);
     // Slot 6.
-    virtual bool CreateGameProcess(const std::string& gamePath,
-                                   const std::vector<std::string>& arguments,
+    virtual bool CreateGameProcess(const std::string& gamePath, const std::vector<std::string>& arguments,
                                    const std::string& workingDirectory) = 0;
     // Slot 7.
     virtual uint32_t GetGameProcessId() { return GameProcessId.load(); }
@@ -72,8 +70,7 @@ public:
 
     // Clears language and country; with a directory, keeps the ones given and
     // loads the loader's own table from it.
-    void LoadLocalization(const std::string& directory, const char* language,
-                          const char* country);
+    void LoadLocalization(const std::string& directory, const char* language, const char* country);
 
     // Logs a message at Verbose and hands code and message to the result
     // sink; nothing without a sink. Any thread.

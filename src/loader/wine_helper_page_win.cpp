@@ -55,7 +55,10 @@ bool PlaceWineHelperPage()
     return true;
 }
 
-void* WineHelperPage() { return gHelperPage.load(); }
+void* WineHelperPage()
+{
+    return gHelperPage.load();
+}
 
 void ReleaseWineHelperPage()
 {

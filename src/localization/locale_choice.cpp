@@ -8,7 +8,8 @@ namespace {
 
 constexpr const char* kDefaultFile = "en_us.cfg";
 
-void LowerAscii(std::string& text) {
+void LowerAscii(std::string& text)
+{
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') {
             c = static_cast<char>(c - 'A' + 'a');
@@ -16,13 +17,15 @@ void LowerAscii(std::string& text) {
     }
 }
 
-bool IsListed(const std::vector<std::string>& names, const std::string& name) {
+bool IsListed(const std::vector<std::string>& names, const std::string& name)
+{
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 }  // namespace
 
-std::string WantedLocaleFile(const std::string& language, const std::string& region) {
+std::string WantedLocaleFile(const std::string& language, const std::string& region)
+{
     std::string wanted = language;
     if (!region.empty()) {
         wanted += "_" + region;
@@ -32,16 +35,17 @@ std::string WantedLocaleFile(const std::string& language, const std::string& reg
     return wanted;
 }
 
-std::string FallbackLocaleFile(const std::string& wanted, const std::string& other) {
+std::string FallbackLocaleFile(const std::string& wanted, const std::string& other)
+{
     if (wanted == "zh_tw.cfg") {
         return kDefaultFile;
     }
     if (wanted == "zh_hk.cfg") {
         return "zh_tw.cfg";
     }
-    static constexpr const char* kSpanishRegional[] = {
-        "ast.cfg", "ast_es.cfg", "eu.cfg", "eu_es.cfg", "ca.cfg",
-        "ca_es.cfg", "gl.cfg", "gl_es.cfg", "es_gq.cfg"};
+    static constexpr const char* kSpanishRegional[] = {"ast.cfg",   "ast_es.cfg", "eu.cfg",
+                                                       "eu_es.cfg", "ca.cfg",     "ca_es.cfg",
+                                                       "gl.cfg",    "gl_es.cfg",  "es_gq.cfg"};
     for (const char* name : kSpanishRegional) {
         if (wanted == name) {
             return "es_es.cfg";
@@ -51,7 +55,8 @@ std::string FallbackLocaleFile(const std::string& wanted, const std::string& oth
 }
 
 std::string ChooseLocaleFile(const std::vector<std::string>& names, std::string language,
-                             const std::string& region) {
+                             const std::string& region)
+{
     if (names.empty()) {
         return kDefaultFile;
     }
@@ -68,7 +73,8 @@ std::string ChooseLocaleFile(const std::vector<std::string>& names, std::string 
     return FallbackLocaleFile(wanted, other);
 }
 
-std::string LocaleNameOf(const std::string& fileName) {
+std::string LocaleNameOf(const std::string& fileName)
+{
     return fileName.substr(0, fileName.find(".cfg"));
 }
 

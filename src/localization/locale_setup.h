@@ -16,12 +16,11 @@ bool DetectUserLocale(std::string& language, std::string& region);
 // "Tavrin\Localization\") into table and logs the outcome. A failure leaves the
 // table as it was, so lookups fall back to the built-in texts.
 bool LoadLocalizationFor(cLocalization& table, const std::string& localizationDir,
-                         const std::string& language, const std::string& region,
-                         std::string& localeName);
+                         const std::string& language, const std::string& region, std::string& localeName);
 
 // Detects the locale into language/region ("en"/"us" when the system has
 // none), logs it, and loads the table for it.
-void SetupLocalization(cLocalization& table, const std::string& localizationDir,
-                       std::string& language, std::string& region, std::string& localeName);
+void SetupLocalization(cLocalization& table, const std::string& localizationDir, std::string& language,
+                       std::string& region, std::string& localeName);
 
 }  // namespace tavrin::launcher

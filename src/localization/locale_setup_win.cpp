@@ -8,7 +8,8 @@ namespace tavrin::launcher {
 
 namespace {
 
-bool QueryUserLocaleInfo(LCTYPE type, std::string& value) {
+bool QueryUserLocaleInfo(LCTYPE type, std::string& value)
+{
     wchar_t buffer[16] = {};
     int length = GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, 16);
     if (length <= 0) {
@@ -21,17 +22,17 @@ bool QueryUserLocaleInfo(LCTYPE type, std::string& value) {
 
 }  // namespace
 
-bool DetectUserLocale(std::string& language, std::string& region) {
+bool DetectUserLocale(std::string& language, std::string& region)
+{
     return QueryUserLocaleInfo(LOCALE_SISO639LANGNAME, language) &&
            QueryUserLocaleInfo(LOCALE_SISO3166CTRYNAME, region);
 }
 
 bool LoadLocalizationFor(cLocalization& table, const std::string& localizationDir,
-                         const std::string& language, const std::string& region,
-                         std::string& localeName) {
+                         const std::string& language, const std::string& region, std::string& localeName)
+{
     std::wstring error;
-    if (!table.LoadFromDirectory(tavrin::Utf8ToUtf16(localizationDir), language, region,
-                                 localeName, error)) {
+    if (!table.LoadFromDirectory(tavrin::Utf8ToUtf16(localizationDir), language, region, localeName, error)) {
         // Logged as UTF-8: a wide argument would be narrowed with the C
         // locale and lose any path outside ASCII.
         tavrin::LogPrintf(Info, "Failed to load localization file: '%s'.",
@@ -42,8 +43,9 @@ bool LoadLocalizationFor(cLocalization& table, const std::string& localizationDi
     return true;
 }
 
-void SetupLocalization(cLocalization& table, const std::string& localizationDir,
-                       std::string& language, std::string& region, std::string& localeName) {
+void SetupLocalization(cLocalization& table, const std::string& localizationDir, std::string& language,
+                       std::string& region, std::string& localeName)
+{
     if (DetectUserLocale(language, region)) {
         tavrin::LogPrintf(Info, "User locale: '%s_%s'.", language.c_str(), region.c_str());
     } else {

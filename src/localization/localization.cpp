@@ -15,11 +15,13 @@ constexpr const char* kBlanks = " \t\r\n";
 // Tabs stay inside tokens: only these split an entry.
 constexpr const char* kEntrySeparators = " ;\"";
 
-std::wstring PositionError(const wchar_t* expected, int64_t position) {
+std::wstring PositionError(const wchar_t* expected, int64_t position)
+{
     return std::wstring(L"Expected ") + expected + L" at position " + std::to_wstring(position);
 }
 
-std::string JoinValue(const std::vector<std::string>& tokens) {
+std::string JoinValue(const std::vector<std::string>& tokens)
+{
     std::string value = tokens[2];
     for (size_t i = 3; i < tokens.size(); ++i) {
         value += ' ';
@@ -30,7 +32,8 @@ std::string JoinValue(const std::vector<std::string>& tokens) {
 
 }  // namespace
 
-std::vector<std::string> SplitTokens(const std::string& text, const char* separators) {
+std::vector<std::string> SplitTokens(const std::string& text, const char* separators)
+{
     std::vector<std::string> tokens;
     size_t pos = text.find_first_not_of(separators);
     while (pos != std::string::npos) {
@@ -44,13 +47,15 @@ std::vector<std::string> SplitTokens(const std::string& text, const char* separa
     return tokens;
 }
 
-bool cLocalization::LoadText(std::string fileText, std::wstring& error) {
+bool cLocalization::LoadText(std::string fileText, std::wstring& error)
+{
     std::lock_guard<std::mutex> guard(Lock);
     FileText = std::move(fileText);
     return Parse(error);
 }
 
-bool cLocalization::Parse(std::wstring& error) {
+bool cLocalization::Parse(std::wstring& error)
+{
     error.clear();
     CurrentSection.clear();
     BlockStart = -1;
@@ -76,7 +81,8 @@ bool cLocalization::Parse(std::wstring& error) {
     return true;
 }
 
-bool cLocalization::ParseLine(const std::string& line, int64_t lineOffset, std::wstring& error) {
+bool cLocalization::ParseLine(const std::string& line, int64_t lineOffset, std::wstring& error)
+{
     size_t first = line.find_first_not_of(kBlanks);
     if (first == std::string::npos || line[first] == '#' || line.compare(first, 2, "//") == 0) {
         return true;
@@ -117,7 +123,8 @@ bool cLocalization::ParseLine(const std::string& line, int64_t lineOffset, std::
     return true;
 }
 
-bool cLocalization::GetValue(const std::string& key, std::string& value) const {
+bool cLocalization::GetValue(const std::string& key, std::string& value) const
+{
     std::vector<std::string> parts = SplitTokens(key, ".");
     if (parts.size() != 2) {
         return false;
@@ -136,7 +143,8 @@ bool cLocalization::GetValue(const std::string& key, std::string& value) const {
 }
 
 std::string cLocalization::GetText(const std::string& key, const std::string& builtIn,
-                                   const std::vector<std::string>& args) const {
+                                   const std::vector<std::string>& args) const
+{
     std::string text;
     if (gUseBuiltInTexts.load() || !GetValue(key, text)) {
         text = builtIn;
@@ -145,7 +153,8 @@ std::string cLocalization::GetText(const std::string& key, const std::string& bu
     return text;
 }
 
-bool cLocalization::GetFontFileNames(std::map<uint32_t, std::string>& names) const {
+bool cLocalization::GetFontFileNames(std::map<uint32_t, std::string>& names) const
+{
     static constexpr MessageText kFonts[] = {kMsgFontRegular, kMsgFontBold, kMsgFontLight};
     names.clear();
     for (uint32_t i = 0; i < 3; ++i) {

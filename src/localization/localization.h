@@ -29,8 +29,7 @@ public:
     // region and loads it; localeName is the chosen file name without
     // ".cfg" (Windows only).
     bool LoadFromDirectory(const std::wstring& directory, const std::string& language,
-                           const std::string& region, std::string& localeName,
-                           std::wstring& error);
+                           const std::string& region, std::string& localeName, std::wstring& error);
 
     // Replaces the held file text by these bytes and parses them into the
     // table. Entries read before a broken line stay.

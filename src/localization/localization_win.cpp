@@ -14,7 +14,8 @@ constexpr LONGLONG kMaxFileBytes = 16 * 1024 * 1024;
 class cFileHandle {
 public:
     explicit cFileHandle(HANDLE handle) : Handle(handle) {}
-    ~cFileHandle() {
+    ~cFileHandle()
+    {
         if (Handle != INVALID_HANDLE_VALUE) {
             CloseHandle(Handle);
         }
@@ -28,9 +29,10 @@ private:
     HANDLE Handle;
 };
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    cFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+{
+    cFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen()) {
         return false;
     }
@@ -48,7 +50,8 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     return true;
 }
 
-std::vector<std::string> ListLocaleFiles(const std::wstring& directory) {
+std::vector<std::string> ListLocaleFiles(const std::wstring& directory)
+{
     std::vector<std::wstring> wide;
     std::vector<std::string> names;
     if (!tavrin::ListFiles(directory + L"*.cfg", wide)) {
@@ -62,7 +65,8 @@ std::vector<std::string> ListLocaleFiles(const std::wstring& directory) {
 
 }  // namespace
 
-bool cLocalization::LoadFile(const std::wstring& path, std::wstring& error) {
+bool cLocalization::LoadFile(const std::wstring& path, std::wstring& error)
+{
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) {
         error = L"File not found '" + path + L"'";
@@ -72,8 +76,8 @@ bool cLocalization::LoadFile(const std::wstring& path, std::wstring& error) {
 }
 
 bool cLocalization::LoadFromDirectory(const std::wstring& directory, const std::string& language,
-                                      const std::string& region, std::string& localeName,
-                                      std::wstring& error) {
+                                      const std::string& region, std::string& localeName, std::wstring& error)
+{
     localeName.clear();
     error.clear();
     if (directory.empty()) {

@@ -23,7 +23,8 @@ cLogFile* gRegisteredLogFile = nullptr;
 constexpr const char* kNoCacheDirectory =
     "Failed to retrieve the cache directory path, log files will be unavailable!";
 
-bool EnsureDirectory(const std::wstring& path) {
+bool EnsureDirectory(const std::wstring& path)
+{
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return true;
@@ -32,7 +33,8 @@ bool EnsureDirectory(const std::wstring& path) {
 }
 
 // The file's own last-write time, to the second, as "%Y.%m.%d-%H.%M.%S".
-bool LastWriteStamp(const std::wstring& path, std::string& stamp) {
+bool LastWriteStamp(const std::wstring& path, std::string& stamp)
+{
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -52,7 +54,8 @@ bool LastWriteStamp(const std::wstring& path, std::string& stamp) {
     return true;
 }
 
-void BackUpLogFile(const std::wstring& directory) {
+void BackUpLogFile(const std::wstring& directory)
+{
     const std::wstring log = directory + Utf8ToUtf16(kLogFileName);
     std::string stamp;
     if (!LastWriteStamp(log, stamp)) {
@@ -64,7 +67,8 @@ void BackUpLogFile(const std::wstring& directory) {
     MoveFileW(log.c_str(), backup.c_str());
 }
 
-void DeleteOldBackups(const std::wstring& directory) {
+void DeleteOldBackups(const std::wstring& directory)
+{
     std::vector<std::wstring> names;
     if (!ListFiles(directory + L"anticheatlauncher-backup-*.log", names)) {
         return;
@@ -78,12 +82,14 @@ void DeleteOldBackups(const std::wstring& directory) {
     }
 }
 
-void Register(cLogFile* file) {
+void Register(cLogFile* file)
+{
     std::lock_guard<std::mutex> guard(gLogFileLock);
     gRegisteredLogFile = file;
 }
 
-void InstallSink(uint32_t level) {
+void InstallSink(uint32_t level)
+{
     if (gLogger != nullptr) {
         gLogger->InstallSink(WriteLogFileLine, level);
     }
@@ -91,11 +97,12 @@ void InstallSink(uint32_t level) {
 
 }  // namespace
 
-bool GetAppDataFolder(std::wstring& folder) {
+bool GetAppDataFolder(std::wstring& folder)
+{
     folder.clear();
     wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                                SHGFP_TYPE_CURRENT, path))) {
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                path))) {
         return false;
     }
     std::wstring candidate = std::wstring(path) + L"\\Tavrin\\";
@@ -106,8 +113,8 @@ bool GetAppDataFolder(std::wstring& folder) {
     return true;
 }
 
-bool GetCacheDirectory(const std::string& productId, const std::string& deploymentId,
-                       std::string& directory) {
+bool GetCacheDirectory(const std::string& productId, const std::string& deploymentId, std::string& directory)
+{
     directory.clear();
     // Validated identifiers only: they become folder names.
     if (!IsValidIdentifier(productId) || !IsValidIdentifier(deploymentId)) {
@@ -128,7 +135,8 @@ bool GetCacheDirectory(const std::string& productId, const std::string& deployme
     return true;
 }
 
-std::string GetLogFilePath(const std::string& productId, const std::string& deploymentId) {
+std::string GetLogFilePath(const std::string& productId, const std::string& deploymentId)
+{
     std::string directory;
     if (!GetCacheDirectory(productId, deploymentId, directory)) {
         LogPrintf(Error, "%s", kNoCacheDirectory);
@@ -137,7 +145,8 @@ std::string GetLogFilePath(const std::string& productId, const std::string& depl
     return directory + kLogFileName;
 }
 
-void RotateLogFiles(const std::string& directory) {
+void RotateLogFiles(const std::string& directory)
+{
     if (directory.empty()) {
         return;
     }
@@ -146,7 +155,8 @@ void RotateLogFiles(const std::string& directory) {
     DeleteOldBackups(wide);
 }
 
-bool cLogFile::Open(const std::string& directory, uint32_t level) {
+bool cLogFile::Open(const std::string& directory, uint32_t level)
+{
     {
         std::lock_guard<std::mutex> guard(gLogFileLock);
         Level = level;
@@ -170,7 +180,8 @@ bool cLogFile::Open(const std::string& directory, uint32_t level) {
     return true;
 }
 
-void cLogFile::Close() {
+void cLogFile::Close()
+{
     std::lock_guard<std::mutex> guard(gLogFileLock);
     if (gRegisteredLogFile == this) {
         gRegisteredLogFile = nullptr;
@@ -178,7 +189,8 @@ void cLogFile::Close() {
     Stream.reset();
 }
 
-void cLogFile::WriteLine(uint32_t level, const char* line) {
+void cLogFile::WriteLine(uint32_t level, const char* line)
+{
     if (level > Level || !Stream || Failed || line == nullptr) {
         return;
     }
@@ -188,7 +200,8 @@ void cLogFile::WriteLine(uint32_t level, const char* line) {
     }
 }
 
-bool OpenLogFileIn(cLogFile& file, const std::string& directory, uint32_t level) {
+bool OpenLogFileIn(cLogFile& file, const std::string& directory, uint32_t level)
+{
     const bool open = file.Open(directory, level);
     Register(&file);
     InstallSink(level);
@@ -196,7 +209,8 @@ bool OpenLogFileIn(cLogFile& file, const std::string& directory, uint32_t level)
 }
 
 bool OpenLogFile(cLogFile& file, const std::string& productId, const std::string& deploymentId,
-                 uint32_t level) {
+                 uint32_t level)
+{
     std::string directory;
     if (!file.IsOpen() && !GetCacheDirectory(productId, deploymentId, directory)) {
         LogPrintf(Error, "%s", kNoCacheDirectory);
@@ -204,14 +218,16 @@ bool OpenLogFile(cLogFile& file, const std::string& productId, const std::string
     return OpenLogFileIn(file, directory, level);
 }
 
-void WriteLogFileLine(uint32_t level, const char* line) {
+void WriteLogFileLine(uint32_t level, const char* line)
+{
     std::lock_guard<std::mutex> guard(gLogFileLock);
     if (gRegisteredLogFile != nullptr) {
         gRegisteredLogFile->WriteLine(level, line);
     }
 }
 
-std::string FormatLogOpenTime() {
+std::string FormatLogOpenTime()
+{
     SYSTEMTIME now;
     GetSystemTime(&now);
     char text[64];

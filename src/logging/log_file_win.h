@@ -18,8 +18,7 @@ bool GetAppDataFolder(std::wstring& folder);
 
 // The application folder + productId + "\" + deploymentId + "\", created as
 // needed. False for empty or malformed identifiers; the output is then unusable.
-bool GetCacheDirectory(const std::string& productId, const std::string& deploymentId,
-                       std::string& directory);
+bool GetCacheDirectory(const std::string& productId, const std::string& deploymentId, std::string& directory);
 
 // The cache directory + "anticheatlauncher.log"; empty (and an error logged)
 // when the directory cannot be had.

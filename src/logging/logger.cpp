@@ -20,10 +20,10 @@ struct LogLine {
 constexpr size_t kLineBufferSize = kMaxLogLineLength + 1;
 
 // "hh:mm:ss:mmm" of the current UTC time.
-void FormatUtcTime(char* out, size_t size) {
+void FormatUtcTime(char* out, size_t size)
+{
     using namespace std::chrono;
-    const int64_t ms =
-        duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    const int64_t ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
     const int64_t msOfDay = ((ms % 86400000) + 86400000) % 86400000;
     const unsigned hour = static_cast<unsigned>(msOfDay / 3600000);
     const unsigned minute = static_cast<unsigned>(msOfDay / 60000 % 60);
@@ -35,7 +35,8 @@ void FormatUtcTime(char* out, size_t size) {
     }
 }
 
-bool WriteLine(void* context) {
+bool WriteLine(void* context)
+{
     const LogLine* line = static_cast<const LogLine*>(context);
     cLogger* logger = line->Logger;
     std::lock_guard<std::mutex> guard(logger->Lock);
@@ -48,25 +49,33 @@ bool WriteLine(void* context) {
 
 }  // namespace
 
-const char* LogLevelLabel(uint32_t level) {
+const char* LogLevelLabel(uint32_t level)
+{
     switch (level) {
-        case Error: return "Err!";
-        case Warning: return "Warn";
-        case Info: return "Info";
-        case Verbose:
-        case VeryVerbose: return "Verb";
-        default: return "<invalid>";
+    case Error:
+        return "Err!";
+    case Warning:
+        return "Warn";
+    case Info:
+        return "Info";
+    case Verbose:
+    case VeryVerbose:
+        return "Verb";
+    default:
+        return "<invalid>";
     }
 }
 
-void cLogger::Printf(uint32_t level, const char* tag, const char* format, ...) {
+void cLogger::Printf(uint32_t level, const char* tag, const char* format, ...)
+{
     va_list args;
     va_start(args, format);
     VPrintf(level, tag, format, args);
     va_end(args);
 }
 
-void cLogger::VPrintf(uint32_t level, const char* /*tag*/, const char* format, va_list args) {
+void cLogger::VPrintf(uint32_t level, const char* /*tag*/, const char* format, va_list args)
+{
     // The cheap check comes first: dropped levels cost no formatting.
     if (Sink.load(std::memory_order_relaxed) == nullptr ||
         level > Threshold.load(std::memory_order_relaxed) || format == nullptr) {
@@ -76,8 +85,7 @@ void cLogger::VPrintf(uint32_t level, const char* /*tag*/, const char* format, v
     FormatUtcTime(time, sizeof time);
 
     char buffer[kLineBufferSize];
-    const int prefix = std::snprintf(buffer, sizeof buffer,
-                                     "[%s] [Windows] [KZV Bootstrapper] [%s] ", time,
+    const int prefix = std::snprintf(buffer, sizeof buffer, "[%s] [Windows] [KZV Bootstrapper] [%s] ", time,
                                      LogLevelLabel(level));
     if (prefix <= 0 || static_cast<size_t>(prefix) >= sizeof buffer) {
         return;
@@ -98,13 +106,15 @@ void cLogger::VPrintf(uint32_t level, const char* /*tag*/, const char* format, v
     Worker.PostTask(task, true, 0, 0);
 }
 
-void cLogger::InstallSink(LogSink sink, uint32_t threshold) {
+void cLogger::InstallSink(LogSink sink, uint32_t threshold)
+{
     std::lock_guard<std::mutex> guard(Lock);
     Sink.store(sink);
     Threshold.store(threshold);
 }
 
-void LogPrintf(uint32_t level, const char* format, ...) {
+void LogPrintf(uint32_t level, const char* format, ...)
+{
     cLogger* logger = gLogger;
     if (logger == nullptr) {
         return;

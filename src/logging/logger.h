@@ -43,8 +43,7 @@ struct cLogger {
 
     // The tag is accepted and never printed.
     void Printf(uint32_t level, const char* tag, const char* format, ...) TAVRIN_PRINTF(4, 5);
-    void VPrintf(uint32_t level, const char* tag, const char* format, va_list args)
-        TAVRIN_PRINTF(4, 0);
+    void VPrintf(uint32_t level, const char* tag, const char* format, va_list args) TAVRIN_PRINTF(4, 0);
     // Stores sink and threshold together under the lock.
     void InstallSink(LogSink sink, uint32_t threshold);
 };

@@ -14,7 +14,8 @@ namespace {
 class cFileHandle {
 public:
     explicit cFileHandle(HANDLE handle) : Handle(handle) {}
-    ~cFileHandle() {
+    ~cFileHandle()
+    {
         if (Valid()) {
             CloseHandle(Handle);
         }
@@ -32,7 +33,8 @@ private:
 class cFindHandle {
 public:
     explicit cFindHandle(HANDLE handle) : Handle(handle) {}
-    ~cFindHandle() {
+    ~cFindHandle()
+    {
         if (Valid()) {
             FindClose(Handle);
         }
@@ -49,18 +51,21 @@ private:
 constexpr wchar_t kLongPathPrefix[] = L"\\\\?\\";
 constexpr DWORD kFullPathCapacity = 32767;
 
-HANDLE OpenForReading(const wchar_t* path) {
-    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+HANDLE OpenForReading(const wchar_t* path)
+{
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+bool StartsWith(const std::wstring& text, const wchar_t* prefix)
+{
     return text.compare(0, wcslen(prefix), prefix) == 0;
 }
 
 using WineGetVersionFn = const char*(__cdecl*)();
 
-WineGetVersionFn FindWineGetVersion() {
+WineGetVersionFn FindWineGetVersion()
+{
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     if (ntdll == nullptr) {
         return nullptr;
@@ -74,7 +79,8 @@ struct WineInfo {
     std::string Version;
 };
 
-const WineInfo& GetWineInfo() {
+const WineInfo& GetWineInfo()
+{
     static const WineInfo info = [] {
         WineInfo result;
         const WineGetVersionFn getVersion = FindWineGetVersion();
@@ -92,7 +98,8 @@ const WineInfo& GetWineInfo() {
 
 }  // namespace
 
-std::string Utf16ToUtf8(const std::wstring& text) {
+std::string Utf16ToUtf8(const std::wstring& text)
+{
     if (text.empty()) {
         return std::string();
     }
@@ -106,14 +113,15 @@ std::string Utf16ToUtf8(const std::wstring& text) {
         return "W2U8_ERROR";
     }
     std::string out(static_cast<size_t>(outLength), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, out.data(), outLength, nullptr,
-                            nullptr) != outLength) {
+    if (WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, out.data(), outLength, nullptr, nullptr) !=
+        outLength) {
         return "W2U8_ERROR";
     }
     return out;
 }
 
-std::wstring Utf8ToUtf16(const std::string& text) {
+std::wstring Utf8ToUtf16(const std::string& text)
+{
     if (text.empty()) {
         return std::wstring();
     }
@@ -126,14 +134,14 @@ std::wstring Utf8ToUtf16(const std::string& text) {
         return L"U82W_ERROR";
     }
     std::wstring out(static_cast<size_t>(outLength), L'\0');
-    if (MultiByteToWideChar(CP_UTF8, 0, text.data(), inLength, out.data(), outLength) !=
-        outLength) {
+    if (MultiByteToWideChar(CP_UTF8, 0, text.data(), inLength, out.data(), outLength) != outLength) {
         return L"U82W_ERROR";
     }
     return out;
 }
 
-bool PathExists(const char* path) {
+bool PathExists(const char* path)
+{
     if (path == nullptr) {
         return false;
     }
@@ -143,12 +151,14 @@ bool PathExists(const char* path) {
     return search.Valid();
 }
 
-bool IsDirectory(const std::string& path) {
+bool IsDirectory(const std::string& path)
+{
     const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool GetFileAgeMs(const std::wstring& path, uint64_t& ageMs) {
+bool GetFileAgeMs(const std::wstring& path, uint64_t& ageMs)
+{
     ageMs = 0;
     FILETIME lastWrite;
     {
@@ -171,7 +181,8 @@ bool GetFileAgeMs(const std::wstring& path, uint64_t& ageMs) {
     return true;
 }
 
-int64_t GetFileSize(const char* path) {
+int64_t GetFileSize(const char* path)
+{
     if (path == nullptr) {
         return 0;
     }
@@ -186,7 +197,8 @@ int64_t GetFileSize(const char* path) {
     return size.QuadPart;
 }
 
-bool ReadFileBytes(const wchar_t* path, std::vector<uint8_t>& buffer, uint64_t maximum) {
+bool ReadFileBytes(const wchar_t* path, std::vector<uint8_t>& buffer, uint64_t maximum)
+{
     buffer.clear();
     if (path == nullptr || maximum == 0) {
         return false;
@@ -212,7 +224,8 @@ bool ReadFileBytes(const wchar_t* path, std::vector<uint8_t>& buffer, uint64_t m
     return !buffer.empty();
 }
 
-bool ReadFileBytes(const char* path, std::vector<uint8_t>& buffer, uint64_t maximum) {
+bool ReadFileBytes(const char* path, std::vector<uint8_t>& buffer, uint64_t maximum)
+{
     buffer.clear();
     if (path == nullptr) {
         return false;
@@ -220,7 +233,8 @@ bool ReadFileBytes(const char* path, std::vector<uint8_t>& buffer, uint64_t maxi
     return ReadFileBytes(Utf8ToUtf16(path).c_str(), buffer, maximum);
 }
 
-bool ListFiles(const std::wstring& pattern, std::vector<std::wstring>& names) {
+bool ListFiles(const std::wstring& pattern, std::vector<std::wstring>& names)
+{
     WIN32_FIND_DATAW data;
     cFindHandle search(FindFirstFileW(pattern.c_str(), &data));
     if (!search.Valid()) {
@@ -235,12 +249,12 @@ bool ListFiles(const std::wstring& pattern, std::vector<std::wstring>& names) {
     return true;
 }
 
-bool GetModulePath(std::string& path) {
+bool GetModulePath(std::string& path)
+{
     // Grows past MAX_PATH: a cut path would name some other file.
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             return false;
         }
@@ -256,7 +270,8 @@ bool GetModulePath(std::string& path) {
     }
 }
 
-std::wstring ToLongPath(const std::wstring& path) {
+std::wstring ToLongPath(const std::wstring& path)
+{
     if (path.empty()) {
         return std::wstring();
     }
@@ -281,7 +296,8 @@ std::wstring ToLongPath(const std::wstring& path) {
     return kLongPathPrefix + full;
 }
 
-bool GetEnvironmentValue(const std::wstring& name, std::wstring& value) {
+bool GetEnvironmentValue(const std::wstring& name, std::wstring& value)
+{
     value.clear();
     if (name.empty()) {
         return false;
@@ -289,8 +305,8 @@ bool GetEnvironmentValue(const std::wstring& name, std::wstring& value) {
     std::wstring buffer(4096, L'\0');
     // The variable may grow between the calls; retry a few times.
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD length = GetEnvironmentVariableW(name.c_str(), buffer.data(),
-                                                     static_cast<DWORD>(buffer.size()));
+        const DWORD length =
+            GetEnvironmentVariableW(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             return false;
         }
@@ -303,8 +319,14 @@ bool GetEnvironmentValue(const std::wstring& name, std::wstring& value) {
     return false;
 }
 
-bool IsWine() { return GetWineInfo().Present; }
+bool IsWine()
+{
+    return GetWineInfo().Present;
+}
 
-std::string GetWineVersion() { return GetWineInfo().Version; }
+std::string GetWineVersion()
+{
+    return GetWineInfo().Version;
+}
 
 }  // namespace tavrin

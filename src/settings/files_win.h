@@ -8,8 +8,8 @@
 
 namespace tavrin {
 
-std::string Utf16ToUtf8(const std::wstring& text);   // "W2U8_ERROR" on failure
-std::wstring Utf8ToUtf16(const std::string& text);   // L"U82W_ERROR" on failure
+std::string Utf16ToUtf8(const std::wstring& text);  // "W2U8_ERROR" on failure
+std::wstring Utf8ToUtf16(const std::string& text);  // L"U82W_ERROR" on failure
 
 bool PathExists(const char* path);
 bool IsDirectory(const std::string& path);

@@ -10,7 +10,8 @@ constexpr size_t kNone = std::string_view::npos;
 
 // The text between the first quote at or after pos and the next quote.
 // No escape handling: a backslash does not protect a quote.
-bool ExtractQuoted(std::string_view text, size_t pos, std::string_view& out) {
+bool ExtractQuoted(std::string_view text, size_t pos, std::string_view& out)
+{
     if (pos >= text.size()) {
         return false;
     }
@@ -26,13 +27,15 @@ bool ExtractQuoted(std::string_view text, size_t pos, std::string_view& out) {
     return true;
 }
 
-bool IsSingleDigit(std::string_view value) {
+bool IsSingleDigit(std::string_view value)
+{
     return value.size() == 1 && value[0] >= '0' && value[0] <= '9';
 }
 
 }  // namespace
 
-std::string CollapseBackslashes(std::string_view text) {
+std::string CollapseBackslashes(std::string_view text)
+{
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
@@ -44,7 +47,8 @@ std::string CollapseBackslashes(std::string_view text) {
     return out;
 }
 
-void JsonReader::Store(std::string_view key, std::string_view value) {
+void JsonReader::Store(std::string_view key, std::string_view value)
+{
     std::string name(key);
     if (IsSingleDigit(value)) {
         Bools.emplace(std::move(name), value[0] != '0');
@@ -55,7 +59,8 @@ void JsonReader::Store(std::string_view key, std::string_view value) {
     }
 }
 
-bool JsonReader::Scan(std::string_view text) {
+bool JsonReader::Scan(std::string_view text)
+{
     Bools.clear();
     Strings.clear();
     const size_t n = text.size();
@@ -93,14 +98,16 @@ bool JsonReader::Scan(std::string_view text) {
     }
 }
 
-bool JsonReader::Scan(const uint8_t* data, size_t size) {
+bool JsonReader::Scan(const uint8_t* data, size_t size)
+{
     if (data == nullptr) {
         size = 0;
     }
     return Scan(std::string_view(reinterpret_cast<const char*>(data), size));
 }
 
-bool JsonReader::GetString(const std::string& key, std::string& value) const {
+bool JsonReader::GetString(const std::string& key, std::string& value) const
+{
     const auto it = Strings.find(key);
     if (it == Strings.end()) {
         return false;
@@ -109,7 +116,8 @@ bool JsonReader::GetString(const std::string& key, std::string& value) const {
     return true;
 }
 
-bool JsonReader::GetBool(const std::string& key, bool& value) const {
+bool JsonReader::GetBool(const std::string& key, bool& value) const
+{
     const auto it = Bools.find(key);
     if (it == Bools.end()) {
         return false;
@@ -118,19 +126,34 @@ bool JsonReader::GetBool(const std::string& key, bool& value) const {
     return true;
 }
 
-std::string EscapeJsonString(const std::string& input) {
+std::string EscapeJsonString(const std::string& input)
+{
     std::string out;
     out.reserve(input.size());
     for (const char c : input) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
-        case '\b': out += "\\b"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\f': out += "\\f"; break;
-        case '\r': out += "\\r"; break;
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
         default:
             if (byte < 32) {
                 char code[8];

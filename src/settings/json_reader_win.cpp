@@ -7,7 +7,8 @@
 
 namespace tavrin {
 
-bool JsonReader::Load(const std::wstring& path, std::string& error) {
+bool JsonReader::Load(const std::wstring& path, std::string& error)
+{
     error.clear();
     if (path.empty()) {
         error = "Json parser provided with an empty path!";

@@ -11,20 +11,24 @@ namespace tavrin {
 
 namespace {
 
-bool IsIdentifierCharacter(char c) {
+bool IsIdentifierCharacter(char c)
+{
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
 }
 
-const char* OrNotAvailable(const std::string& value) {
+const char* OrNotAvailable(const std::string& value)
+{
     return value.empty() ? "N/A" : value.c_str();
 }
 
-const char* BoolText(bool value) {
+const char* BoolText(bool value)
+{
     return value ? "true" : "false";
 }
 
 // The first required field the record lacks, for the missing-field message.
-std::string FirstMissingField(const cSettings& settings) {
+std::string FirstMissingField(const cSettings& settings)
+{
     if (settings.ProductId.empty()) {
         return "productid";
     }
@@ -39,7 +43,8 @@ std::string FirstMissingField(const cSettings& settings) {
 
 }  // namespace
 
-bool IsValidIdentifier(const std::string& text) {
+bool IsValidIdentifier(const std::string& text)
+{
     if (text.size() < 2 || text.size() > 64) {
         return false;
     }
@@ -51,18 +56,21 @@ bool IsValidIdentifier(const std::string& text) {
     return true;
 }
 
-std::string BuildSettingsPath(const std::string& launcherDirectory, const std::string& fileName) {
+std::string BuildSettingsPath(const std::string& launcherDirectory, const std::string& fileName)
+{
     return launcherDirectory + "Tavrin\\" + fileName;
 }
 
-std::string FormatSettingsLoadError(int32_t status) {
+std::string FormatSettingsLoadError(int32_t status)
+{
     char text[64];
     std::snprintf(text, sizeof text, "Failed to parse the settings file with: 0x%X.",
                   static_cast<uint32_t>(status));
     return text;
 }
 
-bool cSettings::ReadFrom(const JsonReader& reader) {
+bool cSettings::ReadFrom(const JsonReader& reader)
+{
     Reset();
     struct Required {
         const char* Key;
@@ -98,7 +106,8 @@ bool cSettings::ReadFrom(const JsonReader& reader) {
     return true;
 }
 
-void cSettings::PrintSettings() const {
+void cSettings::PrintSettings() const
+{
     LogPrintf(Info, "Provided settings:");
     LogPrintf(Info, " - ProcessTitle: %s.", OrNotAvailable(Title));
     LogPrintf(Info, " - ExecutablePath: %s.", OrNotAvailable(Executable));
@@ -112,7 +121,8 @@ void cSettings::PrintSettings() const {
 }
 
 std::string cSettings::BuildSettingsErrorText(const std::string& fileName,
-                                              const launcher::cLocalization& localization) const {
+                                              const launcher::cLocalization& localization) const
+{
     switch (Status) {
     case SettingsInvalidIdentifier:
         return localization.GetText("launcher.error_invalid_qrv_identifier",

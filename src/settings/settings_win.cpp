@@ -7,7 +7,8 @@
 
 namespace tavrin {
 
-bool cSettings::ReadSettingsFile(const std::string& path) {
+bool cSettings::ReadSettingsFile(const std::string& path)
+{
     Reset();
     JsonReader reader;
     std::string error;  // the reader's own text is not shown; the status says enough

@@ -7,7 +7,8 @@
 
 namespace tavrin {
 
-void FormatPlaceholders(std::string& text, const std::vector<std::string>& args) {
+void FormatPlaceholders(std::string& text, const std::vector<std::string>& args)
+{
     for (size_t i = 0; i < args.size(); ++i) {
         char placeholder[32];
         std::snprintf(placeholder, sizeof placeholder, "{%u}", static_cast<unsigned>(i));
@@ -19,7 +20,8 @@ void FormatPlaceholders(std::string& text, const std::vector<std::string>& args)
     }
 }
 
-void GetExtension(const std::string& path, std::string& pathCopy, std::string& extension) {
+void GetExtension(const std::string& path, std::string& pathCopy, std::string& extension)
+{
     pathCopy = path;
     extension.clear();
     const size_t dot = path.rfind('.');
@@ -29,20 +31,24 @@ void GetExtension(const std::string& path, std::string& pathCopy, std::string& e
     extension = path.substr(dot);
 }
 
-int64_t MonotonicNow() {
+int64_t MonotonicNow()
+{
     const auto since = std::chrono::steady_clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
 }
 
-uint32_t SeedWordFromCounter(uint64_t tsc) {
+uint32_t SeedWordFromCounter(uint64_t tsc)
+{
     return static_cast<uint32_t>((tsc * 214013u + 2531011u) >> 16);
 }
 
-static uint32_t RotateLeft(uint32_t value, unsigned bits) {
+static uint32_t RotateLeft(uint32_t value, unsigned bits)
+{
     return (value << bits) | (value >> (32 - bits));
 }
 
-uint32_t NextRandom(RandomState& s) {
+uint32_t NextRandom(RandomState& s)
+{
     const uint32_t e = s.W - RotateLeft(s.X, 27);
     s.W = s.X ^ RotateLeft(s.Y, 17);
     s.X = s.Y + s.Z;
@@ -59,7 +65,8 @@ std::once_flag gRandomSeeded;
 // threads could receive the same identifier).
 std::mutex gRandomLock;
 
-void SeedFromTimeStampCounter() {
+void SeedFromTimeStampCounter()
+{
     gRandomState.X = SeedWordFromCounter(__rdtsc());
     gRandomState.Y = SeedWordFromCounter(__rdtsc());
     gRandomState.Z = SeedWordFromCounter(__rdtsc());
@@ -67,7 +74,8 @@ void SeedFromTimeStampCounter() {
 
 }  // namespace
 
-void MakeRandomId(char* buffer) {
+void MakeRandomId(char* buffer)
+{
     std::call_once(gRandomSeeded, SeedFromTimeStampCounter);
     uint32_t v[6];
     {
@@ -76,8 +84,8 @@ void MakeRandomId(char* buffer) {
             value = NextRandom(gRandomState);
         }
     }
-    std::snprintf(buffer, 37, "%08x-%04x-%04x-%04x-%08x%04x", v[0], v[1] & 0xFFFFu,
-                  v[2] & 0xFFFFu, v[3] & 0xFFFFu, v[4], v[5] & 0xFFFFu);
+    std::snprintf(buffer, 37, "%08x-%04x-%04x-%04x-%08x%04x", v[0], v[1] & 0xFFFFu, v[2] & 0xFFFFu,
+                  v[3] & 0xFFFFu, v[4], v[5] & 0xFFFFu);
 }
 
 }  // namespace tavrin

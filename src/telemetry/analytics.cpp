@@ -36,7 +36,8 @@ struct QueuedUpload {
     Analytics::Sender Send;
 };
 
-void AppendMember(std::string& out, const std::string& name, const std::string& value, bool quoted) {
+void AppendMember(std::string& out, const std::string& name, const std::string& value, bool quoted)
+{
     out += '"';
     out += name;
     out += "\":";
@@ -50,13 +51,17 @@ void AppendMember(std::string& out, const std::string& name, const std::string& 
 }
 
 void AppendEvent(std::string& out, const Analytics::EventDescriptor& event,
-                 const Analytics::DocumentTexts& texts) {
+                 const Analytics::DocumentTexts& texts)
+{
     out += '{';
     AppendMember(out, "EventName", event.Name, true);
     const std::pair<const char*, const std::string*> fixed[] = {
-        {"Source", &texts.Source},         {"BuildTime", &texts.BuildTime},
-        {"ProductId", &texts.ProductId},   {"SandboxId", &texts.SandboxId},
-        {"DeploymentId", &texts.DeploymentId}, {"OSName", &texts.OsName},
+        {"Source", &texts.Source},
+        {"BuildTime", &texts.BuildTime},
+        {"ProductId", &texts.ProductId},
+        {"SandboxId", &texts.SandboxId},
+        {"DeploymentId", &texts.DeploymentId},
+        {"OSName", &texts.OsName},
         {"OSVer", &texts.OsVersion},
     };
     for (const auto& [name, value] : fixed) {
@@ -65,25 +70,28 @@ void AppendEvent(std::string& out, const Analytics::EventDescriptor& event,
     }
     for (const EventAttribute& attribute : event.Attributes) {
         out += ',';
-        AppendMember(out, EscapeJsonString(attribute.Key), EscapeJsonString(attribute.Value),
-                     !attribute.Raw);
+        AppendMember(out, EscapeJsonString(attribute.Key), EscapeJsonString(attribute.Value), !attribute.Raw);
     }
     out += '}';
 }
 
 }  // namespace
 
-EventAttribute::EventAttribute(std::string key, int32_t value) : Key(std::move(key)), Raw(true) {
+EventAttribute::EventAttribute(std::string key, int32_t value) : Key(std::move(key)), Raw(true)
+{
     char text[16];
     std::snprintf(text, sizeof text, "%i", value);
     Value = text;
 }
 
 EventAttribute::EventAttribute(std::string key, std::string value)
-    : Key(std::move(key)), Value(std::move(value)), Raw(false) {}
+    : Key(std::move(key)), Value(std::move(value)), Raw(false)
+{
+}
 
 std::string Analytics::BuildEventDocument(const std::vector<EventDescriptor>& events,
-                                          const DocumentTexts& texts) {
+                                          const DocumentTexts& texts)
+{
     if (events.empty()) {
         return {};
     }
@@ -104,7 +112,8 @@ std::string Analytics::BuildEventDocument(const std::vector<EventDescriptor>& ev
 }
 
 void Analytics::LogEventsAsyncWith(cBackgroundWorker& worker, Destinations destinations,
-                                   const std::vector<EventDescriptor>& events, Sender send) {
+                                   const std::vector<EventDescriptor>& events, Sender send)
+{
     auto upload = std::make_shared<QueuedUpload>(QueuedUpload{destinations, events, std::move(send)});
     WorkerTask task;
     task.Callable = [](void* context) {
@@ -119,14 +128,16 @@ void Analytics::LogEventsAsyncWith(cBackgroundWorker& worker, Destinations desti
     worker.PostTask(task, true, 0, 0);
 }
 
-std::string Analytics::EndpointUrl(uint32_t destination, const std::string& runId) {
+std::string Analytics::EndpointUrl(uint32_t destination, const std::string& runId)
+{
     const Endpoint& endpoint = kEndpoints[destination == 0 ? 0 : 1];
     return std::string("https://") + EndpointHost(destination) + endpoint.Path +
            "?AppVersion=1.0.0&AppEnvironment=Production&UploadType=" + endpoint.UploadType +
            "&AppID=" + endpoint.AppId + "&SessionId=" + runId;
 }
 
-uint16_t Analytics::EndpointPort(uint32_t destination) {
+uint16_t Analytics::EndpointPort(uint32_t destination)
+{
     const std::string host = EndpointHost(destination);
     const size_t colon = host.rfind(':');
     if (colon == std::string::npos || colon + 1 >= host.size() || host.size() - colon > 6) {
@@ -143,14 +154,16 @@ uint16_t Analytics::EndpointPort(uint32_t destination) {
 }
 
 void Analytics::SetIdentity(const std::string& productId, const std::string& sandboxId,
-                            const std::string& deploymentId) {
+                            const std::string& deploymentId)
+{
     std::lock_guard<std::mutex> guard(gIdentityLock);
     gIdentity.ProductId = productId;
     gIdentity.SandboxId = sandboxId;
     gIdentity.DeploymentId = deploymentId;
 }
 
-void Analytics::EnsureRunId() {
+void Analytics::EnsureRunId()
+{
     std::lock_guard<std::mutex> guard(gIdentityLock);
     if (gIdentity.RunId.empty()) {
         char id[37] = {};
@@ -159,25 +172,31 @@ void Analytics::EnsureRunId() {
     }
 }
 
-Analytics::Identity Analytics::GetIdentity() {
+Analytics::Identity Analytics::GetIdentity()
+{
     std::lock_guard<std::mutex> guard(gIdentityLock);
     return gIdentity;
 }
 
-const char* MachineName(uint16_t nativeMachine) {
+const char* MachineName(uint16_t nativeMachine)
+{
     switch (nativeMachine) {
-    case kMachineI386: return "x86-32";
-    case kMachineAmd64: return "x86-64";
-    case kMachineArm64: return "ARM64";
-    default: return "Unknown";
+    case kMachineI386:
+        return "x86-32";
+    case kMachineAmd64:
+        return "x86-64";
+    case kMachineArm64:
+        return "ARM64";
+    default:
+        return "Unknown";
     }
 }
 
-std::string FormatWindowsVersion(uint32_t major, uint32_t minor, uint16_t nativeMachine,
-                                 uint32_t build) {
+std::string FormatWindowsVersion(uint32_t major, uint32_t minor, uint16_t nativeMachine, uint32_t build)
+{
     char text[64];
-    std::snprintf(text, sizeof text, "%i.%i %s (Build %i)", static_cast<int>(major),
-                  static_cast<int>(minor), MachineName(nativeMachine), static_cast<int>(build));
+    std::snprintf(text, sizeof text, "%i.%i %s (Build %i)", static_cast<int>(major), static_cast<int>(minor),
+                  MachineName(nativeMachine), static_cast<int>(build));
     return text;
 }
 

@@ -10,7 +10,8 @@
 
 namespace tavrin::launcher {
 
-const char* Analytics::EndpointHost(uint32_t destination) {
+const char* Analytics::EndpointHost(uint32_t destination)
+{
     return destination == 0 ? TAVRIN_TELEMETRY_SDK_HOST : TAVRIN_TELEMETRY_PRODUCT_HOST;
 }
 

@@ -15,28 +15,32 @@ constexpr int32_t kUploadLowSpeedTimeoutMs = 2000;
 
 // The version fields of the process environment block, as ntdll hands them
 // out (unlike GetVersionEx, not shimmed by the application manifest).
-bool QueryRunningVersion(RTL_OSVERSIONINFOW& info) {
+bool QueryRunningVersion(RTL_OSVERSIONINFOW& info)
+{
     using RtlGetVersionFunction = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     const auto query = ntdll == nullptr ? nullptr
-                       : reinterpret_cast<RtlGetVersionFunction>(
-                             reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+                                        : reinterpret_cast<RtlGetVersionFunction>(reinterpret_cast<void*>(
+                                              GetProcAddress(ntdll, "RtlGetVersion")));
     info = {};
     info.dwOSVersionInfoSize = sizeof info;
     return query != nullptr && query(&info) == 0;
 }
 
-bool IsAccepted(uint32_t status) {
+bool IsAccepted(uint32_t status)
+{
     return status >= 200 && status <= 299;
 }
 
 }  // namespace
 
-std::string Analytics::OsName() {
+std::string Analytics::OsName()
+{
     return IsWine() ? "Wine" : "Windows";
 }
 
-std::string Analytics::OsVersion() {
+std::string Analytics::OsVersion()
+{
     if (IsWine()) {
         return GetWineVersion();
     }
@@ -48,7 +52,8 @@ std::string Analytics::OsVersion() {
                                 info.dwBuildNumber & 0xFFFF);
 }
 
-std::string Analytics::BuildEventDocument(const std::vector<EventDescriptor>& events) {
+std::string Analytics::BuildEventDocument(const std::vector<EventDescriptor>& events)
+{
     const Identity identity = GetIdentity();
     DocumentTexts texts;
     texts.Source = std::string("Bootstrapper/") + kBootstrapperVersion;
@@ -61,7 +66,8 @@ std::string Analytics::BuildEventDocument(const std::vector<EventDescriptor>& ev
     return BuildEventDocument(events, texts);
 }
 
-bool Analytics::PostEventDocument(uint32_t destination, const std::string& document) {
+bool Analytics::PostEventDocument(uint32_t destination, const std::string& document)
+{
     const std::string url = EndpointUrl(destination, GetIdentity().RunId);
     cHttpClient client;
     client.Init();
@@ -73,15 +79,16 @@ bool Analytics::PostEventDocument(uint32_t destination, const std::string& docum
     client.SetConnectTimeout(kUploadConnectTimeoutMs);
     client.SetLowSpeedTimeout(kUploadLowSpeedTimeoutMs);
     client.SetLowSpeedTimeoutAgain(kUploadLowSpeedTimeoutMs);
-    const bool sent = client.Post(url, EndpointPort(destination),
-                                  document.empty() ? nullptr : document.data(),
-                                  static_cast<uint32_t>(document.size()), 0);
+    const bool sent =
+        client.Post(url, EndpointPort(destination), document.empty() ? nullptr : document.data(),
+                    static_cast<uint32_t>(document.size()), 0);
     const uint8_t* body = nullptr;
     int32_t size = 0;
     return sent && client.Initialized() && IsAccepted(client.GetResponse(body, size));
 }
 
-bool Analytics::SendEvents(Destinations destinations, const std::vector<EventDescriptor>& events) {
+bool Analytics::SendEvents(Destinations destinations, const std::vector<EventDescriptor>& events)
+{
     const std::string document = BuildEventDocument(events);
     if (document.empty()) {
         return false;
@@ -97,12 +104,13 @@ bool Analytics::SendEvents(Destinations destinations, const std::vector<EventDes
 }
 
 void Analytics::LogEventsAsync(cBackgroundWorker& worker, Destinations destinations,
-                               const std::vector<EventDescriptor>& events) {
+                               const std::vector<EventDescriptor>& events)
+{
     LogEventsAsyncWith(worker, destinations, events, &Analytics::SendEvents);
 }
 
-void Analytics::LogEventsAsync(cBackgroundWorker& worker,
-                               const std::vector<EventDescriptor>& events) {
+void Analytics::LogEventsAsync(cBackgroundWorker& worker, const std::vector<EventDescriptor>& events)
+{
     LogEventsAsync(worker, DestinationSdk, events);
 }
 

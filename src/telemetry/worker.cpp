@@ -18,14 +18,16 @@ std::atomic<uint32_t> gNextThreadId{1};
 
 // --- cThread -------------------------------------------------------------------
 
-cThread::~cThread() {
+cThread::~cThread()
+{
     // Virtual dispatch is over here; only the base's own stop applies.
     cThread::RequestStop();
     std::lock_guard<std::mutex> guard(ThreadLock);
     JoinLocked();
 }
 
-bool cThread::Start() {
+bool cThread::Start()
+{
     std::lock_guard<std::mutex> guard(ThreadLock);
     if (Thread.joinable()) {
         return false;
@@ -40,20 +42,26 @@ bool cThread::Start() {
     return true;
 }
 
-void cThread::Stop() {
+void cThread::Stop()
+{
     RequestStop();
     std::lock_guard<std::mutex> guard(ThreadLock);
     JoinLocked();
 }
 
-void cThread::RequestStop() { StopFlag.exchange(1); }
+void cThread::RequestStop()
+{
+    StopFlag.exchange(1);
+}
 
-bool cThread::HasThread() {
+bool cThread::HasThread()
+{
     std::lock_guard<std::mutex> guard(ThreadLock);
     return Thread.joinable();
 }
 
-void cThread::JoinLocked() {
+void cThread::JoinLocked()
+{
     if (!Thread.joinable()) {
         return;
     }
@@ -67,7 +75,8 @@ void cThread::JoinLocked() {
 
 // --- cWakeEvent ----------------------------------------------------------------
 
-void cWakeEvent::Set() {
+void cWakeEvent::Set()
+{
     {
         std::lock_guard<std::mutex> guard(Lock);
         Signalled = true;
@@ -75,12 +84,14 @@ void cWakeEvent::Set() {
     Cond.notify_all();
 }
 
-void cWakeEvent::Reset() {
+void cWakeEvent::Reset()
+{
     std::lock_guard<std::mutex> guard(Lock);
     Signalled = false;
 }
 
-void cWakeEvent::Wait(int64_t timeoutMs) {
+void cWakeEvent::Wait(int64_t timeoutMs)
+{
     std::unique_lock<std::mutex> lock(Lock);
     if (timeoutMs < 0) {
         Cond.wait(lock, [this] { return Signalled; });
@@ -95,22 +106,27 @@ void cWakeEvent::Wait(int64_t timeoutMs) {
 
 // --- cBackgroundWorker -----------------------------------------------------------
 
-cBackgroundWorker::~cBackgroundWorker() {
+cBackgroundWorker::~cBackgroundWorker()
+{
     Stop();
     std::lock_guard<std::mutex> guard(QueueLock);
     Queue.clear();
     DueTimes.clear();
 }
 
-void cBackgroundWorker::Stop() { cThread::Stop(); }
+void cBackgroundWorker::Stop()
+{
+    cThread::Stop();
+}
 
-void cBackgroundWorker::RequestStop() {
+void cBackgroundWorker::RequestStop()
+{
     cThread::RequestStop();
     WakeEvent.Set();
 }
 
-void cBackgroundWorker::PostTask(const WorkerTask& task, bool oneShot, uint32_t delayMs,
-                                 uint32_t intervalMs) {
+void cBackgroundWorker::PostTask(const WorkerTask& task, bool oneShot, uint32_t delayMs, uint32_t intervalMs)
+{
     if (!task.Callable || DrainFlag.load() != 0) {
         return;
     }
@@ -127,19 +143,22 @@ void cBackgroundWorker::PostTask(const WorkerTask& task, bool oneShot, uint32_t 
     WakeEvent.Set();
 }
 
-void cBackgroundWorker::Drain() {
+void cBackgroundWorker::Drain()
+{
     DrainFlag.exchange(1);
     WakeEvent.Set();
     std::lock_guard<std::mutex> guard(ThreadLock);
     JoinLocked();
 }
 
-size_t cBackgroundWorker::QueuedCount() {
+size_t cBackgroundWorker::QueuedCount()
+{
     std::lock_guard<std::mutex> guard(QueueLock);
     return Queue.size();
 }
 
-int64_t cBackgroundWorker::WaitMsUntilNextDue() {
+int64_t cBackgroundWorker::WaitMsUntilNextDue()
+{
     std::lock_guard<std::mutex> guard(QueueLock);
     if (DueTimes.empty()) {
         return -1;
@@ -148,7 +167,8 @@ int64_t cBackgroundWorker::WaitMsUntilNextDue() {
     return waitMs > 0 ? waitMs : 0;
 }
 
-bool cBackgroundWorker::TakeDueTask(WorkerTask& out) {
+bool cBackgroundWorker::TakeDueTask(WorkerTask& out)
+{
     std::lock_guard<std::mutex> guard(QueueLock);
     const int64_t now = MonotonicNow();
     for (auto it = Queue.begin(); it != Queue.end(); ++it) {
@@ -162,7 +182,8 @@ bool cBackgroundWorker::TakeDueTask(WorkerTask& out) {
     return false;
 }
 
-void cBackgroundWorker::RunTask(WorkerTask& task) {
+void cBackgroundWorker::RunTask(WorkerTask& task)
+{
     if (!task.Callable(task.Context())) {
         task.OneShot = true;
     }
@@ -173,7 +194,8 @@ void cBackgroundWorker::RunTask(WorkerTask& task) {
     Executed.fetch_add(1);
 }
 
-void cBackgroundWorker::Run() {
+void cBackgroundWorker::Run()
+{
     if (StopFlag.load() != 0) {
         return;
     }

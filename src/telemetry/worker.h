@@ -53,7 +53,7 @@ struct WorkerTask {
     uint32_t Delay = 0;     // ms
     uint32_t Interval = 0;  // ms
     uint32_t Priority = 1;
-    int64_t DueTime = 0;    // monotonic ns
+    int64_t DueTime = 0;  // monotonic ns
 
     void* Context() const { return SharedContext ? SharedContext.get() : RawContext; }
 };

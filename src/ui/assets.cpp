@@ -7,27 +7,33 @@ const cBuiltInFont kBuiltInFonts[6] = {
     {3, FontLight, 30},   {4, FontRegular, 14}, {5, FontBold, 12},
 };
 
-std::string BuildSplashPath(const std::string& launcherDirectory, const std::string& requestedSplash) {
+std::string BuildSplashPath(const std::string& launcherDirectory, const std::string& requestedSplash)
+{
     std::string path = launcherDirectory + requestedSplash;
     for (char& c : path) {
-        if (c == '/') c = '\\';
+        if (c == '/')
+            c = '\\';
     }
     return path;
 }
 
-bool IsSupportedSplashExtension(const std::string& extension) {
+bool IsSupportedSplashExtension(const std::string& extension)
+{
     return extension == ".png";
 }
 
-bool IsSplashSizeAccepted(int32_t width, int32_t height) {
+bool IsSplashSizeAccepted(int32_t width, int32_t height)
+{
     return width == kSplashWidth && height == kSplashHeight;
 }
 
-bool IsSplashFileSizeAccepted(int64_t bytes) {
+bool IsSplashFileSizeAccepted(int64_t bytes)
+{
     return bytes >= 0 && bytes <= kMaximumSplashFileBytes;
 }
 
-bool GetFontFace(int32_t key, FontFace& face) {
+bool GetFontFace(int32_t key, FontFace& face)
+{
     for (const cBuiltInFont& font : kBuiltInFonts) {
         if (font.Key == key) {
             face = font.Face;
@@ -37,7 +43,8 @@ bool GetFontFace(int32_t key, FontFace& face) {
     return false;
 }
 
-bool GetFontPointSize(int32_t key, int32_t& pointSize) {
+bool GetFontPointSize(int32_t key, int32_t& pointSize)
+{
     for (const cBuiltInFont& font : kBuiltInFonts) {
         if (font.Key == key) {
             pointSize = font.PointSize;
@@ -47,7 +54,8 @@ bool GetFontPointSize(int32_t key, int32_t& pointSize) {
     return false;
 }
 
-void ResolveFontPaths(const std::string& fontsFolder, std::map<uint32_t, std::string>& names) {
+void ResolveFontPaths(const std::string& fontsFolder, std::map<uint32_t, std::string>& names)
+{
     for (auto& entry : names) {
         entry.second = fontsFolder + entry.second;
     }

@@ -18,10 +18,11 @@ namespace tavrin::launcher {
 namespace {
 
 const wchar_t* const kFontResources[] = {L"FONT_REGULAR", L"FONT_BOLD", L"FONT_LIGHT"};
-const wchar_t* const kTextureResources[kBuiltInTextureCount] = {
-    L"IMAGE_SPLASH", L"IMAGE_CLOSE", L"IMAGE_LOGO_SHEET", L"IMAGE_LOGO_HIDDEN"};
+const wchar_t* const kTextureResources[kBuiltInTextureCount] = {L"IMAGE_SPLASH", L"IMAGE_CLOSE",
+                                                                L"IMAGE_LOGO_SHEET", L"IMAGE_LOGO_HIDDEN"};
 
-bool GetEmbeddedResource(const wchar_t* name, const void*& data, size_t& size) {
+bool GetEmbeddedResource(const wchar_t* name, const void*& data, size_t& size)
+{
     data = nullptr;
     size = 0;
     HMODULE module = GetModuleHandleW(nullptr);
@@ -37,14 +38,16 @@ bool GetEmbeddedResource(const wchar_t* name, const void*& data, size_t& size) {
     return data != nullptr && size != 0;
 }
 
-void DestroyRecordTexture(cAssetTexture& record) {
+void DestroyRecordTexture(cAssetTexture& record)
+{
     if (record.Texture != nullptr) {
         SDL_DestroyTexture(record.Texture);
     }
     record = cAssetTexture{};
 }
 
-void SetAlphaBlending(SDL_Texture* texture) {
+void SetAlphaBlending(SDL_Texture* texture)
+{
     const int result = SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
     if (result != 0) {
         LogPrintf(Error, "Failed with: %i, '%s'.", result, SDL_GetError());
@@ -53,7 +56,8 @@ void SetAlphaBlending(SDL_Texture* texture) {
 
 // Takes the surface; the record gets the texture (or stays empty).
 void TextureFromSurface(SDL_Renderer* renderer, SDL_Surface* surface, cAssetTexture& record,
-                        const std::string& path, size_t embeddedSize) {
+                        const std::string& path, size_t embeddedSize)
+{
     record.Texture = SDL_CreateTextureFromSurface(renderer, surface);
     if (record.Texture != nullptr) {
         record.Width = surface->w;
@@ -69,8 +73,8 @@ void TextureFromSurface(SDL_Renderer* renderer, SDL_Surface* surface, cAssetText
     SDL_FreeSurface(surface);
 }
 
-void LoadEmbeddedTexture(SDL_Renderer* renderer, const void* data, size_t size,
-                         cAssetTexture& record) {
+void LoadEmbeddedTexture(SDL_Renderer* renderer, const void* data, size_t size, cAssetTexture& record)
+{
     SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
     if (stream == nullptr) {
         LogPrintf(Error, "Unable to load embedded texture, size: %i. SDL Error: '%s'.",
@@ -88,7 +92,8 @@ void LoadEmbeddedTexture(SDL_Renderer* renderer, const void* data, size_t size,
 }
 
 bool OpenSystemFont(cAssetStore& store, const cBuiltInFont& font,
-                    const std::map<uint32_t, std::string>& paths) {
+                    const std::map<uint32_t, std::string>& paths)
+{
     const std::string& path = paths.at(font.Face);
     TTF_Font* handle = TTF_OpenFont(path.c_str(), font.PointSize);
     if (handle == nullptr) {
@@ -101,7 +106,8 @@ bool OpenSystemFont(cAssetStore& store, const cBuiltInFont& font,
     return true;
 }
 
-bool OpenEmbeddedFont(cAssetStore& store, const cBuiltInFont& font) {
+bool OpenEmbeddedFont(cAssetStore& store, const cBuiltInFont& font)
+{
     const void* data = nullptr;
     size_t size = 0;
     TTF_Font* handle = nullptr;
@@ -123,7 +129,8 @@ bool OpenEmbeddedFont(cAssetStore& store, const cBuiltInFont& font) {
 // Paths of the language's system fonts; empty (and fallBack raised) when one
 // of them is missing.
 std::map<uint32_t, std::string> FindSystemFonts(const cLocalization& localization,
-                                                const std::string& fontsFolder, bool& fallBack) {
+                                                const std::string& fontsFolder, bool& fallBack)
+{
     std::map<uint32_t, std::string> paths;
     if (!localization.GetFontFileNames(paths)) {
         return {};
@@ -144,11 +151,13 @@ std::map<uint32_t, std::string> FindSystemFonts(const cLocalization& localizatio
 
 }  // namespace
 
-cAssetStore::~cAssetStore() {
+cAssetStore::~cAssetStore()
+{
     Clear();
 }
 
-void cAssetStore::Clear() {
+void cAssetStore::Clear()
+{
     while (!Fonts.empty()) {
         CloseFont(Fonts.begin()->first);
     }
@@ -157,7 +166,8 @@ void cAssetStore::Clear() {
     }
 }
 
-void cAssetStore::CloseFont(int32_t key) {
+void cAssetStore::CloseFont(int32_t key)
+{
     auto found = Fonts.find(key);
     if (found == Fonts.end()) {
         return;
@@ -169,7 +179,8 @@ void cAssetStore::CloseFont(int32_t key) {
     Fonts.erase(found);
 }
 
-void cAssetStore::DestroyTexture(int32_t key) {
+void cAssetStore::DestroyTexture(int32_t key)
+{
     auto found = Textures.find(key);
     if (found == Textures.end()) {
         return;
@@ -178,32 +189,38 @@ void cAssetStore::DestroyTexture(int32_t key) {
     Textures.erase(found);
 }
 
-TTF_Font* cAssetStore::Font(int32_t key) const {
+TTF_Font* cAssetStore::Font(int32_t key) const
+{
     auto found = Fonts.find(key);
     return found != Fonts.end() ? found->second.Font : nullptr;
 }
 
-const cAssetTexture* cAssetStore::FindTexture(int32_t key) const {
+const cAssetTexture* cAssetStore::FindTexture(int32_t key) const
+{
     auto found = Textures.find(key);
     return found != Textures.end() && found->second.Texture != nullptr ? &found->second : nullptr;
 }
 
-SDL_Texture* cAssetStore::Texture(int32_t key) const {
+SDL_Texture* cAssetStore::Texture(int32_t key) const
+{
     const cAssetTexture* record = FindTexture(key);
     return record != nullptr ? record->Texture : nullptr;
 }
 
-int32_t cAssetStore::TextureWidth(int32_t key) const {
+int32_t cAssetStore::TextureWidth(int32_t key) const
+{
     const cAssetTexture* record = FindTexture(key);
     return record != nullptr ? record->Width : 0;
 }
 
-int32_t cAssetStore::TextureHeight(int32_t key) const {
+int32_t cAssetStore::TextureHeight(int32_t key) const
+{
     const cAssetTexture* record = FindTexture(key);
     return record != nullptr ? record->Height : 0;
 }
 
-bool GetEmbeddedFont(int32_t key, const void*& data, size_t& size) {
+bool GetEmbeddedFont(int32_t key, const void*& data, size_t& size)
+{
     FontFace face;
     if (!GetFontFace(key, face)) {
         data = nullptr;
@@ -213,7 +230,8 @@ bool GetEmbeddedFont(int32_t key, const void*& data, size_t& size) {
     return GetEmbeddedResource(kFontResources[face], data, size);
 }
 
-bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size) {
+bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size)
+{
     if (key < 0 || key >= kBuiltInTextureCount) {
         data = nullptr;
         size = 0;
@@ -222,7 +240,8 @@ bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size) {
     return GetEmbeddedResource(kTextureResources[key], data, size);
 }
 
-std::string GetSystemFontsFolder() {
+std::string GetSystemFontsFolder()
+{
     wchar_t buffer[MAX_PATH] = {};
     std::string folder;
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_FONTS, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
@@ -234,14 +253,15 @@ std::string GetSystemFontsFolder() {
     return folder;
 }
 
-bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization,
-                   const std::string& fontsFolder, bool& fallBack) {
+bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization, const std::string& fontsFolder,
+                   bool& fallBack)
+{
     fallBack = false;
     const std::map<uint32_t, std::string> paths = FindSystemFonts(localization, fontsFolder, fallBack);
     for (const cBuiltInFont& font : kBuiltInFonts) {
         store.CloseFont(font.Key);
-        const bool opened = paths.empty() ? OpenEmbeddedFont(store, font)
-                                          : OpenSystemFont(store, font, paths);
+        const bool opened =
+            paths.empty() ? OpenEmbeddedFont(store, font) : OpenSystemFont(store, font, paths);
         if (!opened) {
             return false;
         }
@@ -249,11 +269,13 @@ bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization,
     return true;
 }
 
-bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack) {
+bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack)
+{
     return LoadFontsFrom(store, localization, GetSystemFontsFolder(), fallBack);
 }
 
-bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const std::string& path) {
+bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const std::string& path)
+{
     if (renderer == nullptr || path.empty()) {
         LogPrintf(Verbose, "Called with invalid parameters: %p, '%s'.", static_cast<void*>(renderer),
                   path.c_str());
@@ -266,8 +288,8 @@ bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const st
     if (fileSize <= kMaximumSplashFileBytes) {
         read = ReadFileBytes(path.c_str(), bytes, kMaximumSplashFileBytes + 1);
     }
-    const bool tooLarge = fileSize > kMaximumSplashFileBytes ||
-                          !IsSplashFileSizeAccepted(static_cast<int64_t>(bytes.size()));
+    const bool tooLarge =
+        fileSize > kMaximumSplashFileBytes || !IsSplashFileSizeAccepted(static_cast<int64_t>(bytes.size()));
     if (tooLarge) {
         LogPrintf(Error, "The provided file: '%s' exceeds the maximum allowed file size of %lld bytes.",
                   path.c_str(), static_cast<long long>(kMaximumSplashFileBytes));
@@ -277,15 +299,15 @@ bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const st
     SDL_RWops* stream = read ? SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())) : nullptr;
     SDL_Surface* surface = stream != nullptr ? IMG_Load_RW(stream, 1) : nullptr;
     if (surface == nullptr) {
-        LogPrintf(Error, "Unable to load image '%s'. SDL_image Error: '%s'.", path.c_str(),
-                  IMG_GetError());
+        LogPrintf(Error, "Unable to load image '%s'. SDL_image Error: '%s'.", path.c_str(), IMG_GetError());
         return false;
     }
     TextureFromSurface(renderer, surface, record, path, 0);
     return record.Texture != nullptr;
 }
 
-bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTexture& record) {
+bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTexture& record)
+{
     if (path.empty()) {
         return false;
     }
@@ -293,7 +315,8 @@ bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTex
     std::string extension;
     GetExtension(path, name, extension);
     for (char& c : name) {
-        if (c == '/') c = '\\';
+        if (c == '/')
+            c = '\\';
     }
     LogPrintf(Verbose, "Requested splash screen's file name '%s', extension: '%s'.", name.c_str(),
               extension.c_str());
@@ -311,15 +334,18 @@ bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTex
         return false;
     }
     if (!IsSplashSizeAccepted(record.Width, record.Height)) {
-        LogPrintf(Error, "The provided splash screen did not meet the size requirements, the supported "
-                  "size is %ix%i.", kSplashWidth, kSplashHeight);
+        LogPrintf(Error,
+                  "The provided splash screen did not meet the size requirements, the supported "
+                  "size is %ix%i.",
+                  kSplashWidth, kSplashHeight);
         DestroyRecordTexture(record);
         return false;
     }
     return true;
 }
 
-bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string& requestedSplash) {
+bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string& requestedSplash)
+{
     for (int32_t key = 0; key < kBuiltInTextureCount; ++key) {
         cAssetTexture& record = store.Textures[key];
         if (key == kSplashTextureKey && !requestedSplash.empty()) {
@@ -327,14 +353,16 @@ bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string&
             if (LoadCustomSplash(renderer, path, record)) {
                 continue;
             }
-            LogPrintf(Error, "Failed in loading requested splash from file: '%s', will fall back to "
-                      "using the embedded one instead.", requestedSplash.c_str());
+            LogPrintf(Error,
+                      "Failed in loading requested splash from file: '%s', will fall back to "
+                      "using the embedded one instead.",
+                      requestedSplash.c_str());
         }
         const void* data = nullptr;
         size_t size = 0;
         if (renderer == nullptr || !GetEmbeddedTexture(key, data, size)) {
-            LogPrintf(Verbose, "Called with invalid parameters: %p, '%p', %u.",
-                      static_cast<void*>(renderer), data, static_cast<unsigned>(size));
+            LogPrintf(Verbose, "Called with invalid parameters: %p, '%p', %u.", static_cast<void*>(renderer),
+                      data, static_cast<unsigned>(size));
             LogPrintf(Error, "Failed in loading the following texture: '%u'.", static_cast<unsigned>(key));
             return false;
         }
@@ -350,11 +378,12 @@ bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string&
 
 bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSplash,
                           const std::string& launcherDirectory, cLocalization& localization,
-                          std::function<void()> fallBackToEnglish, cAssetStore& store) {
+                          std::function<void()> fallBackToEnglish, cAssetStore& store)
+{
     store.BaseDirectory = launcherDirectory;
     bool fallBack = false;
-    const bool loaded = LoadFonts(store, localization, fallBack) &&
-                        LoadTextures(store, renderer, requestedSplash);
+    const bool loaded =
+        LoadFonts(store, localization, fallBack) && LoadTextures(store, renderer, requestedSplash);
     if (!loaded) {
         LogPrintf(Error, "Failed to load the Tavrin Game Launcher's assets.");
     }
@@ -364,9 +393,9 @@ bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSp
     return loaded;
 }
 
-bool LoadAssets(SDL_Renderer* renderer, const cSettings& settings,
-                const std::string& launcherDirectory, cLocalization& localization,
-                std::function<void()> fallBackToEnglish, cAssetStore& store) {
+bool LoadAssets(SDL_Renderer* renderer, const cSettings& settings, const std::string& launcherDirectory,
+                cLocalization& localization, std::function<void()> fallBackToEnglish, cAssetStore& store)
+{
     return LoadAssetsWithSplash(renderer, settings.RequestedSplash, launcherDirectory, localization,
                                 std::move(fallBackToEnglish), store);
 }

@@ -56,9 +56,8 @@ struct cAssetStore {
 // The launcher's LoadAssets. fallBackToEnglish runs when a system font of the
 // language is missing (the launcher reloads "en_us" and switches to the
 // built-in texts); it may be empty.
-bool LoadAssets(SDL_Renderer* renderer, const cSettings& settings,
-                const std::string& launcherDirectory, cLocalization& localization,
-                std::function<void()> fallBackToEnglish, cAssetStore& store);
+bool LoadAssets(SDL_Renderer* renderer, const cSettings& settings, const std::string& launcherDirectory,
+                cLocalization& localization, std::function<void()> fallBackToEnglish, cAssetStore& store);
 
 // The same, with the "requested_splash" setting given directly.
 bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSplash,
@@ -70,8 +69,8 @@ bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSp
 bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack);
 
 // Same, with the system fonts folder given (ends with a separator).
-bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization,
-                   const std::string& fontsFolder, bool& fallBack);
+bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization, const std::string& fontsFolder,
+                   bool& fallBack);
 
 bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string& requestedSplash);
 

@@ -55,8 +55,8 @@ cBootstrapperWindow::~cBootstrapperWindow()
 }
 
 bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& localization,
-                                 const std::string& launcherDirectory, std::function<void()> fallBackToEnglish,
-                                 std::string& message)
+                                 const std::string& launcherDirectory,
+                                 std::function<void()> fallBackToEnglish, std::string& message)
 {
     if (gHeadlessMode)
         return true;
@@ -65,8 +65,8 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
         LogPrintf(Error, "Called twice!");
         return Fail(message);
     }
-    WindowHandle = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWindowWidth,
-                                    kWindowHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    WindowHandle = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                    kWindowWidth, kWindowHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
     if (!WindowHandle) {
         LogPrintf(Error, "Window creation failed");
         return Fail(message);
@@ -152,7 +152,8 @@ void cBootstrapperWindow::BuildStateGroups(const cSettings& settings)
 {
     for (int32_t group = GroupLoading; group <= GroupWaiting; ++group) {
         StateGroups[group].clear();
-        for (int32_t id : StateGroupIds(static_cast<StateGroup>(group), settings.HideGui, settings.HideBootstrapper)) {
+        for (int32_t id :
+             StateGroupIds(static_cast<StateGroup>(group), settings.HideGui, settings.HideBootstrapper)) {
             if (cUiElementRef element = FindElement(id))
                 StateGroups[group].push_back(element);
         }
@@ -191,7 +192,8 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
     std::shared_ptr<cUiButton> close = FindButton(CloseButton);
     if (close->Type == ElementType::TextButton)
         LogPrintf(Error, "Tried initializing for the wrong type, current %u, attempted: %u.",
-                  static_cast<uint32_t>(ElementType::TextButton), static_cast<uint32_t>(ElementType::ImageButton));
+                  static_cast<uint32_t>(ElementType::TextButton),
+                  static_cast<uint32_t>(ElementType::ImageButton));
     else
         close->ImageChild->AttachTexture(borrow(TextureClose));
 
@@ -297,9 +299,11 @@ void cBootstrapperWindow::LayoutExitButton(TTF_Font* font)
         return;
     cUiBounds face = PlaceExitButton(WindowWidth, overlay->GetRect(ElementPart::None));
     int32_t closeX = WindowWidth - close->ImageChild->Width;
-    std::string caption = Localization ? Localization->GetText(kMsgBtnExit.Key, kMsgBtnExit.Text) : kMsgBtnExit.Text;
+    std::string caption =
+        Localization ? Localization->GetText(kMsgBtnExit.Key, kMsgBtnExit.Text) : kMsgBtnExit.Text;
     if (!font || caption.empty()) {
-        LogPrintf(Error, "Called with invalid parameters: %p, '%s'!", static_cast<void*>(font), caption.c_str());
+        LogPrintf(Error, "Called with invalid parameters: %p, '%s'!", static_cast<void*>(font),
+                  caption.c_str());
     } else if (exit->Type == ElementType::TextButton) {
         exit->TextChild->Font = std::make_shared<cSdlFont>(font, RendererHandle);
         exit->RectChild->SetSizeAndColor(face.Width, face.Height, kExitFaceColor);
@@ -494,7 +498,9 @@ void cBootstrapperWindow::ApplyVisibility(int32_t state, const cSettings& settin
         break;
     case 5:
         if (settings.HideBootstrapper)
-            LogPrintf(Info, "Making the bootstrapper window visible to display information about an occurred error.");
+            LogPrintf(
+                Info,
+                "Making the bootstrapper window visible to display information about an occurred error.");
         if (WindowHandle)
             SDL_ShowWindow(WindowHandle);
         break;
@@ -555,10 +561,22 @@ cUiElementRef cBootstrapperWindow::FindElement(int32_t id) const
     return Lookup(Texts, id);
 }
 
-std::shared_ptr<cUiText> cBootstrapperWindow::FindText(int32_t id) const { return Lookup(Texts, id); }
-std::shared_ptr<cUiRect> cBootstrapperWindow::FindRect(int32_t id) const { return Lookup(Rects, id); }
-std::shared_ptr<cUiImage> cBootstrapperWindow::FindImage(int32_t id) const { return Lookup(Images, id); }
-std::shared_ptr<cUiButton> cBootstrapperWindow::FindButton(int32_t id) const { return Lookup(Buttons, id); }
+std::shared_ptr<cUiText> cBootstrapperWindow::FindText(int32_t id) const
+{
+    return Lookup(Texts, id);
+}
+std::shared_ptr<cUiRect> cBootstrapperWindow::FindRect(int32_t id) const
+{
+    return Lookup(Rects, id);
+}
+std::shared_ptr<cUiImage> cBootstrapperWindow::FindImage(int32_t id) const
+{
+    return Lookup(Images, id);
+}
+std::shared_ptr<cUiButton> cBootstrapperWindow::FindButton(int32_t id) const
+{
+    return Lookup(Buttons, id);
+}
 
 std::shared_ptr<cUiAnimation> cBootstrapperWindow::FindAnimation(int32_t id) const
 {

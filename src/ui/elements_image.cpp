@@ -15,13 +15,34 @@ cUiImage::cUiImage(ElementType type, int32_t layer, int32_t id, uint8_t maximumA
 {
 }
 
-uint8_t cUiImage::GetAlpha(ElementPart) const { return CurrentAlpha; }
-const cUiColor* cUiImage::GetColor(ElementPart) const { return nullptr; }
-int32_t cUiImage::GetX(ElementPart) const { return X; }
-int32_t cUiImage::GetY(ElementPart) const { return Y; }
-int32_t cUiImage::GetWidth(ElementPart) const { return Width; }
-int32_t cUiImage::GetHeight(ElementPart) const { return Height; }
-cUiTexture* cUiImage::GetTexture(ElementPart) const { return Texture.get(); }
+uint8_t cUiImage::GetAlpha(ElementPart) const
+{
+    return CurrentAlpha;
+}
+const cUiColor* cUiImage::GetColor(ElementPart) const
+{
+    return nullptr;
+}
+int32_t cUiImage::GetX(ElementPart) const
+{
+    return X;
+}
+int32_t cUiImage::GetY(ElementPart) const
+{
+    return Y;
+}
+int32_t cUiImage::GetWidth(ElementPart) const
+{
+    return Width;
+}
+int32_t cUiImage::GetHeight(ElementPart) const
+{
+    return Height;
+}
+cUiTexture* cUiImage::GetTexture(ElementPart) const
+{
+    return Texture.get();
+}
 
 void cUiImage::SetAlpha(uint8_t alpha)
 {

@@ -22,11 +22,26 @@ const cUiColor* cUiRect::GetColor(ElementPart) const
     return Colors.empty() ? nullptr : &Colors.front();
 }
 
-int32_t cUiRect::GetX(ElementPart) const { return X; }
-int32_t cUiRect::GetY(ElementPart) const { return Y; }
-int32_t cUiRect::GetWidth(ElementPart) const { return Width; }
-int32_t cUiRect::GetHeight(ElementPart) const { return Height; }
-cUiTexture* cUiRect::GetTexture(ElementPart) const { return nullptr; }
+int32_t cUiRect::GetX(ElementPart) const
+{
+    return X;
+}
+int32_t cUiRect::GetY(ElementPart) const
+{
+    return Y;
+}
+int32_t cUiRect::GetWidth(ElementPart) const
+{
+    return Width;
+}
+int32_t cUiRect::GetHeight(ElementPart) const
+{
+    return Height;
+}
+cUiTexture* cUiRect::GetTexture(ElementPart) const
+{
+    return nullptr;
+}
 
 void cUiRect::SetAlpha(uint8_t alpha)
 {

@@ -53,7 +53,9 @@ bool BuildTextTextures(cUiText& text, const std::string& content, std::vector<cU
     std::vector<std::string> pieces;
     int32_t plannedMode = TextModeNone;
     cUiFont& font = *text.Font;
-    auto measure = [&font](const std::string& piece, int32_t& width) { return font.MeasureText(piece, width); };
+    auto measure = [&font](const std::string& piece, int32_t& width) {
+        return font.MeasureText(piece, width);
+    };
     if (!PlanTextPieces(content, measure, pieces, plannedMode))
         return false;
 
@@ -82,10 +84,22 @@ cUiText::cUiText(int32_t layer, int32_t id, uint8_t maximumAlpha, uint8_t initia
 {
 }
 
-uint8_t cUiText::GetAlpha(ElementPart) const { return CurrentAlpha; }
-const cUiColor* cUiText::GetColor(ElementPart) const { return &TextColor; }
-int32_t cUiText::GetX(ElementPart) const { return X; }
-int32_t cUiText::GetY(ElementPart) const { return Y; }
+uint8_t cUiText::GetAlpha(ElementPart) const
+{
+    return CurrentAlpha;
+}
+const cUiColor* cUiText::GetColor(ElementPart) const
+{
+    return &TextColor;
+}
+int32_t cUiText::GetX(ElementPart) const
+{
+    return X;
+}
+int32_t cUiText::GetY(ElementPart) const
+{
+    return Y;
+}
 
 int32_t cUiText::GetWidth(ElementPart part) const
 {

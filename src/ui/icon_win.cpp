@@ -12,19 +12,23 @@ namespace tavrin::launcher {
 
 namespace {
 
-HICON LoadIconFile(const std::wstring& path, int width, int height) {
+HICON LoadIconFile(const std::wstring& path, int width, int height)
+{
     return static_cast<HICON>(LoadImageW(nullptr, path.c_str(), IMAGE_ICON, width, height,
                                          LR_DEFAULTSIZE | LR_LOADTRANSPARENT | LR_LOADFROMFILE));
 }
 
-bool ExtractExecutableIcons(const std::string& executable, cIconMap& icons) {
+bool ExtractExecutableIcons(const std::string& executable, cIconMap& icons)
+{
     HICON large = nullptr;
     HICON small = nullptr;
     const UINT extracted = ExtractIconExW(Utf8ToUtf16(executable).c_str(), 0, &large, &small, 1);
     if (extracted == 0 || extracted == UINT_MAX || large == nullptr || small == nullptr) {
         // One of the two may have come back alone; it is not used.
-        if (large != nullptr) DestroyIcon(large);
-        if (small != nullptr) DestroyIcon(small);
+        if (large != nullptr)
+            DestroyIcon(large);
+        if (small != nullptr)
+            DestroyIcon(small);
         return false;
     }
     icons.Set(SmallIconKey, small);
@@ -32,7 +36,8 @@ bool ExtractExecutableIcons(const std::string& executable, cIconMap& icons) {
     return true;
 }
 
-HWND GetNativeWindow(SDL_Window* window) {
+HWND GetNativeWindow(SDL_Window* window)
+{
     if (window == nullptr) {
         return nullptr;
     }
@@ -46,11 +51,13 @@ HWND GetNativeWindow(SDL_Window* window) {
 
 }  // namespace
 
-cIconMap::~cIconMap() {
+cIconMap::~cIconMap()
+{
     Clear();
 }
 
-void cIconMap::Set(int32_t key, HICON icon) {
+void cIconMap::Set(int32_t key, HICON icon)
+{
     auto found = Icons.find(key);
     if (found != Icons.end() && found->second != nullptr && found->second != icon) {
         DestroyIcon(found->second);
@@ -58,16 +65,19 @@ void cIconMap::Set(int32_t key, HICON icon) {
     Icons[key] = icon;
 }
 
-HICON cIconMap::Get(int32_t key) const {
+HICON cIconMap::Get(int32_t key) const
+{
     auto found = Icons.find(key);
     return found != Icons.end() ? found->second : nullptr;
 }
 
-bool cIconMap::Has(int32_t key) const {
+bool cIconMap::Has(int32_t key) const
+{
     return Icons.find(key) != Icons.end();
 }
 
-void cIconMap::Clear() {
+void cIconMap::Clear()
+{
     for (auto& entry : Icons) {
         if (entry.second != nullptr) {
             DestroyIcon(entry.second);
@@ -76,7 +86,8 @@ void cIconMap::Clear() {
     Icons.clear();
 }
 
-bool LoadCustomIcon(const std::string& iconPath, cIconMap& icons) {
+bool LoadCustomIcon(const std::string& iconPath, cIconMap& icons)
+{
     const std::wstring path = Utf8ToUtf16(iconPath);
     const int smallWidth = GetSystemMetrics(SM_CXSMICON);
     const int smallHeight = GetSystemMetrics(SM_CYSMICON);
@@ -85,8 +96,8 @@ bool LoadCustomIcon(const std::string& iconPath, cIconMap& icons) {
     LogPrintf(Verbose,
               "Loading the icon off the disk, small icon will be %ldx%ld pixels and large will be "
               "%ldx%ld pixels.",
-              static_cast<long>(smallWidth), static_cast<long>(smallHeight),
-              static_cast<long>(largeWidth), static_cast<long>(largeHeight));
+              static_cast<long>(smallWidth), static_cast<long>(smallHeight), static_cast<long>(largeWidth),
+              static_cast<long>(largeHeight));
     icons.Set(SmallIconKey, LoadIconFile(path, smallWidth, smallHeight));
     if (icons.Get(SmallIconKey) == nullptr) {
         LogPrintf(Verbose, "Failed to load a custom icon off the disk.");
@@ -101,26 +112,25 @@ bool LoadCustomIcon(const std::string& iconPath, cIconMap& icons) {
     return true;
 }
 
-IconSource ChooseWindowIcons(const std::string& iconPath, const std::string& executable,
-                             cIconMap& icons) {
+IconSource ChooseWindowIcons(const std::string& iconPath, const std::string& executable, cIconMap& icons)
+{
     if (LoadCustomIcon(iconPath, icons)) {
         return IconSource::Custom;
     }
-    LogPrintf(Verbose,
-              "Failed to load the custom icon from disk, attempting to extract the game "
-              "executable's own icon.");
+    LogPrintf(Verbose, "Failed to load the custom icon from disk, attempting to extract the game "
+                       "executable's own icon.");
     if (!ExtractExecutableIcons(executable, icons)) {
-        LogPrintf(Error,
-                  "Failed to extract the game executable's own icon, defaulting to using the "
-                  "embedded one.");
+        LogPrintf(Error, "Failed to extract the game executable's own icon, defaulting to using the "
+                         "embedded one.");
         return IconSource::Embedded;
     }
     LogPrintf(Info, "Will use the icon extracted from the game executable.");
     return IconSource::GameExecutable;
 }
 
-void SetWindowIconFrom(SDL_Window* window, const std::string& iconPath,
-                       const std::string& executable, cIconMap& icons) {
+void SetWindowIconFrom(SDL_Window* window, const std::string& iconPath, const std::string& executable,
+                       cIconMap& icons)
+{
     if (ChooseWindowIcons(iconPath, executable, icons) == IconSource::Embedded) {
         return;
     }
@@ -134,7 +144,8 @@ void SetWindowIconFrom(SDL_Window* window, const std::string& iconPath,
     LogPrintf(Verbose, "Sent messages to the bootstrapper window for setting the icon.");
 }
 
-void SetWindowIcon(SDL_Window* window, const std::string& executable, cIconMap& icons) {
+void SetWindowIcon(SDL_Window* window, const std::string& executable, cIconMap& icons)
+{
     SetWindowIconFrom(window, GetIconPath(), executable, icons);
 }
 

@@ -4,14 +4,16 @@
 
 namespace tavrin::launcher {
 
-int32_t HoverTarget(bool enabled, bool over) {
+int32_t HoverTarget(bool enabled, bool over)
+{
     if (!enabled) {
         return 0;
     }
     return over ? 255 : 150;
 }
 
-bool DisplayExtent(const std::vector<cDisplayBounds>& displays, int32_t& right, int32_t& bottom) {
+bool DisplayExtent(const std::vector<cDisplayBounds>& displays, int32_t& right, int32_t& bottom)
+{
     right = 0;
     bottom = 0;
     for (const cDisplayBounds& display : displays) {
@@ -22,8 +24,9 @@ bool DisplayExtent(const std::vector<cDisplayBounds>& displays, int32_t& right, 
 }
 
 void DraggedWindowPosition(int32_t windowX, int32_t windowY, int32_t relativeX, int32_t relativeY,
-                           int32_t width, int32_t height,
-                           const std::vector<cDisplayBounds>& displays, int32_t& x, int32_t& y) {
+                           int32_t width, int32_t height, const std::vector<cDisplayBounds>& displays,
+                           int32_t& x, int32_t& y)
+{
     x = std::max(-width / 2, windowX + relativeX);
     y = std::max(-height / 2, windowY + relativeY);
     int32_t right = 0;

@@ -30,7 +30,7 @@ bool DisplayExtent(const std::vector<cDisplayBounds>& displays, int32_t& right, 
 // of the window stays between (0, 0) and the displays' right and bottom edges.
 // Without any display bounds only the top-left limit applies.
 void DraggedWindowPosition(int32_t windowX, int32_t windowY, int32_t relativeX, int32_t relativeY,
-                           int32_t width, int32_t height,
-                           const std::vector<cDisplayBounds>& displays, int32_t& x, int32_t& y);
+                           int32_t width, int32_t height, const std::vector<cDisplayBounds>& displays,
+                           int32_t& x, int32_t& y);
 
 }  // namespace tavrin::launcher

@@ -11,7 +11,8 @@ namespace tavrin::launcher {
 
 namespace {
 
-std::vector<cUiButton*> ActiveButtons(const std::vector<cUiElementRef>& active) {
+std::vector<cUiButton*> ActiveButtons(const std::vector<cUiElementRef>& active)
+{
     std::vector<cUiButton*> buttons;
     for (const cUiElementRef& element : active) {
         if (element && element->IsButton()) {
@@ -21,7 +22,8 @@ std::vector<cUiButton*> ActiveButtons(const std::vector<cUiElementRef>& active) 
     return buttons;
 }
 
-void WindowPosition(const cBootstrapperWindow& window, int& x, int& y) {
+void WindowPosition(const cBootstrapperWindow& window, int& x, int& y)
+{
     x = 0;
     y = 0;
     if (window.WindowHandle != nullptr) {
@@ -29,7 +31,8 @@ void WindowPosition(const cBootstrapperWindow& window, int& x, int& y) {
     }
 }
 
-void ClickButton(cUiButton& button) {
+void ClickButton(cUiButton& button)
+{
     if (!button.Operation) {
         LogPrintf(Error, "Called for a button element with no specified operation!");
     } else if (button.Enabled) {
@@ -39,13 +42,15 @@ void ClickButton(cUiButton& button) {
     }
 }
 
-void SetDragging(cBootstrapperWindow& window, bool dragging) {
+void SetDragging(cBootstrapperWindow& window, bool dragging)
+{
     LogPrintf(Verbose, "Changing the BeingDragged flag to %s.", dragging ? "true" : "false");
     window.BeingDragged = dragging;
     SDL_SetRelativeMouseMode(dragging ? SDL_TRUE : SDL_FALSE);
 }
 
-std::vector<cDisplayBounds> ReadDisplayBounds() {
+std::vector<cDisplayBounds> ReadDisplayBounds()
+{
     std::vector<cDisplayBounds> displays;
     const int count = SDL_GetNumVideoDisplays();
     for (int i = 0; i < count; ++i) {
@@ -57,7 +62,8 @@ std::vector<cDisplayBounds> ReadDisplayBounds() {
     return displays;
 }
 
-void DragWindow(cBootstrapperWindow& window, int32_t relativeX, int32_t relativeY) {
+void DragWindow(cBootstrapperWindow& window, int32_t relativeX, int32_t relativeY)
+{
     int wx = 0;
     int wy = 0;
     WindowPosition(window, wx, wy);
@@ -70,7 +76,8 @@ void DragWindow(cBootstrapperWindow& window, int32_t relativeX, int32_t relative
     }
 }
 
-void FadeButtonsForPointer(cBootstrapperWindow& window) {
+void FadeButtonsForPointer(cBootstrapperWindow& window)
+{
     int wx = 0;
     int wy = 0;
     WindowPosition(window, wx, wy);
@@ -83,7 +90,8 @@ void FadeButtonsForPointer(cBootstrapperWindow& window) {
 
 }  // namespace
 
-void OnMouseButton(cBootstrapperWindow& window, uint32_t eventType, uint8_t button) {
+void OnMouseButton(cBootstrapperWindow& window, uint32_t eventType, uint8_t button)
+{
     const std::vector<cUiElementRef> active = window.ActiveElementsCopy();
     if (button == kLeftMouseButton) {
         window.ButtonStates[button] = eventType == SDL_MOUSEBUTTONDOWN ? kPressed : kReleased;
@@ -105,7 +113,8 @@ void OnMouseButton(cBootstrapperWindow& window, uint32_t eventType, uint8_t butt
     }
 }
 
-void OnMouseMotion(cBootstrapperWindow& window, int32_t relativeX, int32_t relativeY) {
+void OnMouseMotion(cBootstrapperWindow& window, int32_t relativeX, int32_t relativeY)
+{
     if (window.BeingDragged) {
         DragWindow(window, relativeX, relativeY);
     } else {
@@ -114,17 +123,18 @@ void OnMouseMotion(cBootstrapperWindow& window, int32_t relativeX, int32_t relat
     SDL_GetGlobalMouseState(&window.MouseX, &window.MouseY);
 }
 
-void HandleInputEvent(cBootstrapperWindow& window, const SDL_Event& event) {
+void HandleInputEvent(cBootstrapperWindow& window, const SDL_Event& event)
+{
     switch (event.type) {
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
-            OnMouseButton(window, event.type, event.button.button);
-            break;
-        case SDL_MOUSEMOTION:
-            OnMouseMotion(window, event.motion.xrel, event.motion.yrel);
-            break;
-        default:
-            break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        OnMouseButton(window, event.type, event.button.button);
+        break;
+    case SDL_MOUSEMOTION:
+        OnMouseMotion(window, event.motion.xrel, event.motion.yrel);
+        break;
+    default:
+        break;
     }
 }
 

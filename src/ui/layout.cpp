@@ -29,16 +29,16 @@ bool GroupForState(int32_t state, StateGroup& group)
 std::vector<int32_t> StateGroupIds(StateGroup group, bool hideGui, bool hideBootstrapper)
 {
     if (group == GroupError)
-        return {SplashImage, LogoAnimation, HiddenLogo, ErrorOverlay, ErrorTitle, ErrorMessage, CloseButton,
-                ExitButton};
+        return {SplashImage, LogoAnimation, HiddenLogo,  ErrorOverlay,
+                ErrorTitle,  ErrorMessage,  CloseButton, ExitButton};
     if (hideBootstrapper)
         return {};
     switch (group) {
     case GroupLoading:
         if (hideGui)
             return {SplashImage, CloseButton};
-        return {SplashImage, LogoAnimation, HiddenLogo, ProgressTrack, ProgressBar, StatusText, PercentText,
-                CloseButton};
+        return {SplashImage, LogoAnimation, HiddenLogo,  ProgressTrack,
+                ProgressBar, StatusText,    PercentText, CloseButton};
     case GroupInitializing:
         if (hideGui)
             return {SplashImage};
@@ -58,7 +58,8 @@ cLayoutMetrics ComputeLayoutMetrics(int32_t width, int32_t height)
     metrics.BarHeight = height / 45;
     metrics.BarTop = height - metrics.BarHeight;
     metrics.LogoTop = height - kLogoFrameHeight;
-    metrics.TextMargin = std::min(static_cast<int32_t>(height * 0.075), static_cast<int32_t>(width * 0.04375));
+    metrics.TextMargin =
+        std::min(static_cast<int32_t>(height * 0.075), static_cast<int32_t>(width * 0.04375));
     metrics.TextBase = metrics.BarTop - metrics.TextMargin / 2;
     metrics.ErrorTitleOffset = static_cast<int32_t>(height * 0.23);
     metrics.ErrorGap = static_cast<int32_t>(height * 0.1);
@@ -104,8 +105,9 @@ cProgressPlan PlanProgress(uint32_t percent, int32_t trackLength, int32_t curren
     return plan;
 }
 
-cStatusPlacement PlaceStatusTexts(int32_t windowWidth, const cLayoutMetrics& metrics, int32_t percentColumnWidth,
-                                  int32_t percentHeight, int32_t statusWidth, int32_t statusHeight)
+cStatusPlacement PlaceStatusTexts(int32_t windowWidth, const cLayoutMetrics& metrics,
+                                  int32_t percentColumnWidth, int32_t percentHeight, int32_t statusWidth,
+                                  int32_t statusHeight)
 {
     cStatusPlacement placement;
     int32_t x = windowWidth - percentColumnWidth - metrics.TextMargin;
@@ -119,7 +121,8 @@ cErrorPlacement PlaceErrorScreen(int32_t windowWidth, const cLayoutMetrics& metr
 {
     cErrorPlacement placement;
     placement.Title = {windowWidth / 2 - titleWidth / 2, titleHeight / 2 + metrics.ErrorTitleOffset};
-    placement.Message = {windowWidth / 2 - messageWidth / 2, placement.Title.Y + titleHeight + metrics.ErrorGap};
+    placement.Message = {windowWidth / 2 - messageWidth / 2,
+                         placement.Title.Y + titleHeight + metrics.ErrorGap};
     placement.ExitY = placement.Message.Y + messageHeight + metrics.ErrorGap;
     return placement;
 }

@@ -100,8 +100,9 @@ struct cStatusPlacement {
 
 // The percentage sits right-aligned above the bar's end, the status text
 // just left of the percentage column; both on the text base line.
-cStatusPlacement PlaceStatusTexts(int32_t windowWidth, const cLayoutMetrics& metrics, int32_t percentColumnWidth,
-                                  int32_t percentHeight, int32_t statusWidth, int32_t statusHeight);
+cStatusPlacement PlaceStatusTexts(int32_t windowWidth, const cLayoutMetrics& metrics,
+                                  int32_t percentColumnWidth, int32_t percentHeight, int32_t statusWidth,
+                                  int32_t statusHeight);
 
 struct cErrorPlacement {
     cPoint Title;

@@ -73,7 +73,8 @@ bool RenderTextLine(SDL_Renderer* renderer, const std::string& piece, TTF_Font* 
                     cSdlTexture& record)
 {
     if (piece.empty() || !font || !renderer) {
-        LogPrintf(Verbose, "Called with invalid parameters: '%s', %p.", piece.c_str(), static_cast<void*>(font));
+        LogPrintf(Verbose, "Called with invalid parameters: '%s', %p.", piece.c_str(),
+                  static_cast<void*>(font));
         return false;
     }
     record.Release();
@@ -93,7 +94,8 @@ bool RenderTextLine(SDL_Renderer* renderer, const std::string& piece, TTF_Font* 
         if (result != 0)
             LogPrintf(Error, "Failed with: %i, '%s'.", result, SDL_GetError());
     } else {
-        LogPrintf(Error, "Unable to create texture from '%s'. SDL Error: '%s'.", piece.c_str(), SDL_GetError());
+        LogPrintf(Error, "Unable to create texture from '%s'. SDL Error: '%s'.", piece.c_str(),
+                  SDL_GetError());
     }
     SDL_FreeSurface(surface);
     return true;

@@ -90,7 +90,8 @@ ElementPart DrawPart(ElementType type)
 
 // Copies the texture with its colour modulated to black, then puts the
 // modulation back whether or not the copy worked.
-int CopyInBlack(SDL_Renderer* renderer, SDL_Texture* texture, const SDL_Rect* source, const SDL_Rect& destination)
+int CopyInBlack(SDL_Renderer* renderer, SDL_Texture* texture, const SDL_Rect* source,
+                const SDL_Rect& destination)
 {
     uint8_t r = 0;
     uint8_t g = 0;
@@ -129,7 +130,8 @@ bool DrawLines(SDL_Renderer* renderer, const cUiText& text, bool shadow)
         int result = -1;
         if (texture) {
             SDL_Rect destination{x + firstWidth / 2 - line->Width / 2,
-                                 y + (gap + firstHeight) * static_cast<int32_t>(i), line->Width, line->Height};
+                                 y + (gap + firstHeight) * static_cast<int32_t>(i), line->Width,
+                                 line->Height};
             result = shadow ? CopyInBlack(renderer, texture, nullptr, destination)
                             : SDL_RenderCopy(renderer, texture, nullptr, &destination);
         }

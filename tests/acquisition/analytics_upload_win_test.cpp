@@ -14,7 +14,8 @@ using Event = Analytics::EventDescriptor;
 // Uploads to the loopback collector, which records each POST as a JSON line.
 class AnalyticsUploadTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Servers = ServersFolder();
         if (Servers.empty() || std::string(Analytics::EndpointHost(0)).rfind("localhost:", 0) != 0) {
             GTEST_SKIP() << "needs the loopback test servers";
@@ -24,17 +25,20 @@ protected:
         Analytics::EnsureRunId();
         Seen = Posts().size();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         if (!Servers.empty()) {
             DeleteFileW(Utf8ToUtf16(Servers + "\\collector\\status").c_str());
         }
     }
 
-    void Answer(int status) {
+    void Answer(int status)
+    {
         ASSERT_TRUE(WriteBytes(Servers + "\\collector\\status", std::to_string(status)));
     }
 
-    std::vector<std::string> Posts() const {
+    std::vector<std::string> Posts() const
+    {
         std::vector<std::string> lines;
         std::stringstream log(ReadText(Servers + "\\collector\\posts.jsonl"));
         std::string line;
@@ -45,12 +49,14 @@ protected:
     }
 
     // Lines recorded since SetUp.
-    std::vector<std::string> NewPosts() const {
+    std::vector<std::string> NewPosts() const
+    {
         std::vector<std::string> all = Posts();
         return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(Seen), all.end());
     }
 
-    static std::string AsJsonString(const std::string& text) {
+    static std::string AsJsonString(const std::string& text)
+    {
         std::string out;
         for (char c : text) {
             if (c == '"' || c == '\\') {
@@ -68,15 +74,15 @@ protected:
 const std::vector<Event> kEvents = {
     {"AntiCheat.Info.BootstrapperResult", {EventAttribute("LaunchResult", 301)}}};
 
-TEST_F(AnalyticsUploadTest, PostCarriesPathQueryHeadersAndDocument) {
+TEST_F(AnalyticsUploadTest, PostCarriesPathQueryHeadersAndDocument)
+{
     const std::string document = Analytics::BuildEventDocument(kEvents);
     ASSERT_FALSE(document.empty());
     EXPECT_TRUE(Analytics::PostEventDocument(0, document));
     const std::vector<std::string> posts = NewPosts();
     ASSERT_EQ(posts.size(), 1u);
     const std::string& post = posts[0];
-    EXPECT_NE(post.find("\"path\": \"/telemetry/data/moxtrel/api/v1/public/data\""),
-              std::string::npos);
+    EXPECT_NE(post.find("\"path\": \"/telemetry/data/moxtrel/api/v1/public/data\""), std::string::npos);
     EXPECT_NE(post.find("\"query\": \"AppVersion=1.0.0&AppEnvironment=Production&UploadType="
                         "sdkevents&AppID=QRVSDK.AntiCheatExt.Launcher&SessionId=" +
                         Analytics::GetIdentity().RunId + "\""),
@@ -93,13 +99,14 @@ TEST_F(AnalyticsUploadTest, PostCarriesPathQueryHeadersAndDocument) {
                             GetWineVersion() + "\",\"LaunchResult\":301}]}"),
               std::string::npos)
         << document;
-    EXPECT_NE(document.find(std::string("\"Source\":\"Bootstrapper/1.9.4\",\"BuildTime\":\"") +
-                            kBuildTime + "\""),
-              std::string::npos);
+    EXPECT_NE(
+        document.find(std::string("\"Source\":\"Bootstrapper/1.9.4\",\"BuildTime\":\"") + kBuildTime + "\""),
+        std::string::npos);
 }
 
-TEST_F(AnalyticsUploadTest, OnlyTwoHundredsAreAccepted) {
-    const std::pair<int, bool> cases[] = {{200, true}, {204, true}, {299, true},
+TEST_F(AnalyticsUploadTest, OnlyTwoHundredsAreAccepted)
+{
+    const std::pair<int, bool> cases[] = {{200, true},  {204, true},  {299, true},
                                           {301, false}, {400, false}, {503, false}};
     for (const auto& [status, accepted] : cases) {
         Answer(status);
@@ -108,7 +115,8 @@ TEST_F(AnalyticsUploadTest, OnlyTwoHundredsAreAccepted) {
     EXPECT_EQ(NewPosts().size(), 6u);
 }
 
-TEST_F(AnalyticsUploadTest, BothDestinationsSdkFirstEvenAfterARejection) {
+TEST_F(AnalyticsUploadTest, BothDestinationsSdkFirstEvenAfterARejection)
+{
     Answer(400);
     EXPECT_FALSE(Analytics::SendEvents(Analytics::DestinationBoth, kEvents));
     const std::vector<std::string> posts = NewPosts();
@@ -119,14 +127,15 @@ TEST_F(AnalyticsUploadTest, BothDestinationsSdkFirstEvenAfterARejection) {
     EXPECT_TRUE(Analytics::SendEvents(Analytics::DestinationBoth, kEvents));
 }
 
-TEST_F(AnalyticsUploadTest, InvalidEventListSendsNothing) {
+TEST_F(AnalyticsUploadTest, InvalidEventListSendsNothing)
+{
     EXPECT_FALSE(Analytics::SendEvents(Analytics::DestinationSdk, {}));
-    EXPECT_FALSE(Analytics::SendEvents(Analytics::DestinationBoth,
-                                       {kEvents[0], {"Empty", {}}}));
+    EXPECT_FALSE(Analytics::SendEvents(Analytics::DestinationBoth, {kEvents[0], {"Empty", {}}}));
     EXPECT_TRUE(NewPosts().empty());
 }
 
-TEST_F(AnalyticsUploadTest, AsyncUploadRunsOnTheWorker) {
+TEST_F(AnalyticsUploadTest, AsyncUploadRunsOnTheWorker)
+{
     tavrin::cBackgroundWorker worker;
     ASSERT_TRUE(worker.Start());
     Analytics::LogEventsAsync(worker, kEvents);
@@ -136,7 +145,8 @@ TEST_F(AnalyticsUploadTest, AsyncUploadRunsOnTheWorker) {
     EXPECT_NE(posts[0].find("UploadType=sdkevents"), std::string::npos);
 }
 
-TEST(AnalyticsOs, WineNameAndVersion) {
+TEST(AnalyticsOs, WineNameAndVersion)
+{
     ASSERT_TRUE(IsWine());
     EXPECT_EQ(Analytics::OsName(), "Wine");
     EXPECT_FALSE(Analytics::OsVersion().empty());

@@ -19,12 +19,14 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t kModuleBytes = 50 * 1000 * 1000;
 
-double MegabytesPerSecond(size_t bytes, Clock::duration elapsed) {
+double MegabytesPerSecond(size_t bytes, Clock::duration elapsed)
+{
     const double seconds = std::chrono::duration<double>(elapsed).count();
     return seconds > 0 ? static_cast<double>(bytes) / 1e6 / seconds : 0.0;
 }
 
-TEST(Benchmark, DownloadDecodeAndSha1Of50MB) {
+TEST(Benchmark, DownloadDecodeAndSha1Of50MB)
+{
     const std::string servers = ServersFolder();
     if (servers.empty() || !LoopbackCdnConfigured()) {
         GTEST_SKIP() << "needs the loopback test servers";

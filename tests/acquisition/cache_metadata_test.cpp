@@ -14,7 +14,8 @@ struct MetadataCase {
     std::string ETag;
 };
 
-TEST(ParseCacheMetadata, Table) {
+TEST(ParseCacheMetadata, Table)
+{
     const std::string sha = kSha;
     const MetadataCase cases[] = {
         {"sha1=" + sha + "\r\netag=\"v1\"\r\n", true, sha, "\"v1\""},
@@ -40,7 +41,8 @@ TEST(ParseCacheMetadata, Table) {
     }
 }
 
-TEST(ParseCacheMetadata, ReadsWhatFormatWrites) {
+TEST(ParseCacheMetadata, ReadsWhatFormatWrites)
+{
     CacheMetadata metadata;
     ASSERT_TRUE(ParseCacheMetadata(FormatCacheMetadata(kSha, "\"etag value\""), metadata));
     EXPECT_EQ(metadata.Sha1, kSha);
@@ -48,13 +50,15 @@ TEST(ParseCacheMetadata, ReadsWhatFormatWrites) {
     EXPECT_EQ(FormatCacheMetadata("ab", "N/A"), "sha1=ab\r\netag=N/A\r\n");
 }
 
-TEST(Sha1Matches, IgnoresCaseOfLettersOnly) {
+TEST(Sha1Matches, IgnoresCaseOfLettersOnly)
+{
     EXPECT_TRUE(Sha1Matches("ABCDEF0123", "abcdef0123"));
     EXPECT_FALSE(Sha1Matches("abcdef0123", "abcdef0124"));
     EXPECT_FALSE(Sha1Matches("abc", "abcd"));
 }
 
-TEST(IsCacheAgeExpired, WholeHoursBeyond168) {
+TEST(IsCacheAgeExpired, WholeHoursBeyond168)
+{
     constexpr uint64_t kHour = 3600000;
     EXPECT_FALSE(IsCacheAgeExpired(0));
     EXPECT_FALSE(IsCacheAgeExpired(168 * kHour + 59 * 60000));
@@ -62,7 +66,8 @@ TEST(IsCacheAgeExpired, WholeHoursBeyond168) {
     EXPECT_TRUE(IsCacheAgeExpired(169 * kHour));
 }
 
-TEST(HexLower, ByteOrderLowerCase) {
+TEST(HexLower, ByteOrderLowerCase)
+{
     const uint8_t bytes[] = {0x00, 0x0F, 0xA0, 0xFF};
     EXPECT_EQ(HexLower(bytes, sizeof bytes), "000fa0ff");
 }

@@ -11,13 +11,15 @@ namespace {
 using namespace tavrin::launcher::testing;
 
 std::vector<std::string> gLines;
-void Collect(const char* line) {
+void Collect(const char* line)
+{
     gLines.emplace_back(line);
 }
 
 class CurlHandleTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Servers = ServersFolder();
         if (Servers.empty() || !LoopbackCdnConfigured()) {
             GTEST_SKIP() << "needs the loopback test servers";
@@ -34,7 +36,8 @@ protected:
     std::string Url;
 };
 
-TEST_F(CurlHandleTest, DirectSuccessCollectsHeadersAndBodyWithoutWinHttp) {
+TEST_F(CurlHandleTest, DirectSuccessCollectsHeadersAndBodyWithoutWinHttp)
+{
     cCurlHandle curl;
     curl.SetLogFunction(&Collect);
     ASSERT_TRUE(curl.Setup());
@@ -52,8 +55,7 @@ TEST_F(CurlHandleTest, DirectSuccessCollectsHeadersAndBodyWithoutWinHttp) {
     EXPECT_FALSE(curl.WinHttpLoaded());
     ASSERT_GE(gLines.size(), 2u);
     EXPECT_EQ(gLines[0], "Connecting to URL: " + Url);
-    EXPECT_EQ(gLines[1].rfind("Connect result: No error (0) Response Code: 200 Destination IP: ", 0),
-              0u)
+    EXPECT_EQ(gLines[1].rfind("Connect result: No error (0) Response Code: 200 Destination IP: ", 0), 0u)
         << gLines[1];
 
     // Reset forgets the response and restores the fixed options.
@@ -64,7 +66,8 @@ TEST_F(CurlHandleTest, DirectSuccessCollectsHeadersAndBodyWithoutWinHttp) {
     ASSERT_TRUE(curl.Perform(Url, code, 0));
 }
 
-TEST_F(CurlHandleTest, HttpStatusIsNotATransferFailure) {
+TEST_F(CurlHandleTest, HttpStatusIsNotATransferFailure)
+{
     cCurlHandle curl;
     ASSERT_TRUE(curl.Setup());
     CURLcode code = CURLE_FAILED_INIT;
@@ -72,7 +75,8 @@ TEST_F(CurlHandleTest, HttpStatusIsNotATransferFailure) {
     EXPECT_EQ(curl.ResponseCode(), 404);
 }
 
-TEST_F(CurlHandleTest, OnlyHttpAndHttpsAreAllowed) {
+TEST_F(CurlHandleTest, OnlyHttpAndHttpsAreAllowed)
+{
     cCurlHandle curl;
     ASSERT_TRUE(curl.Setup());
     CURLcode code = CURLE_OK;
@@ -81,7 +85,8 @@ TEST_F(CurlHandleTest, OnlyHttpAndHttpsAreAllowed) {
     EXPECT_TRUE(curl.Body().empty());
 }
 
-TEST_F(CurlHandleTest, BodyBeyondTheLimitEndsTheTransfer) {
+TEST_F(CurlHandleTest, BodyBeyondTheLimitEndsTheTransfer)
+{
     cCurlHandle curl;
     ASSERT_TRUE(curl.Setup());
     curl.SetMaxBodyBytes(5);  // "module body" has 11
@@ -93,7 +98,8 @@ TEST_F(CurlHandleTest, BodyBeyondTheLimitEndsTheTransfer) {
     EXPECT_EQ(curl.Body().size(), 11u);
 }
 
-TEST_F(CurlHandleTest, ClientLowSpeedRuleSurvivesTheResetBeforeEachRequest) {
+TEST_F(CurlHandleTest, ClientLowSpeedRuleSurvivesTheResetBeforeEachRequest)
+{
     const std::string folder = Servers + "\\cdn\\stall";
     CreateDirectoryW(Utf8ToUtf16(folder).c_str(), nullptr);
     CreateDirectoryW(Utf8ToUtf16(folder + "\\d").c_str(), nullptr);
@@ -108,17 +114,18 @@ TEST_F(CurlHandleTest, ClientLowSpeedRuleSurvivesTheResetBeforeEachRequest) {
     EXPECT_LT(GetTickCount64() - start, 60000u);
 }
 
-TEST_F(CurlHandleTest, FailedOptionIsLogged) {
+TEST_F(CurlHandleTest, FailedOptionIsLogged)
+{
     cCurlHandle curl;
     curl.SetLogFunction(&Collect);
     ASSERT_TRUE(curl.Setup());
     EXPECT_FALSE(curl.SetOption(CURLOPT_SSLVERSION, 999L));
     ASSERT_FALSE(gLines.empty());
-    EXPECT_EQ(gLines.back().rfind("curl_easy_setopt failed! Option: 32 ErrCode: ", 0), 0u)
-        << gLines.back();
+    EXPECT_EQ(gLines.back().rfind("curl_easy_setopt failed! Option: 32 ErrCode: ", 0), 0u) << gLines.back();
 }
 
-TEST_F(CurlHandleTest, ClientGetAndHeaders) {
+TEST_F(CurlHandleTest, ClientGetAndHeaders)
+{
     cHttpClient client;
     EXPECT_FALSE(client.Get(Url, 0));  // not initialized
     const uint8_t* body = nullptr;
@@ -132,14 +139,14 @@ TEST_F(CurlHandleTest, ClientGetAndHeaders) {
     EXPECT_EQ(client.Handle().ConnectTimeoutMs(), 2500);
     EXPECT_EQ(client.GetResponse(body, size), 200u);
     ASSERT_NE(body, nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(body), static_cast<size_t>(size)),
-              "module body");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(body), static_cast<size_t>(size)), "module body");
     EXPECT_EQ(client.GetResponseHeader("ETAG").size(), 42u);
     client.Shutdown();
     EXPECT_EQ(client.GetResponseHeader("etag"), "");
 }
 
-TEST(WineCaBundlePath, EnvironmentPathsBecomeDosPaths) {
+TEST(WineCaBundlePath, EnvironmentPathsBecomeDosPaths)
+{
     std::wstring saved;
     const bool had = GetEnvironmentValue(L"CURL_CA_BUNDLE", saved);
     SetEnvironmentVariableW(L"CURL_CA_BUNDLE", L"/tmp/some-ca.pem");

@@ -5,27 +5,28 @@
 namespace tavrin::launcher {
 namespace {
 
-TEST(ExpandUrlTemplate, ReplacesEveryPlaceholder) {
-    EXPECT_EQ(ExpandUrlTemplate("https://h/modules/{{productid}}/{{deploymentid}}/{{system}}", "p1",
-                                "d1", "win64"),
-              "https://h/modules/p1/d1/win64");
-    EXPECT_EQ(ExpandUrlTemplate("{{system}}-{{system}}/{{productid}}{{productid}}", "p", "d", "s"),
-              "s-s/pp");
+TEST(ExpandUrlTemplate, ReplacesEveryPlaceholder)
+{
+    EXPECT_EQ(
+        ExpandUrlTemplate("https://h/modules/{{productid}}/{{deploymentid}}/{{system}}", "p1", "d1", "win64"),
+        "https://h/modules/p1/d1/win64");
+    EXPECT_EQ(ExpandUrlTemplate("{{system}}-{{system}}/{{productid}}{{productid}}", "p", "d", "s"), "s-s/pp");
     EXPECT_EQ(ExpandUrlTemplate("https://h/fixed", "p", "d", "s"), "https://h/fixed");
 }
 
-TEST(CdnUrlTemplate, BuiltFromTheConfiguredHost) {
+TEST(CdnUrlTemplate, BuiltFromTheConfiguredHost)
+{
     for (bool gameDev : {false, true}) {
         const std::string prefix = AllowedCdnPrefix(gameDev);
         EXPECT_EQ(prefix, std::string("https://") + CdnHost(gameDev) + "/");
-        EXPECT_EQ(CdnUrlTemplate(gameDev),
-                  prefix + "modules/{{productid}}/{{deploymentid}}/{{system}}");
+        EXPECT_EQ(CdnUrlTemplate(gameDev), prefix + "modules/{{productid}}/{{deploymentid}}/{{system}}");
         EXPECT_TRUE(HasAllowedPrefix(CdnUrlTemplate(gameDev), prefix));
     }
     EXPECT_NE(AllowedCdnPrefix(false), AllowedCdnPrefix(true));
 }
 
-TEST(HasAllowedPrefix, Table) {
+TEST(HasAllowedPrefix, Table)
+{
     const std::string prefix = "https://cdn.example/";
     const std::pair<const char*, bool> cases[] = {
         {"https://cdn.example/modules/x", true},
@@ -44,7 +45,8 @@ TEST(HasAllowedPrefix, Table) {
     EXPECT_FALSE(HasAllowedPrefix("anything", ""));
 }
 
-TEST(BuildIdFromOverride, Table) {
+TEST(BuildIdFromOverride, Table)
+{
     const std::pair<const char*, const char*> cases[] = {
         {"https://h/builds/77/modules/{{system}}", "77"},
         {"https://h/builds/77/", "77"},
@@ -58,7 +60,8 @@ TEST(BuildIdFromOverride, Table) {
     }
 }
 
-TEST(FindCdnOverride, Table) {
+TEST(FindCdnOverride, Table)
+{
     const std::pair<const char*, const char*> cases[] = {
         {"cdn=https://h/x\r\n", "https://h/x"},
         {"CDN=https://h/x", "https://h/x"},
@@ -74,7 +77,8 @@ TEST(FindCdnOverride, Table) {
     }
 }
 
-TEST(ResultForHttpStatus, Ranges) {
+TEST(ResultForHttpStatus, Ranges)
+{
     const std::pair<long, int32_t> cases[] = {
         {0, 511},   {200, 511}, {301, 511}, {304, 511}, {399, 511}, {400, 506},
         {404, 506}, {499, 506}, {500, 505}, {503, 505}, {999, 505},

@@ -24,7 +24,8 @@ class LoaderDownloadTest : public ::testing::Test {
 protected:
     LoaderDownloadTest() : Folder("tavrin-net-" + ProductName() + "-") {}
 
-    void SetUp() override {
+    void SetUp() override
+    {
         Servers = ServersFolder();
         if (Servers.empty() || !LoopbackCdnConfigured()) {
             GTEST_SKIP() << "needs the loopback test servers";
@@ -37,20 +38,22 @@ protected:
         CachedModule = CacheDirectory + "tavrin_linux_x64.kzv";
         DeleteCache(CachedModule);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         if (!CachedModule.empty()) {
             DeleteCache(CachedModule);
         }
         gImmediateExitOnError = false;
     }
 
-    static std::string ProductName() {
-        std::string id = std::string("l-") +
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    static std::string ProductName()
+    {
+        std::string id = std::string("l-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         return id.substr(0, 40);
     }
 
-    static std::filesystem::path DemoGame() {
+    static std::filesystem::path DemoGame()
+    {
         std::wstring binary;
         GetEnvironmentValue(L"TAVRIN_BINARY_DIR", binary);
         std::wstring path = L"Z:" + binary + L"/bin/DemoGame.exe";
@@ -62,7 +65,8 @@ protected:
         return std::filesystem::path(path);
     }
 
-    void Serve(const std::vector<uint8_t>& plain) {
+    void Serve(const std::vector<uint8_t>& plain)
+    {
         const std::string folder = Servers + "\\cdn\\" + ProductName();
         CreateDirectoryW(Utf8ToUtf16(folder).c_str(), nullptr);
         CreateDirectoryW(Utf8ToUtf16(folder + "\\d1").c_str(), nullptr);
@@ -71,7 +75,8 @@ protected:
 
     // One launch: the loader's thread runs to its end, then the test looks
     // at the result before the shutdown stores (or not) the module.
-    std::vector<uint8_t> Launch(bool succeeds, bool& cacheFilesWhileRunning) {
+    std::vector<uint8_t> Launch(bool succeeds, bool& cacheFilesWhileRunning)
+    {
         cWindowsModuleLoader loader({}, DetectHostFacts());
         ProgressCallback progress = [](uint32_t, uint32_t) { return KZV_ProgressContinue; };
         ResultCallback sink = [this](int32_t code, const char* message) {
@@ -79,11 +84,10 @@ protected:
             Outcomes.push_back({code, message ? message : ""});
         };
         const size_t reportsBefore = OutcomeCount();
-        EXPECT_TRUE(loader.Initialize(progress, sink, Game, Folder.Utf8(), "linux64", ProductName(),
-                                      "s1", "d1", true));
+        EXPECT_TRUE(loader.Initialize(progress, sink, Game, Folder.Utf8(), "linux64", ProductName(), "s1",
+                                      "d1", true));
         // Stopping early would cancel the transfer: wait for its end first.
-        for (int i = 0; i < 3000 && loader.LoadedModuleBytes().empty() &&
-                            OutcomeCount() == reportsBefore;
+        for (int i = 0; i < 3000 && loader.LoadedModuleBytes().empty() && OutcomeCount() == reportsBefore;
              ++i) {
             Sleep(10);
         }
@@ -97,7 +101,8 @@ protected:
         return bytes;
     }
 
-    size_t OutcomeCount() {
+    size_t OutcomeCount()
+    {
         std::lock_guard<std::mutex> guard(Lock);
         return Outcomes.size();
     }
@@ -111,7 +116,8 @@ protected:
     std::vector<Outcome> Outcomes;
 };
 
-TEST_F(LoaderDownloadTest, DownloadThenCachedCopyAcrossLaunches) {
+TEST_F(LoaderDownloadTest, DownloadThenCachedCopyAcrossLaunches)
+{
     const std::vector<uint8_t> plain = PatternBytes(30000, 31);
     Serve(plain);
     bool cacheFiles = true;
@@ -144,11 +150,12 @@ TEST_F(LoaderDownloadTest, DownloadThenCachedCopyAcrossLaunches) {
     EXPECT_EQ(conditional, (std::vector<bool>{false, true, false}));
 }
 
-TEST_F(LoaderDownloadTest, OverrideFileBesideTheGame) {
+TEST_F(LoaderDownloadTest, OverrideFileBesideTheGame)
+{
     const std::vector<uint8_t> plain = PatternBytes(8000, 32);
     Serve(plain);
-    const std::string url = AllowedCdnPrefix(true) + "builds/77/modules/" + ProductName() +
-                            "/{{deploymentid}}/{{system}}";
+    const std::string url =
+        AllowedCdnPrefix(true) + "builds/77/modules/" + ProductName() + "/{{deploymentid}}/{{system}}";
     ASSERT_TRUE(WriteBytes(Game + ".kzv", "cdn=" + url + "\r\n"));
     bool cacheFiles = false;
     EXPECT_EQ(Launch(true, cacheFiles), plain);
@@ -163,7 +170,8 @@ TEST_F(LoaderDownloadTest, OverrideFileBesideTheGame) {
     EXPECT_EQ(Outcomes[0].Message, "Connection failed: https://elsewhere.invalid/x");
 }
 
-TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport) {
+TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport)
+{
     Serve(PatternBytes(40000, 33));
     ASSERT_TRUE(WriteBytes(Servers + "\\cdn\\" + ProductName() + "\\d1\\linux64.fault", "slow"));
     {
@@ -173,8 +181,8 @@ TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport) {
             std::lock_guard<std::mutex> guard(Lock);
             Outcomes.push_back({code, message ? message : ""});
         };
-        ASSERT_TRUE(loader.Initialize(progress, sink, Game, Folder.Utf8(), "linux64", ProductName(),
-                                      "s1", "d1", true));
+        ASSERT_TRUE(loader.Initialize(progress, sink, Game, Folder.Utf8(), "linux64", ProductName(), "s1",
+                                      "d1", true));
         Sleep(500);  // the body trickles in at about 1000 bytes per second
         loader.Shutdown();
         EXPECT_TRUE(loader.LoadedModuleBytes().empty());
@@ -183,7 +191,8 @@ TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport) {
     EXPECT_FALSE(FileExists(CachedModule));
 }
 
-TEST_F(LoaderDownloadTest, NoModuleOnTheCdnReports506) {
+TEST_F(LoaderDownloadTest, NoModuleOnTheCdnReports506)
+{
     bool cacheFiles = false;
     EXPECT_TRUE(Launch(true, cacheFiles).empty());
     ASSERT_EQ(Outcomes.size(), 1u);

@@ -22,7 +22,8 @@ using tavrin::test::ReadText;
 using tavrin::test::ServersFolder;
 using tavrin::test::WriteBytes;
 
-inline std::vector<uint8_t> PatternBytes(size_t size, uint32_t seed) {
+inline std::vector<uint8_t> PatternBytes(size_t size, uint32_t seed)
+{
     std::vector<uint8_t> bytes(size);
     uint32_t x = seed * 2654435761u + 1;
     for (uint8_t& b : bytes) {
@@ -32,17 +33,20 @@ inline std::vector<uint8_t> PatternBytes(size_t size, uint32_t seed) {
     return bytes;
 }
 
-inline std::string Encoded(std::vector<uint8_t> plain) {
+inline std::string Encoded(std::vector<uint8_t> plain)
+{
     EncodeModule(plain.data(), plain.size());
     return std::string(plain.begin(), plain.end());
 }
 
-inline bool FileExists(const std::string& path) {
+inline bool FileExists(const std::string& path)
+{
     return GetFileAttributesW(tavrin::Utf8ToUtf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Moves a file's last-write time into the past.
-inline bool AgeFile(const std::string& path, uint64_t ageMs) {
+inline bool AgeFile(const std::string& path, uint64_t ageMs)
+{
     return tavrin::test::SetLastWriteTime(tavrin::test::Utf8Path(path), tavrin::test::NowMinusMs(ageMs));
 }
 

@@ -18,7 +18,8 @@ protected:
     ModuleCacheTest() : Folder("tavrin-net-cache-") {}
 
     // Writes a module and matching metadata the way a successful launch does.
-    void StoreModule(const std::string& encoded, const std::string& etag) {
+    void StoreModule(const std::string& encoded, const std::string& etag)
+    {
         ModuleCacheEntry entry;
         entry.Reset(ModulePath());
         entry.ModuleBytes.assign(encoded.begin(), encoded.end());
@@ -34,7 +35,8 @@ protected:
     cScratchFolder Folder;
 };
 
-TEST(ComputeSha1, KnownDigests) {
+TEST(ComputeSha1, KnownDigests)
+{
     std::string digest;
     const std::string abc = "abc";
     ASSERT_TRUE(ComputeSha1(reinterpret_cast<const uint8_t*>(abc.data()), abc.size(), digest));
@@ -44,7 +46,8 @@ TEST(ComputeSha1, KnownDigests) {
     EXPECT_FALSE(ComputeSha1("Z:\\no\\such\\file", digest));
 }
 
-TEST_F(ModuleCacheTest, StoredModuleIsProbedValidAndConsumedWhenLoaded) {
+TEST_F(ModuleCacheTest, StoredModuleIsProbedValidAndConsumedWhenLoaded)
+{
     const std::vector<uint8_t> plain = PatternBytes(5000, 1);
     StoreModule(Encoded(plain), "\"tag-1\"");
     std::string sha1;
@@ -74,7 +77,8 @@ TEST_F(ModuleCacheTest, StoredModuleIsProbedValidAndConsumedWhenLoaded) {
     EXPECT_TRUE(next.Valid);
 }
 
-TEST_F(ModuleCacheTest, MetadataVariants) {
+TEST_F(ModuleCacheTest, MetadataVariants)
+{
     const std::string encoded = Encoded(PatternBytes(5000, 2));
     StoreModule(encoded, "e");
     std::string sha1;
@@ -100,7 +104,8 @@ TEST_F(ModuleCacheTest, MetadataVariants) {
     }
 }
 
-TEST_F(ModuleCacheTest, AgeLimitIs168WholeHours) {
+TEST_F(ModuleCacheTest, AgeLimitIs168WholeHours)
+{
     StoreModule(Encoded(PatternBytes(5000, 3)), "e");
     ASSERT_TRUE(AgeFile(ModulePath(), 168 * kHourMs + 59 * 60000));
     ModuleCacheEntry entry;
@@ -115,7 +120,8 @@ TEST_F(ModuleCacheTest, AgeLimitIs168WholeHours) {
     EXPECT_FALSE(FileExists(MetadataPath()));
 }
 
-TEST_F(ModuleCacheTest, MissingOrEmptyPathsDisableTheCache) {
+TEST_F(ModuleCacheTest, MissingOrEmptyPathsDisableTheCache)
+{
     ModuleCacheEntry entry;
     ProbeModuleCache(entry, "");
     EXPECT_FALSE(entry.Valid);
@@ -141,7 +147,8 @@ TEST_F(ModuleCacheTest, MissingOrEmptyPathsDisableTheCache) {
     EXPECT_TRUE(nowhere.ModuleBytes.empty());
 }
 
-TEST_F(ModuleCacheTest, ModuleWithoutMetadataIsNeverTrusted) {
+TEST_F(ModuleCacheTest, ModuleWithoutMetadataIsNeverTrusted)
+{
     // What a crash between the two writes would leave behind.
     StoreModule(Encoded(PatternBytes(5000, 5)), "e");
     DeleteFileW(Utf8ToUtf16(MetadataPath()).c_str());
@@ -151,7 +158,8 @@ TEST_F(ModuleCacheTest, ModuleWithoutMetadataIsNeverTrusted) {
     EXPECT_FALSE(FileExists(ModulePath() + ".partial"));
 }
 
-TEST_F(ModuleCacheTest, OverrideFileBesideTheGame) {
+TEST_F(ModuleCacheTest, OverrideFileBesideTheGame)
+{
     const std::string game = Folder.File("Game.exe");
     EXPECT_EQ(ReadCdnOverrideFile(game), "");
     ASSERT_TRUE(WriteBytes(game + ".kzv", "# notes\r\nabc\r\nCDN=https://h/builds/7/\r\ncdn=x\r\n"));

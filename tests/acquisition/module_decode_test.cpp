@@ -14,7 +14,8 @@ struct DecodeCase {
     std::vector<uint8_t> Decoded;
 };
 
-TEST(DecodeModule, KnownVectors) {
+TEST(DecodeModule, KnownVectors)
+{
     const DecodeCase cases[] = {
         {{}, {}},
         {{0x42}, {0x42}},
@@ -28,12 +29,14 @@ TEST(DecodeModule, KnownVectors) {
     }
 }
 
-TEST(DecodeModule, NullPointerIsIgnored) {
+TEST(DecodeModule, NullPointerIsIgnored)
+{
     DecodeModule(nullptr, 10);
     EncodeModule(nullptr, 10);
 }
 
-TEST(DecodeModule, InvertsEncodingForManyLengths) {
+TEST(DecodeModule, InvertsEncodingForManyLengths)
+{
     std::mt19937 random(7);
     for (size_t length : {2u, 3u, 4u, 255u, 256u, 257u, 4097u, 70000u}) {
         std::vector<uint8_t> plain(length);

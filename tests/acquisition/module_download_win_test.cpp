@@ -22,7 +22,8 @@ class ModuleDownloadTest : public ::testing::Test {
 protected:
     ModuleDownloadTest() : Folder("tavrin-net-" + ProductId() + "-") {}
 
-    void SetUp() override {
+    void SetUp() override
+    {
         Servers = ServersFolder();
         if (Servers.empty() || !LoopbackCdnConfigured()) {
             GTEST_SKIP() << "needs the loopback test servers";
@@ -32,9 +33,7 @@ protected:
         Context.DeploymentId = "d1";
         Context.SystemName = "win64";
         Context.Cache = &Cache;
-        Context.LoadModule = [this](std::vector<uint8_t> bytes) {
-            Loaded.push_back(std::move(bytes));
-        };
+        Context.LoadModule = [this](std::vector<uint8_t> bytes) { Loaded.push_back(std::move(bytes)); };
         Context.Report = [this](int32_t code, const std::string& message) {
             Reports.push_back({code, message});
         };
@@ -46,7 +45,8 @@ protected:
         CreateDirectoryW(Utf8ToUtf16(ModuleFolder()).c_str(), nullptr);
     }
 
-    static std::string ProductId() {
+    static std::string ProductId()
+    {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string id = std::string("t-") + info->name();
         for (char& c : id) {
@@ -60,14 +60,16 @@ protected:
     std::string ModuleFolder() const { return Servers + "\\cdn\\" + ProductId(); }
     std::string ModuleFile() const { return ModuleFolder() + "\\d1\\win64"; }
 
-    void Serve(const std::vector<uint8_t>& plain) {
+    void Serve(const std::vector<uint8_t>& plain)
+    {
         CreateDirectoryW(Utf8ToUtf16(ModuleFolder()).c_str(), nullptr);
         CreateDirectoryW(Utf8ToUtf16(ModuleFolder() + "\\d1").c_str(), nullptr);
         ASSERT_TRUE(WriteBytes(ModuleFile(), Encoded(plain)));
     }
     void Fault(const std::string& mode) { ASSERT_TRUE(WriteBytes(ModuleFile() + ".fault", mode)); }
 
-    bool Download(bool reportErrors = true) {
+    bool Download(bool reportErrors = true)
+    {
         bool cancelled = false;
         const bool loaded = DownloadModule(Context, CdnUrlTemplate(true), reportErrors, cancelled);
         Cancelled = cancelled;
@@ -75,7 +77,8 @@ protected:
     }
 
     // The request log lines of this test's product, in order.
-    std::vector<std::string> Requests() const {
+    std::vector<std::string> Requests() const
+    {
         std::vector<std::string> lines;
         std::stringstream log(ReadText(Servers + "\\cdn\\requests.log"));
         std::string line;
@@ -87,7 +90,8 @@ protected:
         return lines;
     }
 
-    void ExpectOneReport(int32_t code, const std::string& message) {
+    void ExpectOneReport(int32_t code, const std::string& message)
+    {
         ASSERT_EQ(Reports.size(), 1u);
         EXPECT_EQ(Reports[0].Code, code);
         EXPECT_EQ(Reports[0].Message, message);
@@ -103,7 +107,8 @@ protected:
     bool Cancelled = false;
 };
 
-TEST_F(ModuleDownloadTest, FreshDownloadThenRevalidationFromTheCache) {
+TEST_F(ModuleDownloadTest, FreshDownloadThenRevalidationFromTheCache)
+{
     const std::vector<uint8_t> plain = PatternBytes(20000, 11);
     Serve(plain);
     ASSERT_TRUE(Download());
@@ -143,11 +148,11 @@ TEST_F(ModuleDownloadTest, FreshDownloadThenRevalidationFromTheCache) {
     for (char c : etag) {
         quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
     }
-    EXPECT_NE(requests[1].find("[\"If-None-Match\", \"" + quoted + "\"]"), std::string::npos)
-        << requests[1];
+    EXPECT_NE(requests[1].find("[\"If-None-Match\", \"" + quoted + "\"]"), std::string::npos) << requests[1];
 }
 
-TEST_F(ModuleDownloadTest, RequestHeadersInOrder) {
+TEST_F(ModuleDownloadTest, RequestHeadersInOrder)
+{
     Serve(PatternBytes(5000, 12));
     ASSERT_TRUE(Download());
     const std::vector<std::string> requests = Requests();
@@ -164,7 +169,8 @@ TEST_F(ModuleDownloadTest, RequestHeadersInOrder) {
     EXPECT_NE(r.find("\"path\": \"/modules/" + ProductId() + "/d1/win64\""), std::string::npos);
 }
 
-TEST_F(ModuleDownloadTest, MissingETagIsStoredAsNotAvailableAndSentBack) {
+TEST_F(ModuleDownloadTest, MissingETagIsStoredAsNotAvailableAndSentBack)
+{
     Serve(PatternBytes(6000, 13));
     Fault("noetag");
     ASSERT_TRUE(Download());
@@ -182,7 +188,8 @@ TEST_F(ModuleDownloadTest, MissingETagIsStoredAsNotAvailableAndSentBack) {
     EXPECT_NE(requests[1].find("[\"If-None-Match\", \"N/A\"]"), std::string::npos);
 }
 
-TEST_F(ModuleDownloadTest, BodyOf4096BytesMeansServiceOff4097IsAModule) {
+TEST_F(ModuleDownloadTest, BodyOf4096BytesMeansServiceOff4097IsAModule)
+{
     Serve(PatternBytes(4096, 14));
     EXPECT_FALSE(Download());
     EXPECT_TRUE(Loaded.empty());
@@ -204,7 +211,8 @@ TEST_F(ModuleDownloadTest, BodyOf4096BytesMeansServiceOff4097IsAModule) {
     EXPECT_TRUE(Reports.empty());
 }
 
-TEST_F(ModuleDownloadTest, HttpStatusOutcomes) {
+TEST_F(ModuleDownloadTest, HttpStatusOutcomes)
+{
     Serve(PatternBytes(5000, 16));
     const std::pair<const char*, Reported> cases[] = {
         {"status 404", {506, "HTTP Response Code: 404 Curl Code: 0"}},
@@ -228,7 +236,8 @@ TEST_F(ModuleDownloadTest, HttpStatusOutcomes) {
     EXPECT_TRUE(Reports.empty());
 }
 
-TEST_F(ModuleDownloadTest, ServerErrorFallsBackToAValidCache) {
+TEST_F(ModuleDownloadTest, ServerErrorFallsBackToAValidCache)
+{
     const std::vector<uint8_t> plain = PatternBytes(7000, 17);
     Serve(plain);
     ASSERT_TRUE(Download());
@@ -246,7 +255,8 @@ TEST_F(ModuleDownloadTest, ServerErrorFallsBackToAValidCache) {
     EXPECT_EQ(Loaded[0], plain);
 }
 
-TEST_F(ModuleDownloadTest, NotModifiedWithoutAUsableCacheReports511) {
+TEST_F(ModuleDownloadTest, NotModifiedWithoutAUsableCacheReports511)
+{
     const std::vector<uint8_t> plain = PatternBytes(7000, 18);
     Serve(plain);
     ASSERT_TRUE(Download());
@@ -260,15 +270,15 @@ TEST_F(ModuleDownloadTest, NotModifiedWithoutAUsableCacheReports511) {
     ExpectOneReport(511, "HTTP Response Code: 304 Curl Code: 0");
 }
 
-TEST_F(ModuleDownloadTest, TransferFailures) {
+TEST_F(ModuleDownloadTest, TransferFailures)
+{
     Serve(PatternBytes(100000, 19));
     Fault("reset");
     EXPECT_FALSE(Download());
     ASSERT_EQ(Reports.size(), 1u);
     EXPECT_EQ(Reports[0].Code, 505);
-    EXPECT_EQ(Reports[0].Message.rfind(
-                  "Connection to the Content Distribution Network failed! Curl Code: ", 0),
-              0u)
+    EXPECT_EQ(
+        Reports[0].Message.rfind("Connection to the Content Distribution Network failed! Curl Code: ", 0), 0u)
         << Reports[0].Message;
 
     // Nothing listens on this port of the allowed host.
@@ -280,7 +290,8 @@ TEST_F(ModuleDownloadTest, TransferFailures) {
     ExpectOneReport(505, "Connection to the Content Distribution Network failed! Curl Code: 7!");
 }
 
-TEST_F(ModuleDownloadTest, UntrustedServerIsRefused) {
+TEST_F(ModuleDownloadTest, UntrustedServerIsRefused)
+{
     Serve(PatternBytes(5000, 20));
     std::wstring trusted;
     ASSERT_TRUE(GetEnvironmentValue(L"CURL_CA_BUNDLE", trusted));
@@ -294,7 +305,8 @@ TEST_F(ModuleDownloadTest, UntrustedServerIsRefused) {
     ExpectOneReport(505, "Connection to the Content Distribution Network failed! Curl Code: 60!");
 }
 
-TEST_F(ModuleDownloadTest, ProgressCallbackCancels) {
+TEST_F(ModuleDownloadTest, ProgressCallbackCancels)
+{
     Serve(PatternBytes(20000, 21));
     Fault("slow");
     Context.OnProgress = [](uint32_t, uint32_t done) { return done > 0 ? 1u : 0u; };
@@ -304,13 +316,14 @@ TEST_F(ModuleDownloadTest, ProgressCallbackCancels) {
     EXPECT_TRUE(Loaded.empty());
 }
 
-TEST_F(ModuleDownloadTest, OverrideOnTheAllowedHost) {
+TEST_F(ModuleDownloadTest, OverrideOnTheAllowedHost)
+{
     const std::vector<uint8_t> plain = PatternBytes(6000, 22);
     Serve(plain);
     std::vector<std::string> notices;
     Context.ShowInfo = [&](const std::string& text) { notices.push_back(text); };
-    const std::string url = AllowedCdnPrefix(true) + "builds/77/modules/" + ProductId() +
-                            "/{{deploymentid}}/{{system}}";
+    const std::string url =
+        AllowedCdnPrefix(true) + "builds/77/modules/" + ProductId() + "/{{deploymentid}}/{{system}}";
     RunModuleDownload(Context, url);
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0], "Downloading undeployed anti-cheat module, build id: 77.");
@@ -322,7 +335,8 @@ TEST_F(ModuleDownloadTest, OverrideOnTheAllowedHost) {
     EXPECT_TRUE(Cache.ReceivedETag.empty());
 }
 
-TEST_F(ModuleDownloadTest, OverrideOnAnotherHostIsRejected) {
+TEST_F(ModuleDownloadTest, OverrideOnAnotherHostIsRejected)
+{
     Serve(PatternBytes(6000, 23));
     Context.ShowInfo = [](const std::string&) {};
     const std::string url = "https://127.0.0.1:18443/modules/" + ProductId() + "/d1/win64";

@@ -7,7 +7,8 @@ namespace {
 
 using List = std::vector<ProxyCandidate>;
 
-TEST(AddStaticProxySetting, Table) {
+TEST(AddStaticProxySetting, Table)
+{
     struct Case {
         const char* Proxy;
         const char* Url;
@@ -35,18 +36,18 @@ TEST(AddStaticProxySetting, Table) {
     }
 }
 
-TEST(AddAutomaticProxyList, GoesFirstInItsOwnOrder) {
+TEST(AddAutomaticProxyList, GoesFirstInItsOwnOrder)
+{
     List list;
     AddStaticProxySetting("static:1", "", "https://h/", list);
     AddAutomaticProxyList("p1:1;;p2:2; p3:3", "local;*.corp", list);
-    const List expected = {{"p1:1", "local,*.corp"},
-                           {"p2:2", "local,*.corp"},
-                           {" p3:3", "local,*.corp"},
-                           {"static:1", ""}};
+    const List expected = {
+        {"p1:1", "local,*.corp"}, {"p2:2", "local,*.corp"}, {" p3:3", "local,*.corp"}, {"static:1", ""}};
     EXPECT_EQ(list, expected);
 }
 
-TEST(FirstProxyConnectTimeout, FifthOfSavedWithFloor) {
+TEST(FirstProxyConnectTimeout, FifthOfSavedWithFloor)
+{
     EXPECT_EQ(FirstProxyConnectTimeout(30000), 6000);
     EXPECT_EQ(FirstProxyConnectTimeout(30000) / 2, 3000);
     EXPECT_EQ(FirstProxyConnectTimeout(2500), 5000);

@@ -20,19 +20,22 @@ constexpr uint32_t kSettingsMagic = 0x46;
 constexpr uint32_t kDirect = 1;
 constexpr uint32_t kUseProxy = 2;
 
-void AppendDword(std::vector<uint8_t>& blob, uint32_t value) {
+void AppendDword(std::vector<uint8_t>& blob, uint32_t value)
+{
     const auto* bytes = reinterpret_cast<const uint8_t*>(&value);
     blob.insert(blob.end(), bytes, bytes + sizeof value);
 }
 
-void AppendText(std::vector<uint8_t>& blob, const std::string& text) {
+void AppendText(std::vector<uint8_t>& blob, const std::string& text)
+{
     AppendDword(blob, static_cast<uint32_t>(text.size()));
     blob.insert(blob.end(), text.begin(), text.end());
 }
 
 // magic, change counter, flags, proxy, bypass list, configuration script
 // URL, then unused fields.
-std::vector<uint8_t> ConnectionSettings(const std::string& proxy, const std::string& bypass) {
+std::vector<uint8_t> ConnectionSettings(const std::string& proxy, const std::string& bypass)
+{
     std::vector<uint8_t> blob;
     AppendDword(blob, kSettingsMagic);
     AppendDword(blob, 0);
@@ -45,13 +48,15 @@ std::vector<uint8_t> ConnectionSettings(const std::string& proxy, const std::str
 }
 
 std::vector<std::string> gLines;
-void Collect(const char* line) {
+void Collect(const char* line)
+{
     gLines.emplace_back(line);
 }
 
 class ProxyFallbackTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Servers = ServersFolder();
         std::wstring port;
         if (Servers.empty() || !LoopbackCdnConfigured() ||
@@ -59,15 +64,14 @@ protected:
             GTEST_SKIP() << "needs the loopback test servers";
         }
         ProxyPort = Utf16ToUtf8(port);
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, nullptr, 0,
-                                  KEY_READ | KEY_WRITE, nullptr, &Key, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kConnectionsKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                  nullptr, &Key, nullptr),
                   ERROR_SUCCESS);
         DWORD size = 0;
-        if (RegQueryValueExW(Key, kSettingsValue, nullptr, nullptr, nullptr, &size) ==
-            ERROR_SUCCESS) {
+        if (RegQueryValueExW(Key, kSettingsValue, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
             Saved.resize(size);
-            HadValue = RegQueryValueExW(Key, kSettingsValue, nullptr, nullptr, Saved.data(),
-                                        &size) == ERROR_SUCCESS;
+            HadValue =
+                RegQueryValueExW(Key, kSettingsValue, nullptr, nullptr, Saved.data(), &size) == ERROR_SUCCESS;
         }
         const std::string folder = Servers + "\\cdn\\proxied";
         CreateDirectoryW(Utf8ToUtf16(folder).c_str(), nullptr);
@@ -76,7 +80,8 @@ protected:
         gLines.clear();
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         if (Key == nullptr) {
             return;
         }
@@ -89,14 +94,16 @@ protected:
         RegCloseKey(Key);
     }
 
-    void UseProxySetting(const std::string& proxy, const std::string& bypass) {
+    void UseProxySetting(const std::string& proxy, const std::string& bypass)
+    {
         const std::vector<uint8_t> blob = ConnectionSettings(proxy, bypass);
-        ASSERT_EQ(RegSetValueExW(Key, kSettingsValue, 0, REG_BINARY, blob.data(),
-                                 static_cast<DWORD>(blob.size())),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegSetValueExW(Key, kSettingsValue, 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())),
+            ERROR_SUCCESS);
     }
 
-    bool Logged(const std::string& line) const {
+    bool Logged(const std::string& line) const
+    {
         for (const std::string& l : gLines) {
             if (l == line) {
                 return true;
@@ -112,7 +119,8 @@ protected:
     std::vector<uint8_t> Saved;
 };
 
-TEST_F(ProxyFallbackTest, NameOnlyTheProxyResolvesIsReachedThroughIt) {
+TEST_F(ProxyFallbackTest, NameOnlyTheProxyResolvesIsReachedThroughIt)
+{
     UseProxySetting("http=127.0.0.1:1;https=localhost:" + ProxyPort, "a.test;b.test");
     cCurlHandle curl;
     curl.SetLogFunction(&Collect);
@@ -129,11 +137,11 @@ TEST_F(ProxyFallbackTest, NameOnlyTheProxyResolvesIsReachedThroughIt) {
     EXPECT_EQ(curl.ConnectTimeoutMs(), 30000);  // back at the saved value
     EXPECT_TRUE(Logged("Setting NOPROXY URLs: a.test,b.test"));
     EXPECT_TRUE(Logged("Trying proxy: http://localhost:" + ProxyPort));
-    EXPECT_NE(ReadText(Servers + "\\proxy.log").find("cdn.proxy-only.test:18443"),
-              std::string::npos);
+    EXPECT_NE(ReadText(Servers + "\\proxy.log").find("cdn.proxy-only.test:18443"), std::string::npos);
 }
 
-TEST_F(ProxyFallbackTest, StaticSettingsAsDiscovered) {
+TEST_F(ProxyFallbackTest, StaticSettingsAsDiscovered)
+{
     cCurlHandle curl;
     std::vector<ProxyCandidate> list;
 
@@ -156,7 +164,8 @@ TEST_F(ProxyFallbackTest, StaticSettingsAsDiscovered) {
     EXPECT_EQ(list, (std::vector<ProxyCandidate>{{"127.0.0.1:3128", ""}}));
 }
 
-TEST_F(ProxyFallbackTest, EveryCandidateFailingReportsTheLastCode) {
+TEST_F(ProxyFallbackTest, EveryCandidateFailingReportsTheLastCode)
+{
     UseProxySetting("127.0.0.1:1", "");
     cCurlHandle curl;
     curl.SetLogFunction(&Collect);

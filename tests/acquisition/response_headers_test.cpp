@@ -9,11 +9,12 @@ namespace {
 
 struct HeaderCase {
     const char* Line;
-    const char* Name;   // null: nothing stored
+    const char* Name;  // null: nothing stored
     const char* Value;
 };
 
-TEST(ParseResponseHeaderLine, Table) {
+TEST(ParseResponseHeaderLine, Table)
+{
     const HeaderCase cases[] = {
         {"ETag: \"abc123\"\r\n", "etag", "\"abc123\""},
         {"Content-Length:   42  \r\n", "content-length", "42"},
@@ -39,7 +40,8 @@ TEST(ParseResponseHeaderLine, Table) {
     }
 }
 
-TEST(ParseResponseHeaderLine, RepeatedHeaderReplacesEarlierValue) {
+TEST(ParseResponseHeaderLine, RepeatedHeaderReplacesEarlierValue)
+{
     HeaderMap headers;
     const std::string first = "ETag: \"one\"\r\n";
     const std::string second = "etag: \"two\"\r\n";
@@ -49,14 +51,16 @@ TEST(ParseResponseHeaderLine, RepeatedHeaderReplacesEarlierValue) {
     EXPECT_EQ(headers["etag"], "\"two\"");
 }
 
-TEST(ParseResponseHeaderLine, MissingMapOrEmptyLineFailsTheTransfer) {
+TEST(ParseResponseHeaderLine, MissingMapOrEmptyLineFailsTheTransfer)
+{
     const std::string line = "ETag: x\r\n";
     EXPECT_EQ(ParseResponseHeaderLine(line.data(), line.size(), nullptr), 0u);
     HeaderMap headers;
     EXPECT_EQ(ParseResponseHeaderLine(line.data(), 0, &headers), 0u);
 }
 
-TEST(AsciiLower, OnlyAsciiLettersChange) {
+TEST(AsciiLower, OnlyAsciiLettersChange)
+{
     EXPECT_EQ(AsciiLower("ETag-\xC3\x84Z"), "etag-\xC3\x84z");
 }
 

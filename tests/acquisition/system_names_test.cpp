@@ -8,7 +8,8 @@
 namespace tavrin::launcher {
 namespace {
 
-TEST(ModuleFileNameForSystem, WholeTable) {
+TEST(ModuleFileNameForSystem, WholeTable)
+{
     const std::pair<const char*, const char*> cases[] = {
         {"win32", "tavrin_x86.kzv"},
         {"wow64", "tavrin_wow64.kzv"},
@@ -33,7 +34,8 @@ TEST(ModuleFileNameForSystem, WholeTable) {
     }
 }
 
-TEST(SystemNameFor, WineBeforeProcessor) {
+TEST(SystemNameFor, WineBeforeProcessor)
+{
     using B = GameBitness;
     EXPECT_EQ(SystemNameFor(B::Bits32, false, false), "win64_wow64");
     EXPECT_EQ(SystemNameFor(B::Bits64, false, false), "win64");
@@ -48,7 +50,8 @@ TEST(SystemNameFor, WineBeforeProcessor) {
 }
 
 // A minimal PE image with one section holding a CLR header.
-std::vector<uint8_t> MakeImage(uint16_t magic, uint32_t clrFlags, bool withClr) {
+std::vector<uint8_t> MakeImage(uint16_t magic, uint32_t clrFlags, bool withClr)
+{
     std::vector<uint8_t> image(0x400, 0);
     auto put16 = [&](size_t at, uint16_t v) { std::memcpy(&image[at], &v, 2); };
     auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&image[at], &v, 4); };
@@ -68,15 +71,16 @@ std::vector<uint8_t> MakeImage(uint16_t magic, uint32_t clrFlags, bool withClr) 
         put32(optional + 112 + 14 * 8 + 4, 72);
     }
     const size_t section = optional + optionalSize;
-    put32(section + 8, 0x1000);    // virtual size
-    put32(section + 12, 0x2000);   // virtual address
-    put32(section + 16, 0x100);    // raw size
-    put32(section + 20, 0x300);    // raw pointer
+    put32(section + 8, 0x1000);   // virtual size
+    put32(section + 12, 0x2000);  // virtual address
+    put32(section + 16, 0x100);   // raw size
+    put32(section + 20, 0x300);   // raw pointer
     put32(0x300 + 0x10 + 16, clrFlags);
     return image;
 }
 
-TEST(FindClrHeaderFlags, ManagedImages) {
+TEST(FindClrHeaderFlags, ManagedImages)
+{
     uint32_t flags = 0;
     std::vector<uint8_t> image = MakeImage(0x20B, 1, true);
     ASSERT_TRUE(FindClrHeaderFlags(image.data(), image.size(), flags));
@@ -94,7 +98,8 @@ TEST(FindClrHeaderFlags, ManagedImages) {
     EXPECT_FALSE(FindClrHeaderFlags(image.data(), image.size(), flags));
 }
 
-TEST(FindClrHeaderFlags, TruncatedOrBrokenImagesAreRejected) {
+TEST(FindClrHeaderFlags, TruncatedOrBrokenImagesAreRejected)
+{
     const std::vector<uint8_t> whole = MakeImage(0x20B, 1, true);
     uint32_t flags = 0;
     for (size_t size = 0; size < 0x324; size += 7) {  // flags end at 0x324

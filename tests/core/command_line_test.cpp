@@ -11,7 +11,8 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-TEST(SplitCommandLine, Cases) {
+TEST(SplitCommandLine, Cases)
+{
     const struct {
         const char* Line;
         Args Expected;
@@ -37,7 +38,8 @@ TEST(SplitCommandLine, Cases) {
     EXPECT_TRUE(SplitCommandLine(nullptr).empty());
 }
 
-TEST(VerboseOption, OnlyExactWholeArguments) {
+TEST(VerboseOption, OnlyExactWholeArguments)
+{
     EXPECT_TRUE(IsVerboseOption("-v"));
     EXPECT_TRUE(IsVerboseOption("--verbose"));
     for (const char* other : {"-V", "--Verbose", "-verbose", "-vv", "v", " -v", ""}) {
@@ -49,7 +51,8 @@ TEST(VerboseOption, OnlyExactWholeArguments) {
     EXPECT_EQ(LogLevelFromArguments({}), 3u);
 }
 
-TEST(SettingsOption, Cases) {
+TEST(SettingsOption, Cases)
+{
     const struct {
         const char* Name;
         Args Arguments;
@@ -57,15 +60,25 @@ TEST(SettingsOption, Cases) {
         Args Remaining;
     } cases[] = {
         {"none", {"-v", "-windowed"}, "Settings.json", {"-v", "-windowed"}},
-        {"quoted name", {"-anticheat_settings=\"Custom Settings.json\"", "-v"}, "Custom Settings.json", {"-v"}},
+        {"quoted name",
+         {"-anticheat_settings=\"Custom Settings.json\"", "-v"},
+         "Custom Settings.json",
+         {"-v"}},
         {"quoted whole", {"\"-anticheat_settings=A.json\""}, "A.json", {}},
         {"single quotes", {"-anticheat_settings='B.json'"}, "B.json", {}},
         {"double dash", {"--anticheat_settings=Other.json"}, "Other.json", {}},
-        {"prefixed", {"x-anticheat_settings=Other.json"}, "Settings.json", {"x-anticheat_settings=Other.json"}},
-        {"triple dash", {"---anticheat_settings=Other.json"}, "Settings.json", {"---anticheat_settings=Other.json"}},
+        {"prefixed",
+         {"x-anticheat_settings=Other.json"},
+         "Settings.json",
+         {"x-anticheat_settings=Other.json"}},
+        {"triple dash",
+         {"---anticheat_settings=Other.json"},
+         "Settings.json",
+         {"---anticheat_settings=Other.json"}},
         {"empty name", {"-anticheat_settings="}, "", {}},
         {"duplicates removed, first read",
-         {"a", "-anticheat_settings=One.json", "b", "-anticheat_settings=One.json", "-anticheat_settings=Two.json"},
+         {"a", "-anticheat_settings=One.json", "b", "-anticheat_settings=One.json",
+          "-anticheat_settings=Two.json"},
          "One.json",
          {"a", "b", "-anticheat_settings=Two.json"}},
         {"first rejected, second accepted",
@@ -83,7 +96,8 @@ TEST(SettingsOption, Cases) {
     }
 }
 
-TEST(LauncherPaths, DirectoryOfPath) {
+TEST(LauncherPaths, DirectoryOfPath)
+{
     const struct {
         std::string Path;
         uint32_t Result;
@@ -103,7 +117,8 @@ TEST(LauncherPaths, DirectoryOfPath) {
     }
 }
 
-TEST(LauncherPaths, IconPathCountsOnlyBackslashes) {
+TEST(LauncherPaths, IconPathCountsOnlyBackslashes)
+{
     EXPECT_EQ(IconPathFor("C:\\Games\\launcher.exe"), "C:\\Games\\Tavrin\\BootstrapperIcon.ico");
     EXPECT_EQ(IconPathFor("C:/Games/launcher.exe"), "Tavrin\\BootstrapperIcon.ico");
     EXPECT_EQ(IconPathFor(""), "Tavrin\\BootstrapperIcon.ico");

@@ -18,13 +18,15 @@ namespace {
 
 constexpr const wchar_t* kOutputVariable = L"TAVRIN_TEST_ARGUMENTS_OUT";
 
-std::wstring OwnPath() {
+std::wstring OwnPath()
+{
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     return path;
 }
 
-TEST(LauncherDirectory, IsTheExecutablesFolder) {
+TEST(LauncherDirectory, IsTheExecutablesFolder)
+{
     const std::string own = tavrin::Utf16ToUtf8(OwnPath());
     std::string directory;
     ASSERT_EQ(GetLauncherDirectory(directory), DirectoryFound);
@@ -36,7 +38,8 @@ TEST(LauncherDirectory, IsTheExecutablesFolder) {
 }
 
 // In the child run: writes the split command line, one argument a line.
-TEST(ProcessArguments, ChildWritesItsArguments) {
+TEST(ProcessArguments, ChildWritesItsArguments)
+{
     wchar_t out[MAX_PATH] = {};
     if (GetEnvironmentVariableW(kOutputVariable, out, MAX_PATH) == 0) {
         GTEST_SKIP() << "only runs as the child of ProcessArguments.SplitsTheRealCommandLine";
@@ -49,10 +52,12 @@ TEST(ProcessArguments, ChildWritesItsArguments) {
 
 // Starts this executable again with a known command line and compares what
 // the child split from GetCommandLineW.
-TEST(ProcessArguments, SplitsTheRealCommandLine) {
+TEST(ProcessArguments, SplitsTheRealCommandLine)
+{
     tavrin::test::cScratchFolder folder(L"tavrin-args-");
     const std::wstring out = folder.File(L"arguments.txt");
-    std::wstring commandLine = L"\"" + OwnPath() +
+    std::wstring commandLine =
+        L"\"" + OwnPath() +
         L"\" --gtest_filter=ProcessArguments.ChildWritesItsArguments"
         L" -anticheat_settings=\"Custom Settings.json\" -v \"C:\\My Games\\\u00e9.exe\" tail";
     ASSERT_TRUE(SetEnvironmentVariableW(kOutputVariable, out.c_str()));

@@ -195,9 +195,10 @@ TEST_F(LauncherProcessTest, OnlyExactlyOneSwitchesHeadlessModeOn)
         cGameFolder folder(ValidSettings(product));
         EXPECT_EQ(folder.Run(L"1", c.Value), 204u);
         std::string log = LogText(product);
-        EXPECT_NE(log.find("Launcher finished with: 204, 'No anti-cheat module has been found for this game and "
-                           "platform.'."),
-                  std::string::npos);
+        EXPECT_NE(
+            log.find("Launcher finished with: 204, 'No anti-cheat module has been found for this game and "
+                     "platform.'."),
+            std::string::npos);
         EXPECT_EQ(log.find("Embedded resources successfully loaded.") == std::string::npos, c.Headless);
     }
 }

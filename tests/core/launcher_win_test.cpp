@@ -95,8 +95,14 @@ TEST_F(LauncherTest, RepeatingTasksAlternateOnePerFrame)
 {
     std::vector<char> order;
     int a = 0, b = 0;
-    Launcher->PostToMainThread([&] { order.push_back('a'); return ++a < 3; });
-    Launcher->PostToMainThread([&] { order.push_back('b'); return ++b < 3; });
+    Launcher->PostToMainThread([&] {
+        order.push_back('a');
+        return ++a < 3;
+    });
+    Launcher->PostToMainThread([&] {
+        order.push_back('b');
+        return ++b < 3;
+    });
     RunFrames(10);
     EXPECT_EQ(std::string(order.begin(), order.end()), "ababab");
     EXPECT_EQ(Launcher->PendingTaskCount(), 0u);
@@ -105,7 +111,10 @@ TEST_F(LauncherTest, RepeatingTasksAlternateOnePerFrame)
 TEST_F(LauncherTest, AStallGivesOneFrameAndTheNextFollowsAFramePeriodLater)
 {
     int runs = 0;
-    Launcher->PostToMainThread([&] { ++runs; return true; });
+    Launcher->PostToMainThread([&] {
+        ++runs;
+        return true;
+    });
     Launcher->Update(200 * kMs);  // long stall: exactly one frame
     EXPECT_EQ(runs, 1);
     auto before = std::chrono::steady_clock::now();
@@ -226,7 +235,8 @@ cProcessHandle StartDemoGame(const std::wstring& arguments, DWORD& processId)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
         return cProcessHandle();
     CloseHandle(info.hThread);
     processId = info.dwProcessId;
@@ -299,8 +309,9 @@ TEST_F(LauncherTest, DeferTimeEndsTheWait)
     TerminateProcess(Launcher->GameProcessHandle.Get(), 0);
     EXPECT_TRUE(Launcher->ExitRequested());
     EXPECT_NE(Launcher->WindowVisibleTime.load(), 0);
-    EXPECT_TRUE(Logged("Exit defer time crossed, the bootstrapper will leave the visible state despite the game "
-                       "window not being visible."));
+    EXPECT_TRUE(
+        Logged("Exit defer time crossed, the bootstrapper will leave the visible state despite the game "
+               "window not being visible."));
 }
 
 TEST_F(LauncherTest, MissingGameProcessEndsTheWait)

@@ -51,17 +51,17 @@ TEST(TelemetryEvents, SuccessfulRunReportsAllFourEventsInOrder)
                              }));
     EXPECT_EQ(Attributes(events[0]), (Pairs{{"LaunchResult", "301"}}));
     EXPECT_EQ(Attributes(events[1]), (Pairs{
-                                        {"DownloadCancelledByUser", "0"},
-                                        {"DownloadBytesCompleted", "2097152"},
-                                        {"DownloadBytesTotal", "2097152"},
-                                        {"DownloadDurationMs", "2000"},
-                                        {"DownloadRateKBPS", "1024"},
-                                    }));
+                                         {"DownloadCancelledByUser", "0"},
+                                         {"DownloadBytesCompleted", "2097152"},
+                                         {"DownloadBytesTotal", "2097152"},
+                                         {"DownloadDurationMs", "2000"},
+                                         {"DownloadRateKBPS", "1024"},
+                                     }));
     EXPECT_EQ(Attributes(events[2]), (Pairs{
-                                        {"TotalDurationMs", "5000"},
-                                        {"DownloadDurationMs", "2000"},
-                                        {"InitDurationMs", "3000"},
-                                    }));
+                                         {"TotalDurationMs", "5000"},
+                                         {"DownloadDurationMs", "2000"},
+                                         {"InitDurationMs", "3000"},
+                                     }));
     EXPECT_EQ(Attributes(events[3]), (Pairs{{"WaitDurationMs", "1500"}}));
 }
 
@@ -99,6 +99,7 @@ TEST(TelemetryEvents, CancelledDownloadIsFlagged)
     cRunFigures f{101, 4096, 8192, 100 * kMs, 200 * kMs, -1};
     auto events = BuildLaunchEvents(f);
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(Attributes(events[1])[0], (std::pair<std::string, std::string>{"DownloadCancelledByUser", "1"}));
+    EXPECT_EQ(Attributes(events[1])[0],
+              (std::pair<std::string, std::string>{"DownloadCancelledByUser", "1"}));
     EXPECT_TRUE(std::isinf(DownloadRateKBps(cRunFigures{301, 10, 10, 0, 0, -1})));
 }

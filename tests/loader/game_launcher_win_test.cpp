@@ -28,28 +28,31 @@ struct Result {
     bool operator==(const Result&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Result& result) {
+std::ostream& operator<<(std::ostream& out, const Result& result)
+{
     return out << result.Code << " '" << result.Message << "'";
 }
 
 // Collects the finish callback's results, from whichever thread.
 class cResults {
 public:
-    ResultCallback Callback() {
+    ResultCallback Callback()
+    {
         return [this](int32_t code, const char* message) {
             std::lock_guard<std::mutex> guard(Lock);
             Received.push_back({code, message ? message : "<null>"});
             Arrived.notify_all();
         };
     }
-    std::vector<Result> Take() {
+    std::vector<Result> Take()
+    {
         std::lock_guard<std::mutex> guard(Lock);
         return std::move(Received);
     }
-    bool WaitFor(size_t count) {
+    bool WaitFor(size_t count)
+    {
         std::unique_lock<std::mutex> guard(Lock);
-        return Arrived.wait_for(guard, std::chrono::seconds(20),
-                                [&] { return Received.size() >= count; });
+        return Arrived.wait_for(guard, std::chrono::seconds(20), [&] { return Received.size() >= count; });
     }
 
 private:
@@ -58,20 +61,23 @@ private:
     std::vector<Result> Received;
 };
 
-ProgressCallback AnyProgress() {
+ProgressCallback AnyProgress()
+{
     return [](uint32_t, uint32_t) { return KZV_ProgressContinue; };
 }
 
 class GameLauncherTest : public ::testing::Test {
 protected:
-    GameLauncherTest() {
+    GameLauncherTest()
+    {
         Settings.ProductId = "loadertest-p1";
         Settings.SandboxId = "loadertest-s1";
         Settings.DeploymentId = "loadertest-d1";
     }
 
     // The demo game inside the scratch folder; returns its file name.
-    std::string PlaceGame(const wchar_t* name = L"Demo Game.exe") {
+    std::string PlaceGame(const wchar_t* name = L"Demo Game.exe")
+    {
         std::filesystem::copy_file(tavrin::test::DemoGamePath(), Scratch.Path() / name,
                                    std::filesystem::copy_options::skip_existing);
         return tavrin::Utf16ToUtf8(name);
@@ -82,7 +88,8 @@ protected:
     cResults Results;
 };
 
-TEST_F(GameLauncherTest, EarlyReportsComeBeforeStartModuleDownloadReturns) {
+TEST_F(GameLauncherTest, EarlyReportsComeBeforeStartModuleDownloadReturns)
+{
     PlaceGame();
     tavrin::test::WriteBytes(Scratch.Path() / L"notes.txt", "not a program");
     const std::string dir = Scratch.Utf8();
@@ -102,15 +109,15 @@ TEST_F(GameLauncherTest, EarlyReportsComeBeforeStartModuleDownloadReturns) {
     };
     for (const Case& c : cases) {
         cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
-        launcher.StartModuleDownload(c.Executable, {}, c.Directory, AnyProgress(),
-                                     Results.Callback());
+        launcher.StartModuleDownload(c.Executable, {}, c.Directory, AnyProgress(), Results.Callback());
         EXPECT_EQ(Results.Take(), std::vector<Result>{c.Expected})
             << (c.Executable ? c.Executable : "<null>");
         EXPECT_FALSE(launcher.Loader().HasThread());
     }
 }
 
-TEST_F(GameLauncherTest, EmptyCallbackReportsAndStartsNothing) {
+TEST_F(GameLauncherTest, EmptyCallbackReportsAndStartsNothing)
+{
     const std::string game = PlaceGame();
     const std::string dir = Scratch.Utf8();
     for (int emptyOne = 0; emptyOne < 2; ++emptyOne) {
@@ -130,16 +137,18 @@ TEST_F(GameLauncherTest, EmptyCallbackReportsAndStartsNothing) {
 // The finish callback in place, the loader's thread idle.
 class RouterTest : public GameLauncherTest {
 protected:
-    void Start(cGameLauncher& launcher) {
+    void Start(cGameLauncher& launcher)
+    {
         const std::string game = PlaceGame();
         launcher.Loader().RunBodyForTesting = [](cModuleLoader&) {};
-        launcher.StartModuleDownload(game.c_str(), {}, Scratch.Utf8().c_str(),
-                                     AnyProgress(), Results.Callback());
+        launcher.StartModuleDownload(game.c_str(), {}, Scratch.Utf8().c_str(), AnyProgress(),
+                                     Results.Callback());
         ASSERT_TRUE(Results.Take().empty());
     }
 };
 
-TEST_F(RouterTest, EachLoaderCodeBecomesItsLaunchResult) {
+TEST_F(RouterTest, EachLoaderCodeBecomesItsLaunchResult)
+{
     cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
     Start(launcher);
     struct Case {
@@ -176,7 +185,8 @@ TEST_F(RouterTest, EachLoaderCodeBecomesItsLaunchResult) {
     EXPECT_TRUE(launcher.Loader().LaunchSucceededFlag());
 }
 
-TEST_F(RouterTest, NoModuleForSystemNamesTheHostsProblem) {
+TEST_F(RouterTest, NoModuleForSystemNamesTheHostsProblem)
+{
     struct Case {
         bool Arm64;
         std::string Message;
@@ -197,7 +207,8 @@ TEST_F(RouterTest, NoModuleForSystemNamesTheHostsProblem) {
     }
 }
 
-TEST_F(RouterTest, OnlyConfirmedLaunchMarksSuccessForTheCache) {
+TEST_F(RouterTest, OnlyConfirmedLaunchMarksSuccessForTheCache)
+{
     cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
     Start(launcher);
     launcher.OnLoaderResult(1003, nullptr);
@@ -206,7 +217,8 @@ TEST_F(RouterTest, OnlyConfirmedLaunchMarksSuccessForTheCache) {
     EXPECT_TRUE(launcher.Loader().LaunchSucceededFlag());
 }
 
-TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread) {
+TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread)
+{
     cCapturedLog log;
     const std::string game = PlaceGame();
     std::unique_ptr<cGameLauncher> launcher =
@@ -218,8 +230,7 @@ TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread) {
         record.Message = "protected";
         cModuleLoader::ModuleCallback(&record);
     };
-    launcher->StartModuleDownload(game.c_str(),
-                                  {"--no-window", "--exit-code", "3", "--exit-after-ms", "300"},
+    launcher->StartModuleDownload(game.c_str(), {"--no-window", "--exit-code", "3", "--exit-after-ms", "300"},
                                   Scratch.Utf8().c_str(), AnyProgress(), Results.Callback());
     ASSERT_TRUE(Results.WaitFor(1));
 
@@ -240,7 +251,8 @@ TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread) {
     EXPECT_EQ(tavrin::test::WaitForExitCode(second.Get(), 20000), 3u);
 }
 
-TEST_F(GameLauncherTest, GameThatCannotBeCreatedEndsAs208WithTheSystemsMessage) {
+TEST_F(GameLauncherTest, GameThatCannotBeCreatedEndsAs208WithTheSystemsMessage)
+{
     const std::string game = PlaceGame();
     cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
     launcher.Loader().RunBodyForTesting = [](cModuleLoader&) {};
@@ -258,7 +270,8 @@ TEST_F(GameLauncherTest, GameThatCannotBeCreatedEndsAs208WithTheSystemsMessage) 
     EXPECT_FALSE(launcher.DuplicateGameProcessHandle());
 }
 
-TEST_F(GameLauncherTest, DestructionStopsTheLoaderThread) {
+TEST_F(GameLauncherTest, DestructionStopsTheLoaderThread)
+{
     const std::string game = PlaceGame();
     std::atomic<bool> stopped{false};
     {

@@ -25,20 +25,21 @@ struct Report {
 // A Windows loader with a result sink, its thread doing nothing.
 class GameProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         Loader.RunBodyForTesting = [](cModuleLoader&) {};
         const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
         ASSERT_TRUE(tavrin::PathExists(game.c_str())) << game;
-        ASSERT_TRUE(Loader.Initialize(
-            [](uint32_t, uint32_t) { return KZV_ProgressContinue; },
-            [this](int32_t code, const char* message) {
-                Reports.push_back({code, message ? message : "<null>"});
-            },
-            game, Scratch.Utf8(), "win64", "", "", "", false));
+        ASSERT_TRUE(Loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; },
+                                      [this](int32_t code, const char* message) {
+                                          Reports.push_back({code, message ? message : "<null>"});
+                                      },
+                                      game, Scratch.Utf8(), "win64", "", "", "", false));
     }
 
     // The demo game copied to a path with spaces.
-    std::string GameWithSpaces() {
+    std::string GameWithSpaces()
+    {
         const auto folder = Scratch.Path() / L"game folder";
         std::filesystem::create_directories(folder);
         const auto game = folder / L"Demo Game.exe";
@@ -53,13 +54,15 @@ protected:
     std::vector<Report> Reports;
 };
 
-std::wstring EnvironmentValue(const wchar_t* name) {
+std::wstring EnvironmentValue(const wchar_t* name)
+{
     wchar_t buffer[64] = {};
     DWORD length = GetEnvironmentVariableW(name, buffer, 64);
     return std::wstring(buffer, length < 64 ? length : 0);
 }
 
-TEST(GameCommandLine, QuotesThePathAndLeavesArgumentsAsTheyStand) {
+TEST(GameCommandLine, QuotesThePathAndLeavesArgumentsAsTheyStand)
+{
     struct Case {
         std::string Path;
         std::vector<std::string> Arguments;
@@ -76,7 +79,8 @@ TEST(GameCommandLine, QuotesThePathAndLeavesArgumentsAsTheyStand) {
     }
 }
 
-TEST(CreateProcessErrorText, SystemMessageElseTheNumberedFallback) {
+TEST(CreateProcessErrorText, SystemMessageElseTheNumberedFallback)
+{
     const std::string known = DescribeCreateProcessError(ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(known.empty());
     EXPECT_EQ(known.find("CreateProcess failed with"), std::string::npos);
@@ -85,15 +89,15 @@ TEST(CreateProcessErrorText, SystemMessageElseTheNumberedFallback) {
     EXPECT_EQ(DescribeCreateProcessError(0x2000ABCD), "CreateProcess failed with 536914893.");
 }
 
-TEST_F(GameProcessTest, ArgumentsReachTheGameSplitByItsOwnRules) {
+TEST_F(GameProcessTest, ArgumentsReachTheGameSplitByItsOwnRules)
+{
     const std::string game = GameWithSpaces();
     const std::string argsFile = ScratchFile("args.txt");
     ASSERT_EQ(argsFile.find(' '), std::string::npos) << "arguments are passed unquoted";
     SetEnvironmentVariableW(L"SteamNoOverlayUIDrawing", L"1");
 
     ASSERT_TRUE(Loader.CreateGameProcess(
-        game, {"--no-window", "--exit-code", "3", "--args-file", argsFile, "-a", "b c"},
-        Scratch.Utf8()));
+        game, {"--no-window", "--exit-code", "3", "--args-file", argsFile, "-a", "b c"}, Scratch.Utf8()));
 
     EXPECT_TRUE(Reports.empty());
     EXPECT_NE(Loader.GetGameProcessId(), 0u);
@@ -101,12 +105,13 @@ TEST_F(GameProcessTest, ArgumentsReachTheGameSplitByItsOwnRules) {
     cProcessHandle process = Loader.OpenGameProcessHandle();
     ASSERT_TRUE(process);
     EXPECT_EQ(tavrin::test::WaitForExitCode(process.Get(), 20000), 3u);
-    const std::vector<std::string> expected = {game, "--no-window", "--exit-code", "3",
-                                               "--args-file", argsFile, "-a", "b", "c"};
+    const std::vector<std::string> expected = {game,     "--no-window", "--exit-code", "3", "--args-file",
+                                               argsFile, "-a",          "b",           "c"};
     EXPECT_EQ(tavrin::test::ReadLines(tavrin::Utf8ToUtf16(argsFile)), expected);
 }
 
-TEST_F(GameProcessTest, WorkingDirectoryIsTheGivenOneOrTheLaunchersOwn) {
+TEST_F(GameProcessTest, WorkingDirectoryIsTheGivenOneOrTheLaunchersOwn)
+{
     wchar_t own[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, own);
     const auto gameFolder = Scratch.Path() / L"workdir";
@@ -118,8 +123,7 @@ TEST_F(GameProcessTest, WorkingDirectoryIsTheGivenOneOrTheLaunchersOwn) {
     const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
     for (const auto& [workingDirectory, expected] : cases) {
         const std::string cwdFile = ScratchFile("cwd.txt");
-        ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--cwd-file", cwdFile},
-                                             workingDirectory));
+        ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--cwd-file", cwdFile}, workingDirectory));
         cProcessHandle process = Loader.OpenGameProcessHandle();
         ASSERT_TRUE(process);
         EXPECT_EQ(tavrin::test::WaitForExitCode(process.Get(), 20000), 0u);
@@ -137,15 +141,16 @@ TEST_F(GameProcessTest, WorkingDirectoryIsTheGivenOneOrTheLaunchersOwn) {
     }
 }
 
-TEST_F(GameProcessTest, HandleCarriesExactlyWaitQueryAndTerminateRights) {
+TEST_F(GameProcessTest, HandleCarriesExactlyWaitQueryAndTerminateRights)
+{
     const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
     ASSERT_TRUE(Loader.CreateGameProcess(game, {"--no-window", "--exit-after-ms", "20000"}, ""));
     cProcessHandle process = Loader.OpenGameProcessHandle();
     ASSERT_TRUE(process);
 
     using NtQueryObjectFn = LONG(NTAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    auto query = reinterpret_cast<NtQueryObjectFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    auto query = reinterpret_cast<NtQueryObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
     ASSERT_NE(query, nullptr);
     ULONG basic[16] = {};  // OBJECT_BASIC_INFORMATION; the granted rights are its second word
     ASSERT_EQ(query(process.Get(), 0, basic, sizeof(basic), nullptr), 0);
@@ -153,13 +158,13 @@ TEST_F(GameProcessTest, HandleCarriesExactlyWaitQueryAndTerminateRights) {
 
     char byte = 0;
     SIZE_T read = 0;
-    EXPECT_FALSE(ReadProcessMemory(process.Get(), reinterpret_cast<void*>(0x10000), &byte, 1,
-                                   &read));
+    EXPECT_FALSE(ReadProcessMemory(process.Get(), reinterpret_cast<void*>(0x10000), &byte, 1, &read));
     ASSERT_TRUE(TerminateProcess(process.Get(), 7));
     EXPECT_EQ(tavrin::test::WaitForExitCode(process.Get(), 20000), 7u);
 }
 
-TEST_F(GameProcessTest, PathThatNamesNoExecutableReports502WithTheSystemsMessage) {
+TEST_F(GameProcessTest, PathThatNamesNoExecutableReports502WithTheSystemsMessage)
+{
     const std::string missing = ScratchFile("missing.exe");
     const std::string notAProgram = ScratchFile("readme.exe");
     tavrin::test::WriteBytes(tavrin::Utf8ToUtf16(notAProgram), "plain text, not a program\n");
@@ -180,14 +185,16 @@ TEST_F(GameProcessTest, PathThatNamesNoExecutableReports502WithTheSystemsMessage
     EXPECT_FALSE(Loader.OpenGameProcessHandle());
 }
 
-TEST_F(GameProcessTest, MissingFileNamesTheFileNotFoundError) {
+TEST_F(GameProcessTest, MissingFileNamesTheFileNotFoundError)
+{
     EXPECT_FALSE(Loader.CreateGameProcess(ScratchFile("missing.exe"), {}, ""));
     ASSERT_EQ(Reports.size(), 1u);
-    EXPECT_EQ(Reports[0].Message, "Failed to create the game process: " +
-                                      DescribeCreateProcessError(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Reports[0].Message,
+              "Failed to create the game process: " + DescribeCreateProcessError(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(OpenGameProcessHandle, NullBeforeAnyProcessIsKnown) {
+TEST(OpenGameProcessHandle, NullBeforeAnyProcessIsKnown)
+{
     cWindowsModuleLoader loader({}, cHostFacts{});
     EXPECT_FALSE(loader.OpenGameProcessHandle());
     EXPECT_EQ(loader.GetGameProcessId(), 0u);
@@ -203,7 +210,8 @@ struct WindowCount {
     int Visible = 0;
 };
 
-BOOL CALLBACK CountWindow(HWND window, LPARAM context) {
+BOOL CALLBACK CountWindow(HWND window, LPARAM context)
+{
     auto* count = reinterpret_cast<WindowCount*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
@@ -214,7 +222,8 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM context) {
     return TRUE;
 }
 
-WindowCount CountWindows(DWORD processId) {
+WindowCount CountWindows(DWORD processId)
+{
     WindowCount count;
     count.ProcessId = processId;
     EnumWindows(CountWindow, reinterpret_cast<LPARAM>(&count));
@@ -222,7 +231,8 @@ WindowCount CountWindows(DWORD processId) {
 }
 
 // Polls until the game shows a visible window; the milliseconds it took, or -1.
-int64_t MsUntilVisible(DWORD processId, DWORD limitMs) {
+int64_t MsUntilVisible(DWORD processId, DWORD limitMs)
+{
     const ULONGLONG start = GetTickCount64();
     while (GetTickCount64() - start < limitMs) {
         if (CountWindows(processId).Visible > 0) {
@@ -234,7 +244,8 @@ int64_t MsUntilVisible(DWORD processId, DWORD limitMs) {
 }
 
 // The window watch tests lean on these behaviours of the demo game.
-TEST_F(GameProcessTest, DemoGameShowsHidesOrSkipsItsWindowAsAsked) {
+TEST_F(GameProcessTest, DemoGameShowsHidesOrSkipsItsWindowAsAsked)
+{
     const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
 
     ASSERT_TRUE(Loader.CreateGameProcess(
@@ -263,7 +274,8 @@ namespace {
 // CreateProcessW's limit counts the terminating NUL: a longer line is cut so
 // that the NUL still fits, and the game starts with what remains. (Wine cuts
 // such lines itself; Windows refuses them.)
-TEST_F(GameProcessTest, OverlongCommandLineIsCutToWhatTheSystemTakes) {
+TEST_F(GameProcessTest, OverlongCommandLineIsCutToWhatTheSystemTakes)
+{
     const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
     const std::string argsFile = ScratchFile("long-args.txt");
     const std::vector<std::string> arguments = {"--no-window", "--args-file", argsFile,

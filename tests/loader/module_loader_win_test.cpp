@@ -28,32 +28,35 @@ struct Report {
     bool operator==(const Report&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Report& report) {
+std::ostream& operator<<(std::ostream& out, const Report& report)
+{
     return out << report.Code << " '" << report.Message << "'";
 }
 
 class ModuleLoaderTest : public ::testing::Test {
 protected:
-    bool Initialize(const std::string& gamePath, const std::string& workingDirectory,
-                    bool gameDev = false) {
-        return Loader.Initialize(
-            [](uint32_t, uint32_t) { return KZV_ProgressContinue; }, Sink(), gamePath,
-            workingDirectory, "win64", "", "", "", gameDev);
+    bool Initialize(const std::string& gamePath, const std::string& workingDirectory, bool gameDev = false)
+    {
+        return Loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; }, Sink(), gamePath,
+                                 workingDirectory, "win64", "", "", "", gameDev);
     }
 
-    ResultCallback Sink() {
+    ResultCallback Sink()
+    {
         return [this](int32_t code, const char* message) {
             std::lock_guard<std::mutex> guard(Lock);
             Reports.push_back({code, message ? message : "<null>"});
         };
     }
 
-    std::vector<Report> TakeReports() {
+    std::vector<Report> TakeReports()
+    {
         std::lock_guard<std::mutex> guard(Lock);
         return std::move(Reports);
     }
 
-    std::string Game() {
+    std::string Game()
+    {
         const std::string game = Scratch.Utf8() + "game.exe";
         std::filesystem::copy_file(tavrin::test::DemoGamePath(), tavrin::Utf8ToUtf16(game),
                                    std::filesystem::copy_options::skip_existing);
@@ -66,7 +69,8 @@ protected:
     std::vector<Report> Reports;
 };
 
-TEST_F(ModuleLoaderTest, PathValidationReports501ForTheFirstFailingRule) {
+TEST_F(ModuleLoaderTest, PathValidationReports501ForTheFirstFailingRule)
+{
     const std::string game = Game();
     const std::string folder = Scratch.Utf8() + "folder";
     std::filesystem::create_directories(tavrin::Utf8ToUtf16(folder));
@@ -90,9 +94,8 @@ TEST_F(ModuleLoaderTest, PathValidationReports501ForTheFirstFailingRule) {
         cWindowsModuleLoader loader({}, cHostFacts{});
         bool ran = false;
         loader.RunBodyForTesting = [&ran](cModuleLoader&) { ran = true; };
-        EXPECT_FALSE(loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; },
-                                       Sink(), c.GamePath, c.WorkingDirectory, "win64", "", "",
-                                       "", false));
+        EXPECT_FALSE(loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; }, Sink(),
+                                       c.GamePath, c.WorkingDirectory, "win64", "", "", "", false));
         EXPECT_FALSE(loader.HasThread());
         EXPECT_EQ(TakeReports(), (std::vector<Report>{{kLoaderBadGamePath, c.Message}}))
             << "game '" << c.GamePath << "', directory '" << c.WorkingDirectory << "'";
@@ -101,12 +104,11 @@ TEST_F(ModuleLoaderTest, PathValidationReports501ForTheFirstFailingRule) {
     }
 }
 
-TEST_F(ModuleLoaderTest, InitializeLogsAndRunsTheBodyOnItsOwnThread) {
+TEST_F(ModuleLoaderTest, InitializeLogsAndRunsTheBodyOnItsOwnThread)
+{
     cCapturedLog log;
     std::atomic<DWORD> bodyThread{0};
-    Loader.RunBodyForTesting = [&bodyThread](cModuleLoader&) {
-        bodyThread.store(GetCurrentThreadId());
-    };
+    Loader.RunBodyForTesting = [&bodyThread](cModuleLoader&) { bodyThread.store(GetCurrentThreadId()); };
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8(), true));
     Loader.Shutdown();
 
@@ -119,7 +121,8 @@ TEST_F(ModuleLoaderTest, InitializeLogsAndRunsTheBodyOnItsOwnThread) {
     EXPECT_TRUE(log.HasLineEndingWith("[Info] Loader component initialized."));
 }
 
-TEST_F(ModuleLoaderTest, ProductionEnvironmentSaysNothingAboutGameDev) {
+TEST_F(ModuleLoaderTest, ProductionEnvironmentSaysNothingAboutGameDev)
+{
     cCapturedLog log;
     Loader.RunBodyForTesting = [](cModuleLoader&) {};
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8(), false));
@@ -127,7 +130,8 @@ TEST_F(ModuleLoaderTest, ProductionEnvironmentSaysNothingAboutGameDev) {
     EXPECT_FALSE(log.HasLineEndingWith("Using GameDev environment."));
 }
 
-TEST_F(ModuleLoaderTest, ReportResultLogsTheMessageAsPlainTextAndForwards) {
+TEST_F(ModuleLoaderTest, ReportResultLogsTheMessageAsPlainTextAndForwards)
+{
     Loader.RunBodyForTesting = [](cModuleLoader&) {};
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8()));
     cCapturedLog log;
@@ -135,8 +139,7 @@ TEST_F(ModuleLoaderTest, ReportResultLogsTheMessageAsPlainTextAndForwards) {
     Loader.ReportResult(550, "100% %s %n {0}");
     Loader.ReportResult(1003, nullptr);
 
-    EXPECT_EQ(TakeReports(),
-              (std::vector<Report>{{-1, "x"}, {550, "100% %s %n {0}"}, {1003, "<null>"}}));
+    EXPECT_EQ(TakeReports(), (std::vector<Report>{{-1, "x"}, {550, "100% %s %n {0}"}, {1003, "<null>"}}));
     std::vector<std::string> callbackLines;
     for (const std::string& line : log.Lines()) {
         if (line.find("[KZV Callback]") != std::string::npos) {
@@ -150,13 +153,15 @@ TEST_F(ModuleLoaderTest, ReportResultLogsTheMessageAsPlainTextAndForwards) {
     EXPECT_EQ(callbackLines, expected);
 }
 
-TEST_F(ModuleLoaderTest, ReportResultWithoutSinkDoesNothing) {
+TEST_F(ModuleLoaderTest, ReportResultWithoutSinkDoesNothing)
+{
     cCapturedLog log;
     Loader.ReportResult(501, "lost");
     EXPECT_FALSE(log.HasLineEndingWith("Message: 'lost'."));
 }
 
-TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext) {
+TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext)
+{
     Loader.RunBodyForTesting = [](cModuleLoader&) {};
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8()));
 
@@ -173,14 +178,15 @@ TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext) {
     KZV_CallbackRecord noContext{nullptr, kLoaderOtherFailure, "x", 0};
     cModuleLoader::ModuleCallback(&noContext);
 
-    EXPECT_EQ(TakeReports(), (std::vector<Report>{{kLoaderLaunchSucceeded, "done"},
-                                                  {kLoaderOtherFailure, "<null>"}}));
+    EXPECT_EQ(TakeReports(),
+              (std::vector<Report>{{kLoaderLaunchSucceeded, "done"}, {kLoaderOtherFailure, "<null>"}}));
 }
 
-TEST_F(ModuleLoaderTest, LocalizationSetsLanguageAndUsesTheLoadersTable) {
+TEST_F(ModuleLoaderTest, LocalizationSetsLanguageAndUsesTheLoadersTable)
+{
     tavrin::test::WriteBytes(Scratch.Path() / L"de_de.cfg",
-                               "launcher_error:\n{\n"
-                               "    empty_executable_field = \"Kein Spielpfad\";\n}\n");
+                             "launcher_error:\n{\n"
+                             "    empty_executable_field = \"Kein Spielpfad\";\n}\n");
     Loader.LoadLocalization(Scratch.Utf8(), "de", "de");
     EXPECT_EQ(Loader.LanguageValue(), "de");
     EXPECT_EQ(Loader.CountryValue(), "de");
@@ -194,7 +200,8 @@ TEST_F(ModuleLoaderTest, LocalizationSetsLanguageAndUsesTheLoadersTable) {
     EXPECT_EQ(Loader.LanguageValue(), "");
 }
 
-TEST_F(ModuleLoaderTest, ShutdownJoinsARunningBodyAndCanRepeat) {
+TEST_F(ModuleLoaderTest, ShutdownJoinsARunningBodyAndCanRepeat)
+{
     std::atomic<bool> sawStop{false};
     Loader.RunBodyForTesting = [&sawStop](cModuleLoader& loader) {
         while (!loader.StopRequested()) {
@@ -209,7 +216,8 @@ TEST_F(ModuleLoaderTest, ShutdownJoinsARunningBodyAndCanRepeat) {
     Loader.Shutdown();
 }
 
-TEST(ModuleCachePath, NeedsBothIdentifiersAndEndsInTheModuleFileName) {
+TEST(ModuleCachePath, NeedsBothIdentifiersAndEndsInTheModuleFileName)
+{
     cWindowsModuleLoader loader({}, cHostFacts{});
     std::string path = "stale";
     EXPECT_FALSE(loader.GetModuleCachePath(path, "", "d1"));

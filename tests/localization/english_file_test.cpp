@@ -13,7 +13,8 @@
 namespace tavrin::launcher {
 namespace {
 
-std::string ReadEnglishFile() {
+std::string ReadEnglishFile()
+{
     const char* source = std::getenv("TAVRIN_SOURCE_DIR");
     std::string root = source ? source : ".";
     std::ifstream file(root + "/resources/localization/en_us.cfg", std::ios::binary);
@@ -21,12 +22,14 @@ std::string ReadEnglishFile() {
 }
 
 // The file format cannot carry these; such keys stay out and use the built-in text.
-bool IsWritable(const std::string& text) {
+bool IsWritable(const std::string& text)
+{
     return !text.empty() && text.front() != ' ' && text.back() != ' ' &&
            text.find_first_of("\";") == std::string::npos && text.find("  ") == std::string::npos;
 }
 
-TEST(EnglishFile, ParsesAndHoldsEveryWritableBuiltInText) {
+TEST(EnglishFile, ParsesAndHoldsEveryWritableBuiltInText)
+{
     std::string bytes = ReadEnglishFile();
     ASSERT_FALSE(bytes.empty()) << "resources/localization/en_us.cfg not found";
     cLocalization table;
@@ -45,7 +48,8 @@ TEST(EnglishFile, ParsesAndHoldsEveryWritableBuiltInText) {
     }
 }
 
-TEST(EnglishFile, MessageKeysAreUniqueAndWellFormed) {
+TEST(EnglishFile, MessageKeysAreUniqueAndWellFormed)
+{
     std::set<std::string> keys;
     for (const MessageText& message : kAllMessages) {
         std::string key = message.Key;

@@ -8,7 +8,8 @@
 namespace tavrin::launcher {
 namespace {
 
-TEST(LocaleChoice, PicksTheFileForLanguageAndRegion) {
+TEST(LocaleChoice, PicksTheFileForLanguageAndRegion)
+{
     struct Case {
         std::vector<std::string> listed;
         const char* language;
@@ -40,20 +41,22 @@ TEST(LocaleChoice, PicksTheFileForLanguageAndRegion) {
     }
 }
 
-TEST(LocaleChoice, WantedNameLowersAsciiOnly) {
+TEST(LocaleChoice, WantedNameLowersAsciiOnly)
+{
     EXPECT_EQ(WantedLocaleFile("de", "AT"), "de_at.cfg");
     EXPECT_EQ(WantedLocaleFile("DE", ""), "de.cfg");
     EXPECT_EQ(WantedLocaleFile("\xC3\x84X", "Z"), "\xC3\x84x_z.cfg");
 }
 
-TEST(LocaleChoice, FallbackTable) {
+TEST(LocaleChoice, FallbackTable)
+{
     struct Case {
         const char* wanted;
         const char* result;
     };
     const Case cases[] = {
-        {"zh_tw.cfg", "en_us.cfg"}, {"zh_hk.cfg", "zh_tw.cfg"}, {"ast.cfg", "es_es.cfg"},
-        {"ast_es.cfg", "es_es.cfg"}, {"eu.cfg", "es_es.cfg"},   {"eu_es.cfg", "es_es.cfg"},
+        {"zh_tw.cfg", "en_us.cfg"},  {"zh_hk.cfg", "zh_tw.cfg"}, {"ast.cfg", "es_es.cfg"},
+        {"ast_es.cfg", "es_es.cfg"}, {"eu.cfg", "es_es.cfg"},    {"eu_es.cfg", "es_es.cfg"},
         {"ca.cfg", "es_es.cfg"},     {"ca_es.cfg", "es_es.cfg"}, {"gl.cfg", "es_es.cfg"},
         {"gl_es.cfg", "es_es.cfg"},  {"es_gq.cfg", "es_es.cfg"}, {"es_mx.cfg", "other.cfg"},
         {"zh_cn.cfg", "other.cfg"},  {"ZH_TW.cfg", "other.cfg"}, {"", "other.cfg"},
@@ -63,7 +66,8 @@ TEST(LocaleChoice, FallbackTable) {
     }
 }
 
-TEST(LocaleChoice, LocaleNameStopsAtTheFirstExtension) {
+TEST(LocaleChoice, LocaleNameStopsAtTheFirstExtension)
+{
     EXPECT_EQ(LocaleNameOf("en_us.cfg"), "en_us");
     EXPECT_EQ(LocaleNameOf("a.cfg.cfg"), "a");
     EXPECT_EQ(LocaleNameOf("plain"), "plain");

@@ -11,14 +11,16 @@
 namespace {
 
 // What any stored value must look like, whatever the input.
-bool IsWellFormedValue(const std::string& value) {
+bool IsWellFormedValue(const std::string& value)
+{
     return !value.empty() && value.front() != ' ' && value.back() != ' ' &&
            value.find_first_of("\";") == std::string::npos && value.find("  ") == std::string::npos;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     const std::string text(reinterpret_cast<const char*>(data), size);
     tavrin::launcher::cLocalization table;
     std::wstring error;

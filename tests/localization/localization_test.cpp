@@ -12,13 +12,15 @@ namespace {
 
 const std::wstring kParsingError = L"Config parsing error";
 
-std::string Lookup(const cLocalization& table, const std::string& key) {
+std::string Lookup(const cLocalization& table, const std::string& key)
+{
     std::string value = "<missing>";
     table.GetValue(key, value);
     return value;
 }
 
-TEST(SplitTokens, CutsAtRunsOfSeparatorsAndDropsEmptyTokens) {
+TEST(SplitTokens, CutsAtRunsOfSeparatorsAndDropsEmptyTokens)
+{
     struct Case {
         std::string text;
         std::vector<std::string> tokens;
@@ -37,7 +39,8 @@ TEST(SplitTokens, CutsAtRunsOfSeparatorsAndDropsEmptyTokens) {
     EXPECT_EQ(SplitTokens("..a...b.", "."), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST(LocalizationParse, StoresEntryValuesAsTheLineRulesSay) {
+TEST(LocalizationParse, StoresEntryValuesAsTheLineRulesSay)
+{
     struct Case {
         const char* entry;
         const char* key;
@@ -65,14 +68,15 @@ TEST(LocalizationParse, StoresEntryValuesAsTheLineRulesSay) {
     }
 }
 
-TEST(LocalizationParse, BrokenLineStopsTheLoadAndKeepsEarlierEntries) {
+TEST(LocalizationParse, BrokenLineStopsTheLoadAndKeepsEarlierEntries)
+{
     const char* broken[] = {
-        "empty = \"\";",          // two tokens
-        "glued=\"Exit\";",        // key and '=' in one token
-        "tab\t= \"Exit\";",       // tab does not separate
-        "lonely",                 // one token
-        "a b c",                  // second token is not '='
-        "= = x extra",            // the key "=" is fine; this line is valid
+        "empty = \"\";",     // two tokens
+        "glued=\"Exit\";",   // key and '=' in one token
+        "tab\t= \"Exit\";",  // tab does not separate
+        "lonely",            // one token
+        "a b c",             // second token is not '='
+        "= = x extra",       // the key "=" is fine; this line is valid
     };
     for (size_t i = 0; i < 5; ++i) {
         cLocalization table;
@@ -91,7 +95,8 @@ TEST(LocalizationParse, BrokenLineStopsTheLoadAndKeepsEarlierEntries) {
     EXPECT_EQ(Lookup(table, "s.="), "x extra");
 }
 
-TEST(LocalizationParse, HeaderMustBeFollowedByAnOpeningBrace) {
+TEST(LocalizationParse, HeaderMustBeFollowedByAnOpeningBrace)
+{
     const char* texts[] = {
         "launcher:\n  a = b;\n}\n",
         "launcher:\n\n# comment\n}\n",
@@ -110,7 +115,8 @@ TEST(LocalizationParse, HeaderMustBeFollowedByAnOpeningBrace) {
     EXPECT_EQ(Lookup(table, "launcher.a"), "b");
 }
 
-TEST(LocalizationParse, LineEndingsBlankLinesAndCommentsDoNotChangeTheResult) {
+TEST(LocalizationParse, LineEndingsBlankLinesAndCommentsDoNotChangeTheResult)
+{
     const std::string plain =
         "launcher:\n{\n  a = \"one\";\n  b = \"two words\";\n}\nlauncher_error:\n{\n  c = three;\n}\n";
     const std::string variants[] = {
@@ -135,17 +141,19 @@ TEST(LocalizationParse, LineEndingsBlankLinesAndCommentsDoNotChangeTheResult) {
     }
 }
 
-TEST(LocalizationParse, ByteOrderMarkHidesTheFirstSectionOnly) {
+TEST(LocalizationParse, ByteOrderMarkHidesTheFirstSectionOnly)
+{
     cLocalization table;
     std::wstring error;
-    EXPECT_TRUE(table.LoadText("\xEF\xBB\xBFlauncher:\n{\n  a = b;\n}\nlauncher_error:\n{\n  c = d;\n}\n",
-                               error));
+    EXPECT_TRUE(
+        table.LoadText("\xEF\xBB\xBFlauncher:\n{\n  a = b;\n}\nlauncher_error:\n{\n  c = d;\n}\n", error));
     EXPECT_EQ(Lookup(table, "launcher.a"), "<missing>");
     EXPECT_EQ(Lookup(table, "\xEF\xBB\xBFlauncher.a"), "b");
     EXPECT_EQ(Lookup(table, "launcher_error.c"), "d");
 }
 
-TEST(LocalizationParse, OnlyLinesEndingInALineFeedAreRead) {
+TEST(LocalizationParse, OnlyLinesEndingInALineFeedAreRead)
+{
     cLocalization table;
     std::wstring error;
     EXPECT_TRUE(table.LoadText("s:\n{\n  a = b;\n  lost = x;", error));
@@ -156,7 +164,8 @@ TEST(LocalizationParse, OnlyLinesEndingInALineFeedAreRead) {
     EXPECT_EQ(Lookup(table, "t.a"), "b");
 }
 
-TEST(LocalizationParse, RepeatedSectionsAndKeysMergeWithTheLaterValue) {
+TEST(LocalizationParse, RepeatedSectionsAndKeysMergeWithTheLaterValue)
+{
     cLocalization table;
     std::wstring error;
     EXPECT_TRUE(table.LoadText("s:\n{\n a = 1;\n b = 1;\n}\ns:\n{\n b = 2;\n c = 2;\n b = 3;\n}\n", error));
@@ -165,7 +174,8 @@ TEST(LocalizationParse, RepeatedSectionsAndKeysMergeWithTheLaterValue) {
     EXPECT_EQ(Lookup(table, "s.c"), "2");
 }
 
-TEST(LocalizationParse, NamesAreCaseSensitiveAndTakenUpToTheColon) {
+TEST(LocalizationParse, NamesAreCaseSensitiveAndTakenUpToTheColon)
+{
     cLocalization table;
     std::wstring error;
     EXPECT_TRUE(table.LoadText("  Launcher:  \n{\n Key = v;\n}\n", error));
@@ -174,19 +184,34 @@ TEST(LocalizationParse, NamesAreCaseSensitiveAndTakenUpToTheColon) {
     EXPECT_EQ(Lookup(table, "Launcher.key"), "<missing>");
 }
 
-TEST(LocalizationParse, EmptyTextIsAnError) {
+TEST(LocalizationParse, EmptyTextIsAnError)
+{
     cLocalization table;
     std::wstring error;
     EXPECT_FALSE(table.LoadText("", error));
     EXPECT_EQ(error, L"Config file data empty");
 }
 
-TEST(LocalizationParse, HostileInputNeverReadsOutOfBounds) {
+TEST(LocalizationParse, HostileInputNeverReadsOutOfBounds)
+{
     const char kWithNuls[] = "s\0:\n{\n a\0 = \0;\n}\n";
     const std::string texts[] = {
-        "\n", "\r\n\r\n", ":\n", ":\n{\n", "s:\n{\n", "s:\n{\n}\n}\n{\n", "s:\n{\n=\n",
-        "s:\n{\n= =\n", std::string(kWithNuls, sizeof kWithNuls - 1), "#", "/", "/\n", "s:\n{\n/ = x\n}\n",
-        "s:\n{\n\xFF\xFE = \xC3\n}\n", std::string(4096, ':') + "\n{\n", std::string(1000, '\n'),
+        "\n",
+        "\r\n\r\n",
+        ":\n",
+        ":\n{\n",
+        "s:\n{\n",
+        "s:\n{\n}\n}\n{\n",
+        "s:\n{\n=\n",
+        "s:\n{\n= =\n",
+        std::string(kWithNuls, sizeof kWithNuls - 1),
+        "#",
+        "/",
+        "/\n",
+        "s:\n{\n/ = x\n}\n",
+        "s:\n{\n\xFF\xFE = \xC3\n}\n",
+        std::string(4096, ':') + "\n{\n",
+        std::string(1000, '\n'),
     };
     for (const std::string& text : texts) {
         cLocalization table;
@@ -201,7 +226,8 @@ TEST(LocalizationParse, HostileInputNeverReadsOutOfBounds) {
     EXPECT_EQ(Lookup(table, "s./"), "x");
 }
 
-TEST(LocalizationLoad, SecondLoadAddsToTheFirst) {
+TEST(LocalizationLoad, SecondLoadAddsToTheFirst)
+{
     cLocalization table;
     std::wstring error;
     ASSERT_TRUE(table.LoadText("launcher:\n{\n only_a = A;\n both = A;\n}\n", error));
@@ -211,7 +237,8 @@ TEST(LocalizationLoad, SecondLoadAddsToTheFirst) {
     EXPECT_EQ(Lookup(table, "launcher.only_b"), "B");
 }
 
-TEST(LocalizationLoad, FailedSecondLoadLeavesATableThatStillAnswers) {
+TEST(LocalizationLoad, FailedSecondLoadLeavesATableThatStillAnswers)
+{
     cLocalization table;
     std::wstring error;
     ASSERT_TRUE(table.LoadText("launcher:\n{\n a = A;\n b = A;\n}\n", error));
@@ -224,7 +251,8 @@ TEST(LocalizationLoad, FailedSecondLoadLeavesATableThatStillAnswers) {
     EXPECT_EQ(Lookup(table, "x.c"), "C");
 }
 
-TEST(LocalizationGetValue, KeyForms) {
+TEST(LocalizationGetValue, KeyForms)
+{
     cLocalization table;
     std::wstring error;
     ASSERT_TRUE(table.LoadText("launcher:\n{\n btn_exit = \"Exit\";\n}\n", error));
@@ -233,8 +261,9 @@ TEST(LocalizationGetValue, KeyForms) {
     for (const char* key : found) {
         EXPECT_EQ(Lookup(table, key), "Exit") << key;
     }
-    const char* missing[] = {"launcher", "", ".", "launcher.btn_exit.extra", "launcher.BTN_EXIT",
-                             "launcher_error.btn_exit", "launcherbtn_exit"};
+    const char* missing[] = {
+        "launcher",        "", ".", "launcher.btn_exit.extra", "launcher.BTN_EXIT", "launcher_error.btn_exit",
+        "launcherbtn_exit"};
     for (const char* key : missing) {
         std::string value = "untouched";
         EXPECT_FALSE(table.GetValue(key, value)) << key;
@@ -242,11 +271,13 @@ TEST(LocalizationGetValue, KeyForms) {
     }
 }
 
-TEST(LocalizationGetText, FallsBackAndFillsPlaceholders) {
+TEST(LocalizationGetText, FallsBackAndFillsPlaceholders)
+{
     cLocalization table;
     std::wstring error;
     ASSERT_TRUE(table.LoadText("launcher:\n{\n btn_exit = Beenden;\n "
-                               "error_no_settings_file = \"{0} fehlt\";\n}\n", error));
+                               "error_no_settings_file = \"{0} fehlt\";\n}\n",
+                               error));
     struct Case {
         const char* key;
         const char* builtIn;
@@ -256,7 +287,9 @@ TEST(LocalizationGetText, FallsBackAndFillsPlaceholders) {
     const Case cases[] = {
         {"launcher.btn_exit", "Exit", {}, "Beenden"},
         {"launcher.error_no_settings_file", "{0} not found", {"Settings.json"}, "Settings.json fehlt"},
-        {"launcher.missing", "{0} is missing a required field ({1})", {"Settings.json", "productid"},
+        {"launcher.missing",
+         "{0} is missing a required field ({1})",
+         {"Settings.json", "productid"},
          "Settings.json is missing a required field (productid)"},
         {"launcher.missing", "{0} and {0}", {"x"}, "x and {0}"},
         {"launcher.missing", "keeps {1}", {"x"}, "keeps {1}"},
@@ -271,7 +304,8 @@ TEST(LocalizationGetText, FallsBackAndFillsPlaceholders) {
     EXPECT_EQ(empty.GetText("launcher.btn_exit", "Exit"), "Exit");
 }
 
-TEST(LocalizationGetText, BuiltInTextsSwitchCoversEveryTable) {
+TEST(LocalizationGetText, BuiltInTextsSwitchCoversEveryTable)
+{
     cLocalization first;
     cLocalization second;
     std::wstring error;
@@ -291,7 +325,8 @@ TEST(LocalizationGetText, BuiltInTextsSwitchCoversEveryTable) {
     EXPECT_EQ(Lookup(first, "launcher.btn_exit"), "Beenden");
 }
 
-TEST(LocalizationFonts, AllThreeNamesOrNone) {
+TEST(LocalizationFonts, AllThreeNamesOrNone)
+{
     cLocalization table;
     std::wstring error;
     std::map<uint32_t, std::string> fonts{{7, "stale"}};
@@ -308,7 +343,8 @@ TEST(LocalizationFonts, AllThreeNamesOrNone) {
     EXPECT_EQ(fonts, (std::map<uint32_t, std::string>{{0, "a.ttf"}, {1, "b.ttf"}, {2, "c.ttf"}}));
 }
 
-TEST(LocalizationConcurrency, LookupsDuringLoadsSeeWholeEntries) {
+TEST(LocalizationConcurrency, LookupsDuringLoadsSeeWholeEntries)
+{
     cLocalization table;
     std::wstring error;
     ASSERT_TRUE(table.LoadText("s:\n{\n a = old value;\n}\n", error));

@@ -17,7 +17,10 @@
 namespace tavrin::launcher {
 namespace {
 
-std::wstring Widen(const std::string& text) { return tavrin::Utf8ToUtf16(text); }
+std::wstring Widen(const std::string& text)
+{
+    return tavrin::Utf8ToUtf16(text);
+}
 
 using tavrin::test::WriteBytes;
 
@@ -27,18 +30,21 @@ public:
     cLanguageFolder() : cScratchFolder(L"tavrin_l10n_") {}
 
     // A language file whose one entry, launcher.file, names the file itself.
-    void AddLanguageFile(const std::string& name) const {
+    void AddLanguageFile(const std::string& name) const
+    {
         ASSERT_TRUE(WriteBytes(File(name), "launcher:\n{\n    file = \"" + name + "\";\n}\n"));
     }
 };
 
-std::string LoadedFile(const cLocalization& table) {
+std::string LoadedFile(const cLocalization& table)
+{
     std::string value = "<none>";
     table.GetValue("launcher.file", value);
     return value;
 }
 
-TEST(LocalizationLoadFile, ReadsARealFile) {
+TEST(LocalizationLoadFile, ReadsARealFile)
+{
     cLanguageFolder folder;
     std::wstring path = folder.Wide() + L"de.cfg";
     ASSERT_TRUE(WriteBytes(path, "launcher:\r\n{\r\n    btn_exit = \"Beenden\";\r\n}\r\n"));
@@ -49,7 +55,8 @@ TEST(LocalizationLoadFile, ReadsARealFile) {
     EXPECT_EQ(table.GetText("launcher.btn_exit", "Exit"), "Beenden");
 }
 
-TEST(LocalizationLoadFile, UnreadableFilesFailWithTheirPathAndLeaveTheTable) {
+TEST(LocalizationLoadFile, UnreadableFilesFailWithTheirPathAndLeaveTheTable)
+{
     cLanguageFolder folder;
     ASSERT_TRUE(WriteBytes(folder.Wide() + L"empty.cfg", ""));
     ASSERT_TRUE(CreateDirectoryW((folder.Wide() + L"folder.cfg").c_str(), nullptr));
@@ -74,7 +81,8 @@ TEST(LocalizationLoadFile, UnreadableFilesFailWithTheirPathAndLeaveTheTable) {
     }
 }
 
-TEST(LocalizationLoadFile, BrokenFileKeepsTheEntriesAboveTheFault) {
+TEST(LocalizationLoadFile, BrokenFileKeepsTheEntriesAboveTheFault)
+{
     cLanguageFolder folder;
     std::wstring path = folder.Wide() + L"broken.cfg";
     ASSERT_TRUE(WriteBytes(path, "launcher:\n{\n a = A;\n b=\"B\";\n c = C;\n}\n"));
@@ -86,7 +94,8 @@ TEST(LocalizationLoadFile, BrokenFileKeepsTheEntriesAboveTheFault) {
     EXPECT_EQ(table.GetText("launcher.c", "x"), "x");
 }
 
-TEST(LocalizationLoadFromDirectory, ChoosesTheFileForTheLocale) {
+TEST(LocalizationLoadFromDirectory, ChoosesTheFileForTheLocale)
+{
     struct Case {
         std::vector<std::string> files;  // created in this order
         const char* language;
@@ -127,7 +136,8 @@ TEST(LocalizationLoadFromDirectory, ChoosesTheFileForTheLocale) {
     }
 }
 
-TEST(LocalizationLoadFromDirectory, FirstListedNameWhenNothingMatches) {
+TEST(LocalizationLoadFromDirectory, FirstListedNameWhenNothingMatches)
+{
     cLanguageFolder folder;
     folder.AddLanguageFile("en_us.cfg");
     folder.AddLanguageFile("fr.cfg");
@@ -142,7 +152,8 @@ TEST(LocalizationLoadFromDirectory, FirstListedNameWhenNothingMatches) {
     EXPECT_EQ(LoadedFile(table), tavrin::Utf16ToUtf8(listed.front()));
 }
 
-TEST(LocalizationLoadFromDirectory, UpperCaseNameDoesNotMatch) {
+TEST(LocalizationLoadFromDirectory, UpperCaseNameDoesNotMatch)
+{
     cLanguageFolder folder;
     folder.AddLanguageFile("EN_US.cfg");
     folder.AddLanguageFile("fr.cfg");
@@ -158,7 +169,8 @@ TEST(LocalizationLoadFromDirectory, UpperCaseNameDoesNotMatch) {
     EXPECT_EQ(localeName + ".cfg", tavrin::Utf16ToUtf8(listed.front()));
 }
 
-TEST(LocalizationLoadFromDirectory, DirectoryForms) {
+TEST(LocalizationLoadFromDirectory, DirectoryForms)
+{
     cLanguageFolder folder;
     folder.AddLanguageFile("en_us.cfg");
     std::wstring bare = folder.Wide().substr(0, folder.Wide().size() - 1);
@@ -178,9 +190,11 @@ TEST(LocalizationLoadFromDirectory, DirectoryForms) {
     EXPECT_TRUE(localeName.empty());
 }
 
-TEST(LocalizationSetup, LoadLocalizationForMergesAndReportsTheLocale) {
+TEST(LocalizationSetup, LoadLocalizationForMergesAndReportsTheLocale)
+{
     cLanguageFolder folder;
-    ASSERT_TRUE(WriteBytes(folder.Wide() + L"de.cfg", "launcher:\n{\n btn_exit = Beenden;\n loading = LADEN;\n}\n"));
+    ASSERT_TRUE(
+        WriteBytes(folder.Wide() + L"de.cfg", "launcher:\n{\n btn_exit = Beenden;\n loading = LADEN;\n}\n"));
     ASSERT_TRUE(WriteBytes(folder.Wide() + L"en_us.cfg", "launcher:\n{\n btn_exit = Exit;\n}\n"));
     std::string directory = tavrin::Utf16ToUtf8(folder.Wide());
     cLocalization table;
@@ -199,7 +213,8 @@ TEST(LocalizationSetup, LoadLocalizationForMergesAndReportsTheLocale) {
     EXPECT_EQ(untouched.GetText("launcher.btn_exit", "Exit"), "Exit");
 }
 
-TEST(LocalizationShippedFile, EnglishFileBesideTheLauncherLoads) {
+TEST(LocalizationShippedFile, EnglishFileBesideTheLauncherLoads)
+{
     std::wstring binary;
     if (!tavrin::GetEnvironmentValue(L"TAVRIN_BINARY_DIR", binary)) {
         GTEST_SKIP() << "TAVRIN_BINARY_DIR not set";
@@ -220,7 +235,8 @@ TEST(LocalizationShippedFile, EnglishFileBesideTheLauncherLoads) {
 // Collects the lines logged while it lives.
 class cLogCapture {
 public:
-    cLogCapture() {
+    cLogCapture()
+    {
         Lines().clear();
         Logger.Worker.Start();
         Logger.InstallSink(&Capture, tavrin::Info);
@@ -231,7 +247,8 @@ public:
     cLogCapture& operator=(const cLogCapture&) = delete;
 
     // Every line logged so far, "<level label>|<message>" without the time prefix.
-    std::vector<std::string> Finish() {
+    std::vector<std::string> Finish()
+    {
         if (tavrin::gLogger == &Logger) {
             Logger.Worker.Drain();
             tavrin::gLogger = nullptr;
@@ -240,11 +257,13 @@ public:
     }
 
 private:
-    static std::vector<std::string>& Lines() {
+    static std::vector<std::string>& Lines()
+    {
         static std::vector<std::string> lines;
         return lines;
     }
-    static void Capture(uint32_t level, const char* line) {
+    static void Capture(uint32_t level, const char* line)
+    {
         std::string text = line;
         size_t message = text.find("] ", text.find(tavrin::LogLevelLabel(level)));
         Lines().push_back(std::string(tavrin::LogLevelLabel(level)) + "|" +
@@ -254,7 +273,8 @@ private:
     tavrin::cLogger Logger;
 };
 
-TEST(LocalizationSetup, LogsTheLoadedFileOrTheError) {
+TEST(LocalizationSetup, LogsTheLoadedFileOrTheError)
+{
     cLanguageFolder folder;
     ASSERT_TRUE(WriteBytes(folder.Wide() + L"de.cfg", "launcher:\n{\n btn_exit = Beenden;\n}\n"));
     // A folder name outside ASCII must reach the log intact.
@@ -276,7 +296,8 @@ TEST(LocalizationSetup, LogsTheLoadedFileOrTheError) {
     EXPECT_NE(lines[1].find("leer_\xC3\xBC"), std::string::npos);
 }
 
-TEST(LocalizationSetup, DetectsLogsAndLoadsTheUserLocale) {
+TEST(LocalizationSetup, DetectsLogsAndLoadsTheUserLocale)
+{
     std::string expectedLanguage;
     std::string expectedRegion;
     ASSERT_TRUE(DetectUserLocale(expectedLanguage, expectedRegion));
@@ -306,7 +327,8 @@ TEST(LocalizationSetup, DetectsLogsAndLoadsTheUserLocale) {
 
 // Run in a child process with a chosen LC_ALL: writes "<language>_<region>"
 // (or "failed") to the file named by TAVRIN_LOCALE_OUT.
-TEST(DetectUserLocaleChild, Report) {
+TEST(DetectUserLocaleChild, Report)
+{
     std::wstring out;
     if (!tavrin::GetEnvironmentValue(L"TAVRIN_LOCALE_OUT", out)) {
         GTEST_SKIP() << "only run as a child of DetectUserLocale.FollowsTheProcessLocale";
@@ -317,7 +339,8 @@ TEST(DetectUserLocaleChild, Report) {
     ASSERT_TRUE(WriteBytes(out, report));
 }
 
-std::wstring OwnPath() {
+std::wstring OwnPath()
+{
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     return path;
@@ -334,7 +357,8 @@ struct cWineHelpers {
     UnixSpawnFn Spawn = nullptr;
     UnixFileNameFn UnixFileName = nullptr;
 
-    cWineHelpers() {
+    cWineHelpers()
+    {
         HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
         HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
         if (ntdll && kernel32) {
@@ -346,7 +370,8 @@ struct cWineHelpers {
     }
     bool Available() const { return Spawn && UnixFileName; }
 
-    std::string UnixPath(const std::wstring& path) const {
+    std::string UnixPath(const std::wstring& path) const
+    {
         char* unixPath = UnixFileName(path.c_str());
         std::string result = unixPath ? unixPath : "";
         HeapFree(GetProcessHeap(), 0, unixPath);
@@ -355,7 +380,8 @@ struct cWineHelpers {
 };
 
 std::string RunChildWithLocale(const cWineHelpers& wine, const std::string& lcAll,
-                               const std::wstring& outPath) {
+                               const std::wstring& outPath)
+{
     std::vector<std::string> words = {
         "/usr/bin/env",
         "LC_ALL=" + lcAll,
@@ -378,7 +404,8 @@ std::string RunChildWithLocale(const cWineHelpers& wine, const std::string& lcAl
     return std::string(bytes.begin(), bytes.end());
 }
 
-TEST(DetectUserLocale, FollowsTheProcessLocale) {
+TEST(DetectUserLocale, FollowsTheProcessLocale)
+{
     struct Case {
         const char* lcAll;
         const char* expected;
@@ -388,11 +415,8 @@ TEST(DetectUserLocale, FollowsTheProcessLocale) {
         GTEST_SKIP() << "needs Wine to start a process with another locale";
     }
     const Case cases[] = {
-        {"de_AT.UTF-8", "de_AT"},
-        {"en_US.UTF-8", "en_US"},
-        {"fr_CA.UTF-8", "fr_CA"},
-        {"zh_HK.UTF-8", "zh_HK"},
-        {"pt_BR", "pt_BR"},
+        {"de_AT.UTF-8", "de_AT"}, {"en_US.UTF-8", "en_US"}, {"fr_CA.UTF-8", "fr_CA"},
+        {"zh_HK.UTF-8", "zh_HK"}, {"pt_BR", "pt_BR"},
     };
     cLanguageFolder folder;
     for (const Case& c : cases) {
@@ -402,7 +426,8 @@ TEST(DetectUserLocale, FollowsTheProcessLocale) {
     }
 }
 
-TEST(DetectUserLocale, ReportsTheCurrentUser) {
+TEST(DetectUserLocale, ReportsTheCurrentUser)
+{
     std::string language;
     std::string region;
     ASSERT_TRUE(DetectUserLocale(language, region));

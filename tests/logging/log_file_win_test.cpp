@@ -26,7 +26,8 @@ using tavrin::test::ReadText;
 // The non-ASCII letter checks that log paths are UTF-8 throughout.
 constexpr const wchar_t* kFolderPrefix = L"tavrin-log-\u00e9-";
 
-std::vector<std::wstring> FileNames(const cScratchFolder& folder) {
+std::vector<std::wstring> FileNames(const cScratchFolder& folder)
+{
     std::vector<std::wstring> names;
     tavrin::ListFiles(folder.Wide() + L"*", names);
     std::sort(names.begin(), names.end());
@@ -35,12 +36,14 @@ std::vector<std::wstring> FileNames(const cScratchFolder& folder) {
 
 using tavrin::test::NowMinusMs;
 
-void WriteFile(const std::wstring& path, const std::string& bytes, FILETIME lastWrite) {
+void WriteFile(const std::wstring& path, const std::string& bytes, FILETIME lastWrite)
+{
     ASSERT_TRUE(tavrin::test::WriteBytes(path, bytes));
     EXPECT_TRUE(tavrin::test::SetLastWriteTime(path, lastWrite));
 }
 
-std::wstring BackupName(FILETIME lastWrite) {
+std::wstring BackupName(FILETIME lastWrite)
+{
     SYSTEMTIME utc;
     FileTimeToSystemTime(&lastWrite, &utc);
     wchar_t name[96];
@@ -49,7 +52,8 @@ std::wstring BackupName(FILETIME lastWrite) {
     return name;
 }
 
-TEST(LogFile, FirstRunMakesNoBackupAndWritesCrLfLines) {
+TEST(LogFile, FirstRunMakesNoBackupAndWritesCrLfLines)
+{
     cScratchFolder folder(kFolderPrefix);
     {
         cLogFile log;
@@ -62,7 +66,8 @@ TEST(LogFile, FirstRunMakesNoBackupAndWritesCrLfLines) {
     EXPECT_EQ(FileNames(folder), std::vector<std::wstring>{L"anticheatlauncher.log"});
 }
 
-TEST(LogFile, LevelFiltering) {
+TEST(LogFile, LevelFiltering)
+{
     const struct {
         uint32_t Level;
         std::string Expected;
@@ -82,7 +87,8 @@ TEST(LogFile, LevelFiltering) {
     }
 }
 
-TEST(LogFile, PreviousLogBecomesBackupNamedByItsUtcLastWrite) {
+TEST(LogFile, PreviousLogBecomesBackupNamedByItsUtcLastWrite)
+{
     cScratchFolder folder(kFolderPrefix);
     const FILETIME lastWrite = NowMinusMs(kMsPerHour + 123);
     WriteFile(folder.File(L"anticheatlauncher.log"), "old run\r\n", lastWrite);
@@ -94,7 +100,8 @@ TEST(LogFile, PreviousLogBecomesBackupNamedByItsUtcLastWrite) {
     EXPECT_EQ(FileNames(folder).size(), 2u);
 }
 
-TEST(LogFile, BackupOfTheSameSecondIsKeptAndTheLogTruncated) {
+TEST(LogFile, BackupOfTheSameSecondIsKeptAndTheLogTruncated)
+{
     cScratchFolder folder(kFolderPrefix);
     const FILETIME lastWrite = NowMinusMs(kMsPerDay);
     WriteFile(folder.File(BackupName(lastWrite)), "earlier backup", lastWrite);
@@ -106,7 +113,8 @@ TEST(LogFile, BackupOfTheSameSecondIsKeptAndTheLogTruncated) {
     EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "");
 }
 
-TEST(LogFile, CleanupDeletesOnlyBackupsOlderThanSevenDays) {
+TEST(LogFile, CleanupDeletesOnlyBackupsOlderThanSevenDays)
+{
     cScratchFolder folder(kFolderPrefix);
     const uint64_t sevenDays = 7 * kMsPerDay;
     const struct {
@@ -130,10 +138,12 @@ TEST(LogFile, CleanupDeletesOnlyBackupsOlderThanSevenDays) {
         EXPECT_EQ(GetFileAttributesW(folder.File(f.Name).c_str()) != INVALID_FILE_ATTRIBUTES, f.Kept)
             << tavrin::Utf16ToUtf8(f.Name);
     }
-    EXPECT_NE(GetFileAttributesW(folder.File(L"anticheatlauncher-backup-dir.log").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW(folder.File(L"anticheatlauncher-backup-dir.log").c_str()),
+              INVALID_FILE_ATTRIBUTES);
 }
 
-TEST(LogFile, OldPreviousLogIsRenamedThenDeleted) {
+TEST(LogFile, OldPreviousLogIsRenamedThenDeleted)
+{
     cScratchFolder folder(kFolderPrefix);
     WriteFile(folder.File(L"anticheatlauncher.log"), "ancient", NowMinusMs(8 * kMsPerDay));
     cLogFile log;
@@ -143,7 +153,8 @@ TEST(LogFile, OldPreviousLogIsRenamedThenDeleted) {
     EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "");
 }
 
-TEST(LogFile, MissingOrEmptyDirectoryGivesNoLog) {
+TEST(LogFile, MissingOrEmptyDirectoryGivesNoLog)
+{
     cLogFile log;
     EXPECT_FALSE(log.Open("", tavrin::Info));
     EXPECT_FALSE(log.Open("C:\\tavrin-no-such-folder\\deeper\\", tavrin::Info));
@@ -151,20 +162,23 @@ TEST(LogFile, MissingOrEmptyDirectoryGivesNoLog) {
     log.WriteLine(tavrin::Error, "dropped");
 }
 
-tavrin::cLogger* NewStartedLogger() {
+tavrin::cLogger* NewStartedLogger()
+{
     auto* logger = new tavrin::cLogger;
     logger->Worker.Start();
     tavrin::gLogger = logger;
     return logger;
 }
 
-void DrainAndDelete(tavrin::cLogger* logger) {
+void DrainAndDelete(tavrin::cLogger* logger)
+{
     logger->Worker.Drain();
     tavrin::gLogger = nullptr;
     delete logger;
 }
 
-TEST(LogFileSink, LoggerLinesReachTheFileOnlyAfterOpening) {
+TEST(LogFileSink, LoggerLinesReachTheFileOnlyAfterOpening)
+{
     cScratchFolder folder(kFolderPrefix);
     tavrin::cLogger* logger = NewStartedLogger();
     cLogFile log;
@@ -188,7 +202,8 @@ TEST(LogFileSink, LoggerLinesReachTheFileOnlyAfterOpening) {
     EXPECT_TRUE(std::regex_match(text, expected)) << text;
 }
 
-TEST(LogFileSink, VerboseLevelPassesVerboseLines) {
+TEST(LogFileSink, VerboseLevelPassesVerboseLines)
+{
     cScratchFolder folder(kFolderPrefix);
     tavrin::cLogger* logger = NewStartedLogger();
     cLogFile log;
@@ -202,7 +217,8 @@ TEST(LogFileSink, VerboseLevelPassesVerboseLines) {
     EXPECT_NE(text.find("[Verb] trace\r\n"), std::string::npos) << text;
 }
 
-TEST(LogFileSink, SecondOpenKeepsTheFileAndReinstallsTheSink) {
+TEST(LogFileSink, SecondOpenKeepsTheFileAndReinstallsTheSink)
+{
     cScratchFolder folder(kFolderPrefix);
     tavrin::cLogger* logger = NewStartedLogger();
     cLogFile log;
@@ -217,7 +233,8 @@ TEST(LogFileSink, SecondOpenKeepsTheFileAndReinstallsTheSink) {
     EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "kept\r\n");
 }
 
-TEST(AppDataFolders, CacheDirectoryAndLogPathUnderRoamingFolder) {
+TEST(AppDataFolders, CacheDirectoryAndLogPathUnderRoamingFolder)
+{
     std::wstring appData;
     ASSERT_TRUE(tavrin::GetAppDataFolder(appData));
     ASSERT_GE(appData.size(), 8u);
@@ -243,7 +260,8 @@ TEST(AppDataFolders, CacheDirectoryAndLogPathUnderRoamingFolder) {
     tavrin::test::RemoveTree(appData + tavrin::Utf8ToUtf16(product) + L"\\");
 }
 
-TEST(AppDataFolders, UnusableIdentifiersGiveNoDirectoryAndNoLog) {
+TEST(AppDataFolders, UnusableIdentifiersGiveNoDirectoryAndNoLog)
+{
     const struct {
         std::string Product;
         std::string Deployment;
@@ -263,7 +281,8 @@ TEST(AppDataFolders, UnusableIdentifiersGiveNoDirectoryAndNoLog) {
     DrainAndDelete(logger);
 }
 
-TEST(LogOpenTime, Format) {
+TEST(LogOpenTime, Format)
+{
     EXPECT_TRUE(std::regex_match(tavrin::FormatLogOpenTime(),
                                  std::regex("20\\d\\d-[01]\\d-[0-3]\\d [0-2]\\d:[0-5]\\d:[0-5]\\dZ")));
 }

@@ -23,35 +23,40 @@ struct Line {
 std::mutex gCapturedLock;
 std::vector<Line> gCaptured;
 
-void CaptureSink(uint32_t level, const char* line) {
+void CaptureSink(uint32_t level, const char* line)
+{
     std::lock_guard<std::mutex> guard(gCapturedLock);
     gCaptured.push_back({level, line});
 }
 
-std::vector<Line> TakeCaptured() {
+std::vector<Line> TakeCaptured()
+{
     std::lock_guard<std::mutex> guard(gCapturedLock);
     std::vector<Line> lines;
     lines.swap(gCaptured);
     return lines;
 }
 
-const std::regex kPrefix(
-    R"(^\[(\d\d):(\d\d):(\d\d):(\d\d\d)\] \[Windows\] \[KZV Bootstrapper\] \[([^\]]+)\] )");
+const std::regex
+    kPrefix(R"(^\[(\d\d):(\d\d):(\d\d):(\d\d\d)\] \[Windows\] \[KZV Bootstrapper\] \[([^\]]+)\] )");
 
-std::string StripPrefix(const std::string& line) {
+std::string StripPrefix(const std::string& line)
+{
     return std::regex_replace(line, kPrefix, "", std::regex_constants::format_first_only);
 }
 
 class LoggerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         TakeCaptured();
         ASSERT_TRUE(Logger.Worker.Start());
     }
     void TearDown() override { gLogger = nullptr; }
 
     // Waits until every line so far has passed the sink, as the exit path does.
-    std::vector<Line> DrainLines() {
+    std::vector<Line> DrainLines()
+    {
         Logger.Worker.Drain();
         return TakeCaptured();
     }
@@ -59,14 +64,16 @@ protected:
     cLogger Logger;
 };
 
-TEST_F(LoggerTest, NothingIsQueuedBeforeTheSinkIsInstalled) {
+TEST_F(LoggerTest, NothingIsQueuedBeforeTheSinkIsInstalled)
+{
     Logger.Printf(Error, "", "lost %d", 1);
     EXPECT_EQ(Logger.Worker.PostedCount(), 0u);
     Logger.InstallSink(CaptureSink, Info);
     EXPECT_TRUE(DrainLines().empty());
 }
 
-TEST_F(LoggerTest, LineHasUtcTimeFixedTagsAndLabel) {
+TEST_F(LoggerTest, LineHasUtcTimeFixedTagsAndLabel)
+{
     Logger.InstallSink(CaptureSink, Info);
     const std::time_t before = std::time(nullptr);
     Logger.Printf(Info, "", "No update needed.");
@@ -94,15 +101,17 @@ TEST_F(LoggerTest, LineHasUtcTimeFixedTagsAndLabel) {
     EXPECT_TRUE(near) << lines[0].Text;
 }
 
-TEST_F(LoggerTest, ThresholdAndLabelsPerLevel) {
+TEST_F(LoggerTest, ThresholdAndLabelsPerLevel)
+{
     struct Case {
         uint32_t Threshold;
         uint32_t Level;
         const char* Label;  // null: dropped
     };
     const Case cases[] = {
-        {Info, 0, "<invalid>"}, {Info, Error, "Err!"}, {Info, Warning, "Warn"},
-        {Info, Info, "Info"},   {Info, Verbose, nullptr}, {Info, VeryVerbose, nullptr},
+        {Info, 0, "<invalid>"},         {Info, Error, "Err!"},
+        {Info, Warning, "Warn"},        {Info, Info, "Info"},
+        {Info, Verbose, nullptr},       {Info, VeryVerbose, nullptr},
         {VeryVerbose, Verbose, "Verb"}, {VeryVerbose, VeryVerbose, "Verb"},
         {VeryVerbose, 6, nullptr},
     };
@@ -125,7 +134,8 @@ TEST_F(LoggerTest, ThresholdAndLabelsPerLevel) {
     EXPECT_EQ(got, want);
 }
 
-TEST_F(LoggerTest, LongMessageIsCutTo1023Characters) {
+TEST_F(LoggerTest, LongMessageIsCutTo1023Characters)
+{
     Logger.InstallSink(CaptureSink, Info);
     const std::string message(1500, 'x');
     Logger.Printf(Info, "", "%s", message.c_str());
@@ -135,7 +145,8 @@ TEST_F(LoggerTest, LongMessageIsCutTo1023Characters) {
     EXPECT_EQ(StripPrefix(lines[0].Text), std::string(1023 - 51, 'x'));
 }
 
-TEST_F(LoggerTest, EmptyMessageStillMakesALineAndTheTagIsNeverPrinted) {
+TEST_F(LoggerTest, EmptyMessageStillMakesALineAndTheTagIsNeverPrinted)
+{
     Logger.InstallSink(CaptureSink, Info);
     Logger.Printf(Info, "", "%s", "");
     Logger.Printf(Info, "Terminate", "Terminating with: %i.", 0);
@@ -147,7 +158,8 @@ TEST_F(LoggerTest, EmptyMessageStillMakesALineAndTheTagIsNeverPrinted) {
     EXPECT_EQ(lines[1].Text.find("Terminate]"), std::string::npos);
 }
 
-TEST_F(LoggerTest, ArgumentsAreFormattedButTextsWithPercentPassAsArguments) {
+TEST_F(LoggerTest, ArgumentsAreFormattedButTextsWithPercentPassAsArguments)
+{
     Logger.InstallSink(CaptureSink, Info);
     Logger.Printf(Info, "", "Current progress: %u (%u/%u).", 50u, 1u, 2u);
     Logger.Printf(Info, "", "%s", "100% done %s %n");
@@ -157,7 +169,8 @@ TEST_F(LoggerTest, ArgumentsAreFormattedButTextsWithPercentPassAsArguments) {
     EXPECT_EQ(StripPrefix(lines[1].Text), "100% done %s %n");
 }
 
-TEST_F(LoggerTest, LinesFromSeveralThreadsArriveWholeAndInOrderPerThread) {
+TEST_F(LoggerTest, LinesFromSeveralThreadsArriveWholeAndInOrderPerThread)
+{
     constexpr int kThreads = 4;
     constexpr int kLinesEach = 500;
     Logger.InstallSink(CaptureSink, Info);
@@ -187,7 +200,8 @@ TEST_F(LoggerTest, LinesFromSeveralThreadsArriveWholeAndInOrderPerThread) {
     }
 }
 
-TEST_F(LoggerTest, DrainWritesEveryQueuedLineAndLaterLinesAreDropped) {
+TEST_F(LoggerTest, DrainWritesEveryQueuedLineAndLaterLinesAreDropped)
+{
     Logger.InstallSink(CaptureSink, Info);
     for (int i = 0; i < 200; ++i) {
         Logger.Printf(Info, "", "line %d", i);
@@ -201,7 +215,8 @@ TEST_F(LoggerTest, DrainWritesEveryQueuedLineAndLaterLinesAreDropped) {
     EXPECT_TRUE(TakeCaptured().empty());
 }
 
-TEST_F(LoggerTest, InstallingTheSinkWhileOtherThreadsLogIsSafe) {
+TEST_F(LoggerTest, InstallingTheSinkWhileOtherThreadsLogIsSafe)
+{
     std::atomic<bool> done{false};
     std::thread writer([&] {
         for (int i = 0; !done.load(); ++i) {
@@ -218,7 +233,8 @@ TEST_F(LoggerTest, InstallingTheSinkWhileOtherThreadsLogIsSafe) {
     }
 }
 
-TEST_F(LoggerTest, LogPrintfUsesTheProcessLoggerWhenThereIsOne) {
+TEST_F(LoggerTest, LogPrintfUsesTheProcessLoggerWhenThereIsOne)
+{
     Logger.InstallSink(CaptureSink, Info);
     gLogger = nullptr;
     LogPrintf(Error, "without a logger %d", 1);
@@ -230,7 +246,8 @@ TEST_F(LoggerTest, LogPrintfUsesTheProcessLoggerWhenThereIsOne) {
     EXPECT_EQ(StripPrefix(lines[0].Text), "Failed to set linear texture filtering.");
 }
 
-TEST(LoggerLifetime, LinesLeftQueuedAreFreedWithTheLogger) {
+TEST(LoggerLifetime, LinesLeftQueuedAreFreedWithTheLogger)
+{
     // Never started: the lines stay queued; destruction must not leak them
     // (LeakSanitizer checks this in the native build).
     cLogger logger;

@@ -16,7 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Removes a tree through the long form, which std::filesystem lacks here.
-void RemoveTree(const std::wstring& dir) {
+void RemoveTree(const std::wstring& dir)
+{
     const std::wstring root = L"\\\\?\\" + dir;
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((root + L"\\*").c_str(), &entry);
@@ -40,22 +41,24 @@ void RemoveTree(const std::wstring& dir) {
 // A fresh folder under the temporary directory, removed with its contents.
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Dir = fs::temp_directory_path() /
-              ("tavrin-files-" + std::to_string(GetCurrentProcessId()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    void SetUp() override
+    {
+        Dir = fs::temp_directory_path() / ("tavrin-files-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         RemoveTree(Dir.wstring());
         ASSERT_TRUE(fs::create_directories(Dir));
     }
     void TearDown() override { RemoveTree(Dir.wstring()); }
 
-    std::string Write(const std::string& name, const std::string& bytes) {
+    std::string Write(const std::string& name, const std::string& bytes)
+    {
         const fs::path path = Dir / fs::u8path(name);
         std::ofstream out(path, std::ios::binary);
         out << bytes;
         return Utf8(path);
     }
-    static std::string Utf8(const fs::path& path) {
+    static std::string Utf8(const fs::path& path)
+    {
         const std::u8string text = path.u8string();
         return std::string(text.begin(), text.end());
     }
@@ -64,9 +67,13 @@ protected:
     fs::path Dir;
 };
 
-TEST(TextConversion, RoundTripsEveryPlaneAndEmbeddedNuls) {
+TEST(TextConversion, RoundTripsEveryPlaneAndEmbeddedNuls)
+{
     const std::string samples[] = {
-        "plain", "Z\xC3\xBCrich \xE2\x82\xAC", "\xF0\x9D\x84\x9E clef", std::string("a\0b", 3),
+        "plain",
+        "Z\xC3\xBCrich \xE2\x82\xAC",
+        "\xF0\x9D\x84\x9E clef",
+        std::string("a\0b", 3),
     };
     for (const std::string& sample : samples) {
         const std::wstring wide = Utf8ToUtf16(sample);
@@ -79,7 +86,8 @@ TEST(TextConversion, RoundTripsEveryPlaneAndEmbeddedNuls) {
     EXPECT_EQ(Utf16ToUtf8(L""), "");
 }
 
-TEST_F(FilesTest, PathExistsMatchesFilesDirectoriesAndWildcards) {
+TEST_F(FilesTest, PathExistsMatchesFilesDirectoriesAndWildcards)
+{
     const std::string file = Write("Settings.json", "{}");
     EXPECT_FALSE(PathExists(nullptr));
     EXPECT_TRUE(PathExists(file.c_str()));
@@ -90,14 +98,16 @@ TEST_F(FilesTest, PathExistsMatchesFilesDirectoriesAndWildcards) {
     EXPECT_FALSE(PathExists(Path("*.png").c_str()));
 }
 
-TEST_F(FilesTest, IsDirectoryOnlyForExistingDirectories) {
+TEST_F(FilesTest, IsDirectoryOnlyForExistingDirectories)
+{
     const std::string file = Write("file.txt", "x");
     EXPECT_TRUE(IsDirectory(Utf8(Dir)));
     EXPECT_FALSE(IsDirectory(file));
     EXPECT_FALSE(IsDirectory(Path("missing")));
 }
 
-TEST_F(FilesTest, NonAsciiNamesWorkThroughEveryHelper) {
+TEST_F(FilesTest, NonAsciiNamesWorkThroughEveryHelper)
+{
     const std::string name = "\xD0\xBB\xD0\xBE\xD0\xB3 \xE2\x82\xAC.txt";
     const std::string file = Write(name, "abc");
     EXPECT_TRUE(PathExists(file.c_str()));
@@ -109,12 +119,13 @@ TEST_F(FilesTest, NonAsciiNamesWorkThroughEveryHelper) {
     EXPECT_EQ(names, std::vector<std::wstring>{Utf8ToUtf16(name)});
 }
 
-TEST_F(FilesTest, FileAgeFollowsTheLastWriteTime) {
+TEST_F(FilesTest, FileAgeFollowsTheLastWriteTime)
+{
     const std::string file = Write("aged.bin", "x");
     const std::wstring wide = Utf8ToUtf16(file);
     auto setLastWrite = [&](int64_t offsetMs) {
-        HANDLE handle = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(handle, INVALID_HANDLE_VALUE);
         FILETIME now;
         GetSystemTimeAsFileTime(&now);
@@ -144,7 +155,8 @@ TEST_F(FilesTest, FileAgeFollowsTheLastWriteTime) {
     EXPECT_EQ(age, 0u);
 }
 
-TEST_F(FilesTest, FileSizeIsKnownEvenWhileAnotherHandleWrites) {
+TEST_F(FilesTest, FileSizeIsKnownEvenWhileAnotherHandleWrites)
+{
     const std::string file = Write("sized.bin", std::string(1234, 'z'));
     EXPECT_EQ(tavrin::GetFileSize(nullptr), 0);
     EXPECT_EQ(tavrin::GetFileSize(Path("missing").c_str()), -1);
@@ -158,7 +170,8 @@ TEST_F(FilesTest, FileSizeIsKnownEvenWhileAnotherHandleWrites) {
     CloseHandle(writer);
 }
 
-TEST_F(FilesTest, ReadFileBytesReadsUpToTheMaximum) {
+TEST_F(FilesTest, ReadFileBytesReadsUpToTheMaximum)
+{
     const std::string content = "0123456789";
     const std::string file = Write("data.bin", content);
     const std::string empty = Write("empty.bin", "");
@@ -177,10 +190,8 @@ TEST_F(FilesTest, ReadFileBytesReadsUpToTheMaximum) {
     const std::string missing = Path("missing.bin");
     const std::string dir = Utf8(Dir);
     const Failure failures[] = {
-        {"empty file", empty.c_str(), UINT64_MAX},
-        {"maximum 0", file.c_str(), 0},
-        {"missing file", missing.c_str(), UINT64_MAX},
-        {"null path", nullptr, UINT64_MAX},
+        {"empty file", empty.c_str(), UINT64_MAX},     {"maximum 0", file.c_str(), 0},
+        {"missing file", missing.c_str(), UINT64_MAX}, {"null path", nullptr, UINT64_MAX},
         {"directory", dir.c_str(), UINT64_MAX},
     };
     for (const Failure& f : failures) {
@@ -193,27 +204,29 @@ TEST_F(FilesTest, ReadFileBytesReadsUpToTheMaximum) {
     EXPECT_TRUE(bytes.empty());
 }
 
-TEST_F(FilesTest, ReadFileBytesSharesWithDeleteButNotWithWriters) {
+TEST_F(FilesTest, ReadFileBytesSharesWithDeleteButNotWithWriters)
+{
     const std::string file = Write("shared.bin", "abc");
     const std::wstring wide = Utf8ToUtf16(file);
     std::vector<uint8_t> bytes;
     {
-        HANDLE deleter = CreateFileW(wide.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE deleter = CreateFileW(wide.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(deleter, INVALID_HANDLE_VALUE);
         EXPECT_TRUE(ReadFileBytes(file.c_str(), bytes, UINT64_MAX));
         CloseHandle(deleter);
     }
     {
-        HANDLE writer = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE writer = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(writer, INVALID_HANDLE_VALUE);
         EXPECT_FALSE(ReadFileBytes(file.c_str(), bytes, UINT64_MAX));
         CloseHandle(writer);
     }
 }
 
-TEST_F(FilesTest, ListFilesSkipsDotNamesAndDirectories) {
+TEST_F(FilesTest, ListFilesSkipsDotNamesAndDirectories)
+{
     Write("b.cfg", "1");
     Write("a.cfg", "2");
     Write(".hidden.cfg", "3");
@@ -231,7 +244,8 @@ TEST_F(FilesTest, ListFilesSkipsDotNamesAndDirectories) {
     EXPECT_TRUE(names.empty());
 }
 
-TEST(ModulePath, NamesTheRunningExecutable) {
+TEST(ModulePath, NamesTheRunningExecutable)
+{
     std::string path;
     ASSERT_TRUE(GetModulePath(path));
     EXPECT_TRUE(PathExists(path.c_str())) << path;
@@ -240,7 +254,8 @@ TEST(ModulePath, NamesTheRunningExecutable) {
     EXPECT_NE(path.find("settings_win_tests"), std::string::npos) << path;
 }
 
-TEST_F(FilesTest, ToLongPathPrefixesTheFullPath) {
+TEST_F(FilesTest, ToLongPathPrefixesTheFullPath)
+{
     EXPECT_EQ(ToLongPath(L""), L"");
     const std::wstring dir = Utf8ToUtf16(Utf8(Dir));
     EXPECT_EQ(ToLongPath(dir + L"\\x\\..\\file.bin"), L"\\\\?\\" + dir + L"\\file.bin");
@@ -256,7 +271,8 @@ TEST_F(FilesTest, ToLongPathPrefixesTheFullPath) {
     EXPECT_EQ(ToLongPath(L"relative.txt"), L"\\\\?\\" + base + L"relative.txt");
 }
 
-TEST_F(FilesTest, GetFileSizeReachesPathsBeyondTheShortLimit) {
+TEST_F(FilesTest, GetFileSizeReachesPathsBeyondTheShortLimit)
+{
     // A path of more than 260 units only opens through the long form.
     std::wstring deep = Utf8ToUtf16(Utf8(Dir));
     for (int i = 0; i < 6; ++i) {
@@ -265,8 +281,8 @@ TEST_F(FilesTest, GetFileSizeReachesPathsBeyondTheShortLimit) {
     }
     const std::wstring file = deep + L"\\deep.bin";
     ASSERT_GT(file.size(), 260u);
-    HANDLE handle = CreateFileW((L"\\\\?\\" + file).c_str(), GENERIC_WRITE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW((L"\\\\?\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(handle, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     WriteFile(handle, "12345", 5, &written, nullptr);
@@ -274,7 +290,8 @@ TEST_F(FilesTest, GetFileSizeReachesPathsBeyondTheShortLimit) {
     EXPECT_EQ(tavrin::GetFileSize(Utf16ToUtf8(file).c_str()), 5);
 }
 
-TEST(EnvironmentValue, ReadsPresentNonEmptyVariablesOfAnyLength) {
+TEST(EnvironmentValue, ReadsPresentNonEmptyVariablesOfAnyLength)
+{
     std::wstring value = L"stale";
     EXPECT_FALSE(GetEnvironmentValue(L"", value));
     EXPECT_FALSE(GetEnvironmentValue(L"TAVRIN_TEST_ABSENT_VARIABLE", value));
@@ -298,7 +315,8 @@ TEST(EnvironmentValue, ReadsPresentNonEmptyVariablesOfAnyLength) {
     EXPECT_EQ(value, edge);
 }
 
-TEST(Wine, DetectedWithItsVersion) {
+TEST(Wine, DetectedWithItsVersion)
+{
     // These tests run under Wine 8.
     EXPECT_TRUE(IsWine());
     const std::string version = GetWineVersion();

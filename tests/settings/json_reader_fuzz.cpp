@@ -7,7 +7,8 @@
 
 #include "settings/json_reader.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     tavrin::JsonReader reader;
     const bool scanned = reader.Scan(data, size);
     if (scanned != (size != 0)) {

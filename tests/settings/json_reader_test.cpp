@@ -24,7 +24,8 @@ struct ScanCase {
 
 class JsonScan : public testing::TestWithParam<ScanCase> {};
 
-TEST_P(JsonScan, FillsTables) {
+TEST_P(JsonScan, FillsTables)
+{
     const ScanCase& c = GetParam();
     JsonReader reader;
     ASSERT_TRUE(reader.Scan(c.Text));
@@ -37,17 +38,22 @@ const ScanCase kScanCases[] = {
     {"FirstOccurrenceWins", R"({"title": "x", "title": "y"})", {{"title", "x"}}, {}},
     {"DigitsAreBooleans", R"({"a": "1", "b": "0", "c": "9"})", {}, {{"a", true}, {"b", false}, {"c", true}}},
     {"TrueFalse", R"({"a": "true", "b": "false"})", {}, {{"a", true}, {"b", false}}},
-    {"NearBooleansAreStrings", R"({"a": "True", "b": "yes", "c": "10", "d": " true", "e": ""})",
-     {{"a", "True"}, {"b", "yes"}, {"c", "10"}, {"d", " true"}, {"e", ""}}, {}},
+    {"NearBooleansAreStrings",
+     R"({"a": "True", "b": "yes", "c": "10", "d": " true", "e": ""})",
+     {{"a", "True"}, {"b", "yes"}, {"c", "10"}, {"d", " true"}, {"e", ""}},
+     {}},
     // An unquoted value takes the next quoted text; the comma search still
     // starts after the colon, so the following key is read normally.
-    {"UnquotedValueTakesNextQuoted", R"({"hide_gui": true, "title": "T"})",
-     {{"hide_gui", "title"}, {"title", "T"}}, {}},
+    {"UnquotedValueTakesNextQuoted",
+     R"({"hide_gui": true, "title": "T"})",
+     {{"hide_gui", "title"}, {"title", "T"}},
+     {}},
     // A comma inside a value restarts the key search inside it.
-    {"CommaInsideValue", R"({"title": "A, B", "sandboxid": "s1"})",
-     {{"title", "A, B"}, {", ", "s1"}}, {}},
-    {"BackslashRunsCollapse", R"({"exe": "C:\\Games\\x.exe", "four": "a\\\\b", "one": "a\b"})",
-     {{"exe", "C:\\Games\\x.exe"}, {"four", "a\\b"}, {"one", "a\\b"}}, {}},
+    {"CommaInsideValue", R"({"title": "A, B", "sandboxid": "s1"})", {{"title", "A, B"}, {", ", "s1"}}, {}},
+    {"BackslashRunsCollapse",
+     R"({"exe": "C:\\Games\\x.exe", "four": "a\\\\b", "one": "a\b"})",
+     {{"exe", "C:\\Games\\x.exe"}, {"four", "a\\b"}, {"one", "a\\b"}},
+     {}},
     {"BoolAndStringTablesAreSeparate", R"({"k": "1", "k": "text"})", {{"k", "text"}}, {{"k", true}}},
     // The colon search counts from the scan position, so after leading
     // blanks a colon inside the key is taken.
@@ -70,13 +76,15 @@ const ScanCase kScanCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, JsonScan, testing::ValuesIn(kScanCases),
                          [](const testing::TestParamInfo<ScanCase>& info) { return info.param.Name; });
 
-TEST(JsonReader, EmptyBufferFailsAndNullIsEmpty) {
+TEST(JsonReader, EmptyBufferFailsAndNullIsEmpty)
+{
     JsonReader reader;
     EXPECT_FALSE(reader.Scan(std::string_view()));
     EXPECT_FALSE(reader.Scan(nullptr, 10));
 }
 
-TEST(JsonReader, RescanReplacesEarlierTables) {
+TEST(JsonReader, RescanReplacesEarlierTables)
+{
     JsonReader reader;
     ASSERT_TRUE(reader.Scan(R"({"a": "old", "b": "1"})"));
     ASSERT_TRUE(reader.Scan(R"({"a": "new"})"));
@@ -87,7 +95,8 @@ TEST(JsonReader, RescanReplacesEarlierTables) {
     EXPECT_FALSE(reader.GetBool("b", flag));
 }
 
-TEST(JsonReader, LookupsAreExactAndLeaveOutValueWhenAbsent) {
+TEST(JsonReader, LookupsAreExactAndLeaveOutValueWhenAbsent)
+{
     JsonReader reader;
     ASSERT_TRUE(reader.Scan(R"({"hide_gui": "1", "title": "T"})"));
     std::string text = "unchanged";
@@ -104,9 +113,10 @@ TEST(JsonReader, LookupsAreExactAndLeaveOutValueWhenAbsent) {
 
 // Every prefix of a file cut at every byte scans without reading outside it;
 // the sanitizer build catches any overrun of the exact-sized copy.
-TEST(JsonReader, EveryTruncationStaysInBounds) {
-    const std::string full =
-        "\xEF\xBB\xBF{\"productid\": \"p1\", \"flag\": \"1\", \"t\": \"A, B\", \"x\": true, \"p\": \"C:\\\\\\\\d\"}";
+TEST(JsonReader, EveryTruncationStaysInBounds)
+{
+    const std::string full = "\xEF\xBB\xBF{\"productid\": \"p1\", \"flag\": \"1\", \"t\": \"A, B\", \"x\": "
+                             "true, \"p\": \"C:\\\\\\\\d\"}";
     for (size_t size = 1; size <= full.size(); ++size) {
         const std::string cut = full.substr(0, size);
         auto* copy = new uint8_t[size];
@@ -117,7 +127,8 @@ TEST(JsonReader, EveryTruncationStaysInBounds) {
     }
 }
 
-TEST(EscapeJsonString, EscapesControlQuoteAndBackslash) {
+TEST(EscapeJsonString, EscapesControlQuoteAndBackslash)
+{
     const struct {
         std::string In;
         std::string Out;

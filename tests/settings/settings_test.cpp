@@ -20,7 +20,8 @@ namespace {
 constexpr const char* kValid =
     R"({"productid": "prod-1", "sandboxid": "sand-2", "deploymentid": "dep-3", "executable": "Game.exe"})";
 
-cSettings ReadText(const std::string& text) {
+cSettings ReadText(const std::string& text)
+{
     JsonReader reader;
     EXPECT_TRUE(reader.Scan(text));
     cSettings settings;
@@ -28,13 +29,15 @@ cSettings ReadText(const std::string& text) {
     return settings;
 }
 
-std::string WithKey(const std::string& key, const std::string& value) {
+std::string WithKey(const std::string& key, const std::string& value)
+{
     std::string text = kValid;
     text.insert(1, "\"" + key + "\": \"" + value + "\", ");
     return text;
 }
 
-TEST(IdentifierRule, Boundaries) {
+TEST(IdentifierRule, Boundaries)
+{
     const struct {
         std::string Text;
         bool Valid;
@@ -61,7 +64,8 @@ TEST(IdentifierRule, Boundaries) {
     }
 }
 
-TEST(SettingsRecord, DefaultsBeforeLoading) {
+TEST(SettingsRecord, DefaultsBeforeLoading)
+{
     const cSettings settings;
     EXPECT_EQ(settings.Status, tavrin::SettingsNotLoaded);
     EXPECT_TRUE(settings.ProductId.empty());
@@ -69,7 +73,8 @@ TEST(SettingsRecord, DefaultsBeforeLoading) {
                  settings.HideLogoAnimation);
 }
 
-TEST(SettingsRecord, ReadsRequiredAndOptionalKeys) {
+TEST(SettingsRecord, ReadsRequiredAndOptionalKeys)
+{
     const cSettings s = ReadText(
         R"({"productid": "prod-1", "sandboxid": "sand-2", "deploymentid": "dep-3",
             "executable": "bin\\Game.exe", "requested_splash": "splash.png",
@@ -90,9 +95,12 @@ TEST(SettingsRecord, ReadsRequiredAndOptionalKeys) {
     EXPECT_TRUE(s.InvalidField.empty());
 }
 
-TEST(SettingsRecord, WrongKindOrUnquotedOptionsStayDefault) {
+TEST(SettingsRecord, WrongKindOrUnquotedOptionsStayDefault)
+{
     std::string text = kValid;
-    text.insert(1, R"("hide_gui": "yes", "wait_for_game_process_exit": true, "title": "1", "environment": "Gamedev", )");
+    text.insert(
+        1,
+        R"("hide_gui": "yes", "wait_for_game_process_exit": true, "title": "1", "environment": "Gamedev", )");
     const cSettings s = ReadText(text);
     EXPECT_EQ(s.Status, tavrin::SettingsLoaded);
     EXPECT_FALSE(s.HideGui);
@@ -101,7 +109,8 @@ TEST(SettingsRecord, WrongKindOrUnquotedOptionsStayDefault) {
     EXPECT_FALSE(s.IsDevelopmentEnvironment());
 }
 
-TEST(SettingsRecord, Statuses) {
+TEST(SettingsRecord, Statuses)
+{
     const struct {
         const char* Name;
         std::string Text;
@@ -117,7 +126,8 @@ TEST(SettingsRecord, Statuses) {
          R"({"productid": "7", "sandboxid": "ss", "deploymentid": "dd", "executable": "g.exe"})",
          tavrin::SettingsMissingField, ""},
         {"malformed", "{productid: pp}", tavrin::SettingsMissingField, ""},
-        {"one-character productid", WithKey("productid", "p"), tavrin::SettingsInvalidIdentifier, "productid"},
+        {"one-character productid", WithKey("productid", "p"), tavrin::SettingsInvalidIdentifier,
+         "productid"},
         {"empty sandboxid counts as present", WithKey("sandboxid", ""), tavrin::SettingsInvalidIdentifier,
          "sandboxid"},
         {"underscore in deploymentid", WithKey("deploymentid", "dep_3"), tavrin::SettingsInvalidIdentifier,
@@ -134,7 +144,8 @@ TEST(SettingsRecord, Statuses) {
     }
 }
 
-TEST(SettingsRecord, ReadingAgainStartsFromDefaults) {
+TEST(SettingsRecord, ReadingAgainStartsFromDefaults)
+{
     cSettings s = ReadText(WithKey("hide_gui", "1"));
     ASSERT_TRUE(s.HideGui);
     JsonReader reader;
@@ -144,14 +155,16 @@ TEST(SettingsRecord, ReadingAgainStartsFromDefaults) {
     EXPECT_EQ(s.Status, tavrin::SettingsMissingField);
 }
 
-TEST(SettingsPaths, PathAndLoadErrorText) {
+TEST(SettingsPaths, PathAndLoadErrorText)
+{
     EXPECT_EQ(tavrin::BuildSettingsPath("C:\\Games\\", "Settings.json"), "C:\\Games\\Tavrin\\Settings.json");
     EXPECT_EQ(tavrin::FormatSettingsLoadError(-2), "Failed to parse the settings file with: 0xFFFFFFFE.");
     EXPECT_EQ(tavrin::FormatSettingsLoadError(-5), "Failed to parse the settings file with: 0xFFFFFFFB.");
     EXPECT_EQ(tavrin::FormatSettingsLoadError(0), "Failed to parse the settings file with: 0x0.");
 }
 
-TEST(SettingsErrorText, BuiltInTexts) {
+TEST(SettingsErrorText, BuiltInTexts)
+{
     const cLocalization builtIn;
     const struct {
         const char* Name;
@@ -176,7 +189,8 @@ TEST(SettingsErrorText, BuiltInTexts) {
     }
 }
 
-TEST(SettingsErrorText, NotFoundNotLoadedAndNoneMissing) {
+TEST(SettingsErrorText, NotFoundNotLoadedAndNoneMissing)
+{
     const cLocalization builtIn;
     cSettings s;
     EXPECT_EQ(s.BuildSettingsErrorText("Settings.json", builtIn), "");
@@ -185,10 +199,12 @@ TEST(SettingsErrorText, NotFoundNotLoadedAndNoneMissing) {
     // A missing-field status with every field set names nothing in particular.
     s = ReadText(kValid);
     s.Status = tavrin::SettingsMissingField;
-    EXPECT_EQ(s.BuildSettingsErrorText("Settings.json", builtIn), "Settings.json is missing a required field (N/A)");
+    EXPECT_EQ(s.BuildSettingsErrorText("Settings.json", builtIn),
+              "Settings.json is missing a required field (N/A)");
 }
 
-TEST(SettingsErrorText, UsesTheLoadedLanguage) {
+TEST(SettingsErrorText, UsesTheLoadedLanguage)
+{
     cLocalization german;
     std::wstring error;
     ASSERT_TRUE(german.LoadText("launcher:\n{\n  error_no_settings_file = \"{0} fehlt\";\n}\n", error));
@@ -200,12 +216,14 @@ TEST(SettingsErrorText, UsesTheLoadedLanguage) {
 // Collects sink lines; the logger calls the sink on its worker thread.
 std::mutex gLinesLock;
 std::vector<std::string> gLines;
-void CollectLine(uint32_t, const char* line) {
+void CollectLine(uint32_t, const char* line)
+{
     std::lock_guard<std::mutex> guard(gLinesLock);
     gLines.emplace_back(line);
 }
 
-TEST(SettingsPrint, LogsTheDocumentedLines) {
+TEST(SettingsPrint, LogsTheDocumentedLines)
+{
     gLines.clear();
     tavrin::cLogger logger;
     logger.InstallSink(CollectLine, tavrin::Info);

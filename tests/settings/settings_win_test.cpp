@@ -21,7 +21,8 @@ constexpr const char* kValid =
     "{\n  \"productid\": \"prod-1\",\n  \"sandboxid\": \"sand-2\",\n  \"deploymentid\": \"dep-3\",\n"
     "  \"executable\": \"Game\\\\Game.exe\",\n  \"hide_gui\": \"1\"\n}\n";
 
-TEST(JsonReaderLoad, ErrorTexts) {
+TEST(JsonReaderLoad, ErrorTexts)
+{
     cScratchFolder folder(L"tavrin-json-");
     ASSERT_TRUE(WriteBytes(folder.File(L"empty.json"), ""));
     JsonReader reader;
@@ -36,7 +37,8 @@ TEST(JsonReaderLoad, ErrorTexts) {
     EXPECT_EQ(error, "Could not read the .json file!");
 }
 
-TEST(JsonReaderLoad, ReadsWholeFileUnderUnicodePath) {
+TEST(JsonReaderLoad, ReadsWholeFileUnderUnicodePath)
+{
     cScratchFolder folder(L"tavrin-json-\u00e9\u4e2d-");
     ASSERT_TRUE(WriteBytes(folder.File(L"Settings \u00e9.json"), std::string("\xEF\xBB\xBF") + kValid));
     JsonReader reader;
@@ -48,7 +50,8 @@ TEST(JsonReaderLoad, ReadsWholeFileUnderUnicodePath) {
     EXPECT_EQ(exe, "Game\\Game.exe");
 }
 
-TEST(ReadSettingsFile, StatusesFromRealFiles) {
+TEST(ReadSettingsFile, StatusesFromRealFiles)
+{
     cScratchFolder folder(L"tavrin-settings-\u00fc-");
     const struct {
         const wchar_t* Name;
@@ -58,15 +61,18 @@ TEST(ReadSettingsFile, StatusesFromRealFiles) {
     } cases[] = {
         {L"valid.json", kValid, true, tavrin::SettingsLoaded},
         {L"bom.json", std::string("\xEF\xBB\xBF") + kValid, true, tavrin::SettingsLoaded},
-        {L"crlf.json", "{\r\n\"productid\": \"pp\",\r\n\"sandboxid\": \"ss\",\r\n\"deploymentid\": \"dd\",\r\n"
-                       "\"executable\": \"g.exe\"\r\n}\r\n", true, tavrin::SettingsLoaded},
+        {L"crlf.json",
+         "{\r\n\"productid\": \"pp\",\r\n\"sandboxid\": \"ss\",\r\n\"deploymentid\": \"dd\",\r\n"
+         "\"executable\": \"g.exe\"\r\n}\r\n",
+         true, tavrin::SettingsLoaded},
         {L"missing.json", "", false, tavrin::SettingsFileNotRead},
         {L"empty.json", "", true, tavrin::SettingsFileNotRead},
         {L"one-byte.json", "{", true, tavrin::SettingsMissingField},
         {L"no-sandbox.json", R"({"productid": "pp", "deploymentid": "dd", "executable": "g.exe"})", true,
          tavrin::SettingsMissingField},
-        {L"short-id.json", R"({"productid": "p", "sandboxid": "ss", "deploymentid": "dd", "executable": "g"})",
-         true, tavrin::SettingsInvalidIdentifier},
+        {L"short-id.json",
+         R"({"productid": "p", "sandboxid": "ss", "deploymentid": "dd", "executable": "g"})", true,
+         tavrin::SettingsInvalidIdentifier},
     };
     for (const auto& c : cases) {
         if (c.Write) {

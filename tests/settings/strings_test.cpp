@@ -12,14 +12,16 @@
 namespace tavrin {
 namespace {
 
-TEST(FormatPlaceholders, ReplacesFirstOccurrenceOfEachIndexInOrder) {
+TEST(FormatPlaceholders, ReplacesFirstOccurrenceOfEachIndexInOrder)
+{
     struct Case {
         const char* Text;
         std::vector<std::string> Args;
         const char* Want;
     };
     const Case cases[] = {
-        {"{0} is missing a required field ({1})", {"Settings.json", "productid"},
+        {"{0} is missing a required field ({1})",
+         {"Settings.json", "productid"},
          "Settings.json is missing a required field (productid)"},
         {"{0} and {0}", {"x"}, "x and {0}"},
         {"no braces here", {"a", "b"}, "no braces here"},
@@ -40,15 +42,16 @@ TEST(FormatPlaceholders, ReplacesFirstOccurrenceOfEachIndexInOrder) {
     }
 }
 
-TEST(GetExtension, TakesTheLastDotOfTheWholePath) {
+TEST(GetExtension, TakesTheLastDotOfTheWholePath)
+{
     struct Case {
         const char* Path;
         const char* Extension;
     };
     const Case cases[] = {
-        {"splash.png", ".png"},      {"C:\\a.b\\file", ".b\\file"}, {"splash.", ""},
-        {"noextension", ""},         {"archive.tar.gz", ".gz"},     {"", ""},
-        {".hidden", ".hidden"},      {"C:\\dir\\Settings.json", ".json"},
+        {"splash.png", ".png"}, {"C:\\a.b\\file", ".b\\file"},       {"splash.", ""},
+        {"noextension", ""},    {"archive.tar.gz", ".gz"},           {"", ""},
+        {".hidden", ".hidden"}, {"C:\\dir\\Settings.json", ".json"},
     };
     for (const Case& c : cases) {
         std::string copy = "stale";
@@ -59,7 +62,8 @@ TEST(GetExtension, TakesTheLastDotOfTheWholePath) {
     }
 }
 
-TEST(MonotonicNow, NeverGoesBackwards) {
+TEST(MonotonicNow, NeverGoesBackwards)
+{
     int64_t previous = MonotonicNow();
     for (int i = 0; i < 10000; ++i) {
         const int64_t now = MonotonicNow();
@@ -68,11 +72,11 @@ TEST(MonotonicNow, NeverGoesBackwards) {
     }
 }
 
-TEST(RandomGenerator, StepsMatchTheSmallFastGenerator) {
+TEST(RandomGenerator, StepsMatchTheSmallFastGenerator)
+{
     // Expected words worked out from the published definition.
     RandomState fresh;
-    const uint32_t fromLoadState[] = {0xF1EA5EEDu, 0xBDDBE3D4u, 0x44CC9BF4u, 0x3D4437EBu,
-                                      0xDC24751Bu};
+    const uint32_t fromLoadState[] = {0xF1EA5EEDu, 0xBDDBE3D4u, 0x44CC9BF4u, 0x3D4437EBu, 0xDC24751Bu};
     for (uint32_t want : fromLoadState) {
         EXPECT_EQ(NextRandom(fresh), want);
     }
@@ -86,14 +90,16 @@ TEST(RandomGenerator, StepsMatchTheSmallFastGenerator) {
     }
 }
 
-TEST(RandomGenerator, SeedWordUsesWrappingSixtyFourBitArithmetic) {
+TEST(RandomGenerator, SeedWordUsesWrappingSixtyFourBitArithmetic)
+{
     EXPECT_EQ(SeedWordFromCounter(0), 0x26u);
     EXPECT_EQ(SeedWordFromCounter(1), 0x29u);
     EXPECT_EQ(SeedWordFromCounter(uint64_t{1} << 32), 0x43FD0026u);
     EXPECT_EQ(SeedWordFromCounter(~uint64_t{0}), 0x23u);
 }
 
-TEST(MakeRandomId, Is36LowerCaseHexCharactersWithFourDashes) {
+TEST(MakeRandomId, Is36LowerCaseHexCharactersWithFourDashes)
+{
     std::set<std::string> seen;
     for (int i = 0; i < 1000; ++i) {
         char buffer[40];

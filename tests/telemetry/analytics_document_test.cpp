@@ -12,7 +12,8 @@ namespace {
 
 using Event = Analytics::EventDescriptor;
 
-Analytics::DocumentTexts Texts() {
+Analytics::DocumentTexts Texts()
+{
     Analytics::DocumentTexts texts;
     texts.Source = "Bootstrapper/1.9.4";
     texts.BuildTime = "Oct 28 2025 12:43:38";
@@ -24,20 +25,21 @@ Analytics::DocumentTexts Texts() {
     return texts;
 }
 
-constexpr char kFixed[] =
-    "\"Source\":\"Bootstrapper/1.9.4\",\"BuildTime\":\"Oct 28 2025 12:43:38\","
-    "\"ProductId\":\"prod-1\",\"SandboxId\":\"sand-1\",\"DeploymentId\":\"dep-1\","
-    "\"OSName\":\"Wine\",\"OSVer\":\"wine-8.0\"";
+constexpr char kFixed[] = "\"Source\":\"Bootstrapper/1.9.4\",\"BuildTime\":\"Oct 28 2025 12:43:38\","
+                          "\"ProductId\":\"prod-1\",\"SandboxId\":\"sand-1\",\"DeploymentId\":\"dep-1\","
+                          "\"OSName\":\"Wine\",\"OSVer\":\"wine-8.0\"";
 
-TEST(BuildEventDocument, OneRawAttributeByteForByte) {
+TEST(BuildEventDocument, OneRawAttributeByteForByte)
+{
     const std::vector<Event> events = {
         {"AntiCheat.Info.BootstrapperResult", {EventAttribute("LaunchResult", 301)}}};
     EXPECT_EQ(Analytics::BuildEventDocument(events, Texts()),
-              std::string("{\"Events\":[{\"EventName\":\"AntiCheat.Info.BootstrapperResult\",") +
-                  kFixed + ",\"LaunchResult\":301}]}");
+              std::string("{\"Events\":[{\"EventName\":\"AntiCheat.Info.BootstrapperResult\",") + kFixed +
+                  ",\"LaunchResult\":301}]}");
 }
 
-TEST(BuildEventDocument, SeveralEventsAndAttributesInOrder) {
+TEST(BuildEventDocument, SeveralEventsAndAttributesInOrder)
+{
     const std::vector<Event> events = {
         {"A", {EventAttribute("x", -5), EventAttribute("y", std::string("text"))}},
         {"B", {EventAttribute("z", 0)}},
@@ -47,7 +49,8 @@ TEST(BuildEventDocument, SeveralEventsAndAttributesInOrder) {
                   ",\"x\":-5,\"y\":\"text\"},{\"EventName\":\"B\"," + kFixed + ",\"z\":0}]}");
 }
 
-TEST(BuildEventDocument, InvalidListsSendNothing) {
+TEST(BuildEventDocument, InvalidListsSendNothing)
+{
     const std::vector<std::vector<Event>> cases = {
         {},
         {{"A", {EventAttribute("x", 1)}}, {"B", {}}},
@@ -58,7 +61,8 @@ TEST(BuildEventDocument, InvalidListsSendNothing) {
     }
 }
 
-TEST(BuildEventDocument, EscapesAttributeKeysAndValues) {
+TEST(BuildEventDocument, EscapesAttributeKeysAndValues)
+{
     const std::pair<std::string, std::string> cases[] = {
         {"a\"b", "a\\\"b"},
         {std::string("k\x01"), "k\\u0001"},
@@ -70,19 +74,20 @@ TEST(BuildEventDocument, EscapesAttributeKeysAndValues) {
     for (const auto& [raw, escaped] : cases) {
         const std::vector<Event> events = {{"E", {EventAttribute(raw, raw)}}};
         const std::string document = Analytics::BuildEventDocument(events, Texts());
-        EXPECT_NE(document.find("\"" + escaped + "\":\"" + escaped + "\"}"), std::string::npos)
-            << document;
+        EXPECT_NE(document.find("\"" + escaped + "\":\"" + escaped + "\"}"), std::string::npos) << document;
     }
 }
 
-TEST(EventAttribute, IntegerKindIsRaw) {
+TEST(EventAttribute, IntegerKindIsRaw)
+{
     const EventAttribute number("n", -2147483647 - 1);
     EXPECT_TRUE(number.Raw);
     EXPECT_EQ(number.Value, "-2147483648");
     EXPECT_FALSE(EventAttribute("t", std::string("1")).Raw);
 }
 
-TEST(EndpointUrl, PathAndQueryPerDestination) {
+TEST(EndpointUrl, PathAndQueryPerDestination)
+{
     const std::string sdk = Analytics::EndpointUrl(0, "run-id");
     EXPECT_EQ(sdk, std::string("https://") + Analytics::EndpointHost(0) +
                        "/telemetry/data/moxtrel/api/v1/public/data?AppVersion=1.0.0&"
@@ -94,14 +99,16 @@ TEST(EndpointUrl, PathAndQueryPerDestination) {
                   "UploadType=eteventstream&AppID=tavrin&SessionId=r");
 }
 
-TEST(FormatWindowsVersion, MachineNames) {
+TEST(FormatWindowsVersion, MachineNames)
+{
     EXPECT_EQ(FormatWindowsVersion(10, 0, 0x8664, 19045), "10.0 x86-64 (Build 19045)");
     EXPECT_EQ(FormatWindowsVersion(10, 0, 0xAA64, 22631), "10.0 ARM64 (Build 22631)");
     EXPECT_EQ(FormatWindowsVersion(6, 1, 0x014C, 7601), "6.1 x86-32 (Build 7601)");
     EXPECT_EQ(FormatWindowsVersion(10, 0, 0, 1), "10.0 Unknown (Build 1)");
 }
 
-TEST(Identity, RunIdIsMadeOnce) {
+TEST(Identity, RunIdIsMadeOnce)
+{
     Analytics::SetIdentity("p", "s", "d");
     Analytics::EnsureRunId();
     const Analytics::Identity first = Analytics::GetIdentity();
@@ -114,7 +121,8 @@ TEST(Identity, RunIdIsMadeOnce) {
     EXPECT_EQ(second.DeploymentId, "d2");
 }
 
-TEST(LogEventsAsync, SendsACopyOnTheWorkerThread) {
+TEST(LogEventsAsync, SendsACopyOnTheWorkerThread)
+{
     tavrin::cBackgroundWorker worker;
     ASSERT_TRUE(worker.Start());
     std::atomic<int> calls{0};

@@ -17,11 +17,13 @@ namespace {
 // Records the names of the tasks in the order the worker ran them.
 class RunLog {
 public:
-    void Add(const std::string& name) {
+    void Add(const std::string& name)
+    {
         std::lock_guard<std::mutex> guard(Lock);
         Names.push_back(name);
     }
-    std::vector<std::string> Snapshot() {
+    std::vector<std::string> Snapshot()
+    {
         std::lock_guard<std::mutex> guard(Lock);
         return Names;
     }
@@ -31,7 +33,8 @@ private:
     std::vector<std::string> Names;
 };
 
-WorkerTask NamedTask(RunLog& log, std::string name, uint32_t priority = 1) {
+WorkerTask NamedTask(RunLog& log, std::string name, uint32_t priority = 1)
+{
     WorkerTask task;
     task.Callable = [&log, name](void*) {
         log.Add(name);
@@ -41,14 +44,16 @@ WorkerTask NamedTask(RunLog& log, std::string name, uint32_t priority = 1) {
     return task;
 }
 
-void PostOnce(cBackgroundWorker& worker, const WorkerTask& task, uint32_t delayMs = 0) {
+void PostOnce(cBackgroundWorker& worker, const WorkerTask& task, uint32_t delayMs = 0)
+{
     worker.PostTask(task, true, delayMs, 0);
 }
 
 // Polls without a tight deadline: the limit only keeps a broken worker from
 // hanging the suite.
 template <typename Predicate>
-bool EventuallyTrue(Predicate predicate) {
+bool EventuallyTrue(Predicate predicate)
+{
     for (int i = 0; i < 2000; ++i) {
         if (predicate()) {
             return true;
@@ -60,7 +65,8 @@ bool EventuallyTrue(Predicate predicate) {
 
 using Names = std::vector<std::string>;
 
-TEST(BackgroundWorker, StartTwiceKeepsOneThreadAndStartAfterStopMakesANewOne) {
+TEST(BackgroundWorker, StartTwiceKeepsOneThreadAndStartAfterStopMakesANewOne)
+{
     cBackgroundWorker worker;
     EXPECT_FALSE(worker.HasThread());
     ASSERT_TRUE(worker.Start());
@@ -79,7 +85,8 @@ TEST(BackgroundWorker, StartTwiceKeepsOneThreadAndStartAfterStopMakesANewOne) {
     EXPECT_EQ(log.Snapshot(), Names{"after restart"});
 }
 
-TEST(BackgroundWorker, RunsByDescendingPriorityThenPostingOrder) {
+TEST(BackgroundWorker, RunsByDescendingPriorityThenPostingOrder)
+{
     cBackgroundWorker worker;
     RunLog log;
     // Queued before the thread exists, so every task is due when it starts.
@@ -93,7 +100,8 @@ TEST(BackgroundWorker, RunsByDescendingPriorityThenPostingOrder) {
     EXPECT_EQ(log.Snapshot(), (Names{"c5", "e5", "a1", "b1", "d1"}));
 }
 
-TEST(BackgroundWorker, DueLowPriorityTaskRunsWhileHigherPriorityOneWaits) {
+TEST(BackgroundWorker, DueLowPriorityTaskRunsWhileHigherPriorityOneWaits)
+{
     cBackgroundWorker worker;
     RunLog log;
     PostOnce(worker, NamedTask(log, "high later", 9), 300);
@@ -103,7 +111,8 @@ TEST(BackgroundWorker, DueLowPriorityTaskRunsWhileHigherPriorityOneWaits) {
     EXPECT_EQ(log.Snapshot(), (Names{"low now", "high later"}));
 }
 
-TEST(BackgroundWorker, DelayedTaskNeverRunsEarly) {
+TEST(BackgroundWorker, DelayedTaskNeverRunsEarly)
+{
     cBackgroundWorker worker;
     ASSERT_TRUE(worker.Start());
     std::atomic<int64_t> ranAt{0};
@@ -125,7 +134,8 @@ TEST(BackgroundWorker, DelayedTaskNeverRunsEarly) {
     EXPECT_EQ(log.Snapshot(), Names{"wake"});
 }
 
-TEST(BackgroundWorker, RepeatingTaskRunsUntilItReturnsFalse) {
+TEST(BackgroundWorker, RepeatingTaskRunsUntilItReturnsFalse)
+{
     cBackgroundWorker worker;
     std::atomic<int> runs{0};
     std::vector<int64_t> times;
@@ -149,7 +159,8 @@ TEST(BackgroundWorker, RepeatingTaskRunsUntilItReturnsFalse) {
     }
 }
 
-TEST(BackgroundWorker, RepeatedTaskIsRequeuedWithPriorityOne) {
+TEST(BackgroundWorker, RepeatedTaskIsRequeuedWithPriorityOne)
+{
     cBackgroundWorker worker;
     RunLog log;
     int repeats = 0;
@@ -169,7 +180,8 @@ TEST(BackgroundWorker, RepeatedTaskIsRequeuedWithPriorityOne) {
     EXPECT_EQ(log.Snapshot(), (Names{"repeating", "five", "repeating"}));
 }
 
-TEST(BackgroundWorker, DrainRunsEveryQueuedTaskThenRefusesPosts) {
+TEST(BackgroundWorker, DrainRunsEveryQueuedTaskThenRefusesPosts)
+{
     cBackgroundWorker worker;
     RunLog log;
     PostOnce(worker, NamedTask(log, "one"));
@@ -189,7 +201,8 @@ TEST(BackgroundWorker, DrainRunsEveryQueuedTaskThenRefusesPosts) {
     worker.Stop();  // the termination path: finds no thread
 }
 
-TEST(BackgroundWorker, RepeatingTaskEndsWithTheDrain) {
+TEST(BackgroundWorker, RepeatingTaskEndsWithTheDrain)
+{
     cBackgroundWorker worker;
     std::atomic<int> runs{0};
     WorkerTask forever;
@@ -204,7 +217,8 @@ TEST(BackgroundWorker, RepeatingTaskEndsWithTheDrain) {
     EXPECT_EQ(worker.PostedCount(), worker.ExecutedCount());
 }
 
-TEST(BackgroundWorker, StopLetsTheRunningTaskFinishAndKeepsTheRestQueued) {
+TEST(BackgroundWorker, StopLetsTheRunningTaskFinishAndKeepsTheRestQueued)
+{
     cBackgroundWorker worker;
     RunLog log;
     std::atomic<bool> started{false};
@@ -236,7 +250,8 @@ TEST(BackgroundWorker, StopLetsTheRunningTaskFinishAndKeepsTheRestQueued) {
     EXPECT_EQ(worker.ExecutedCount(), 3u);
 }
 
-TEST(BackgroundWorker, StopWithoutThreadOnlySetsTheFlag) {
+TEST(BackgroundWorker, StopWithoutThreadOnlySetsTheFlag)
+{
     cBackgroundWorker worker;
     worker.Stop();
     EXPECT_TRUE(worker.StopRequested());
@@ -244,7 +259,8 @@ TEST(BackgroundWorker, StopWithoutThreadOnlySetsTheFlag) {
     worker.Drain();  // no thread: returns at once
 }
 
-TEST(BackgroundWorker, ConcurrentPostsNeverLoseACount) {
+TEST(BackgroundWorker, ConcurrentPostsNeverLoseACount)
+{
     constexpr int kThreads = 8;
     constexpr int kPostsEach = 2000;
     cBackgroundWorker worker;
@@ -272,7 +288,8 @@ TEST(BackgroundWorker, ConcurrentPostsNeverLoseACount) {
     EXPECT_EQ(worker.ExecutedCount(), worker.PostedCount());
 }
 
-TEST(BackgroundWorker, PostsFromInsideATaskRun) {
+TEST(BackgroundWorker, PostsFromInsideATaskRun)
+{
     cBackgroundWorker worker;
     RunLog log;
     WorkerTask outer;
@@ -288,7 +305,8 @@ TEST(BackgroundWorker, PostsFromInsideATaskRun) {
     EXPECT_EQ(log.Snapshot(), (Names{"outer", "inner"}));
 }
 
-TEST(BackgroundWorker, CallableGetsSharedContextElseRawContext) {
+TEST(BackgroundWorker, CallableGetsSharedContextElseRawContext)
+{
     cBackgroundWorker worker;
     int raw = 1;
     auto shared = std::make_shared<int>(2);
@@ -307,14 +325,16 @@ TEST(BackgroundWorker, CallableGetsSharedContextElseRawContext) {
     EXPECT_EQ(seen, (std::vector<void*>{&raw, shared.get()}));
 }
 
-TEST(BackgroundWorker, EmptyCallableIsNeitherQueuedNorCounted) {
+TEST(BackgroundWorker, EmptyCallableIsNeitherQueuedNorCounted)
+{
     cBackgroundWorker worker;
     PostOnce(worker, WorkerTask{});
     EXPECT_EQ(worker.PostedCount(), 0u);
     EXPECT_EQ(worker.QueuedCount(), 0u);
 }
 
-TEST(BackgroundWorker, DestructionDropsQueuedTasksAndReleasesTheirContexts) {
+TEST(BackgroundWorker, DestructionDropsQueuedTasksAndReleasesTheirContexts)
+{
     std::weak_ptr<int> context;
     std::atomic<bool> ran{false};
     {
@@ -339,7 +359,8 @@ TEST(BackgroundWorker, DestructionDropsQueuedTasksAndReleasesTheirContexts) {
 class PollingThread : public cThread {
 public:
     ~PollingThread() override { Stop(); }
-    void Run() override {
+    void Run() override
+    {
         while (!StopRequested()) {
             Loops.fetch_add(1);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -348,7 +369,8 @@ public:
     std::atomic<int> Loops{0};
 };
 
-TEST(Thread, StopEndsAPollingBodyAndAllowsARestart) {
+TEST(Thread, StopEndsAPollingBodyAndAllowsARestart)
+{
     PollingThread thread;
     EXPECT_FALSE(thread.Query());
     ASSERT_TRUE(thread.Start());

@@ -14,13 +14,15 @@ namespace tavrin::test {
 
 class cCapturedLog {
 public:
-    explicit cCapturedLog(uint32_t threshold = tavrin::VeryVerbose) {
+    explicit cCapturedLog(uint32_t threshold = tavrin::VeryVerbose)
+    {
         Current() = this;
         Logger.InstallSink(&cCapturedLog::Sink, threshold);
         Logger.Worker.Start();
         tavrin::gLogger = &Logger;
     }
-    ~cCapturedLog() {
+    ~cCapturedLog()
+    {
         Logger.Worker.Drain();
         tavrin::gLogger = nullptr;
         Current() = nullptr;
@@ -30,7 +32,8 @@ public:
 
     // Every line so far. Lines are written on the logger's thread: wait (bounded)
     // until it caught up, without draining so that logging can go on.
-    std::vector<std::string> Lines() {
+    std::vector<std::string> Lines()
+    {
         for (int i = 0; i < 10000 && Logger.Worker.ExecutedCount() < Logger.Worker.PostedCount(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -39,7 +42,8 @@ public:
     }
 
     // Number of lines containing the text.
-    size_t Count(const std::string& text) {
+    size_t Count(const std::string& text)
+    {
         size_t count = 0;
         for (const std::string& line : Lines()) {
             if (line.find(text) != std::string::npos) {
@@ -49,7 +53,8 @@ public:
         return count;
     }
 
-    bool HasLineEndingWith(const std::string& text) {
+    bool HasLineEndingWith(const std::string& text)
+    {
         for (const std::string& line : Lines()) {
             if (line.size() >= text.size() &&
                 line.compare(line.size() - text.size(), text.size(), text) == 0) {
@@ -60,11 +65,13 @@ public:
     }
 
 private:
-    static cCapturedLog*& Current() {
+    static cCapturedLog*& Current()
+    {
         static cCapturedLog* current = nullptr;
         return current;
     }
-    static void Sink(uint32_t, const char* line) {
+    static void Sink(uint32_t, const char* line)
+    {
         cCapturedLog* log = Current();
         if (log != nullptr) {
             std::lock_guard<std::mutex> guard(log->Lock);

@@ -10,7 +10,8 @@
 namespace tavrin::test {
 
 // The servers' folder as a DOS path, or empty when the fixture is absent.
-inline std::string ServersFolder() {
+inline std::string ServersFolder()
+{
     std::wstring value;
     if (!tavrin::GetEnvironmentValue(L"TAVRIN_TEST_SERVERS", value) || value.empty()) {
         return {};
@@ -28,7 +29,8 @@ inline std::string ServersFolder() {
 }
 
 // The dev CDN is the configured development host only in loopback builds.
-inline bool LoopbackCdnConfigured() {
+inline bool LoopbackCdnConfigured()
+{
     return std::string(tavrin::launcher::CdnHost(true)).rfind("localhost:", 0) == 0;
 }
 

@@ -13,7 +13,8 @@
 namespace tavrin::test {
 
 // The demo game in the build's bin folder (the build root arrives as a Unix path).
-inline std::filesystem::path DemoGamePath() {
+inline std::filesystem::path DemoGamePath()
+{
     const char* binary = std::getenv("TAVRIN_BINARY_DIR");
     std::string windowsPath = "Z:" + std::string(binary ? binary : "") + "/bin/DemoGame.exe";
     for (char& c : windowsPath) {
@@ -25,7 +26,8 @@ inline std::filesystem::path DemoGamePath() {
 }
 
 // The exit code once the process ends within the time, else STILL_ACTIVE.
-inline DWORD WaitForExitCode(HANDLE process, DWORD timeoutMs) {
+inline DWORD WaitForExitCode(HANDLE process, DWORD timeoutMs)
+{
     DWORD code = STILL_ACTIVE;
     if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) {
         GetExitCodeProcess(process, &code);

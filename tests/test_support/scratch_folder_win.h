@@ -18,12 +18,14 @@
 namespace tavrin::test {
 
 // Narrow paths are UTF-8 here; std::filesystem would read them in the ANSI code page.
-inline std::filesystem::path Utf8Path(const std::string& utf8) {
+inline std::filesystem::path Utf8Path(const std::string& utf8)
+{
     return std::filesystem::path(tavrin::Utf8ToUtf16(utf8));
 }
 
 // Removes a folder with everything in it; quiet when it is already gone.
-inline void RemoveTree(const std::filesystem::path& folder) {
+inline void RemoveTree(const std::filesystem::path& folder)
+{
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 }
@@ -47,14 +49,16 @@ public:
     std::wstring File(const std::wstring& name) const { return RootWide + name; }
 
     // Creates a subfolder; its UTF-8 path with a trailing backslash.
-    std::string MakeFolder(const std::string& name) const {
+    std::string MakeFolder(const std::string& name) const
+    {
         std::error_code ignored;
         std::filesystem::create_directories(Utf8Path(RootUtf8 + name), ignored);
         return RootUtf8 + name + "\\";
     }
 
 private:
-    void Create(const std::wstring& prefix) {
+    void Create(const std::wstring& prefix)
+    {
         static unsigned counter = 0;
         wchar_t base[MAX_PATH + 1] = {};
         GetTempPathW(MAX_PATH + 1, base);
@@ -73,7 +77,8 @@ private:
 };
 
 // Replaces the file's content; false when it could not be written whole.
-inline bool WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
+inline bool WriteBytes(const std::filesystem::path& path, std::string_view bytes)
+{
     FILE* file = _wfopen(path.c_str(), L"wb");
     if (file == nullptr) {
         return false;
@@ -82,16 +87,19 @@ inline bool WriteBytes(const std::filesystem::path& path, std::string_view bytes
     return std::fclose(file) == 0 && written;
 }
 
-inline bool WriteBytes(const std::string& utf8Path, std::string_view bytes) {
+inline bool WriteBytes(const std::string& utf8Path, std::string_view bytes)
+{
     return WriteBytes(Utf8Path(utf8Path), bytes);
 }
 
-inline bool WriteBytes(const std::string& utf8Path, const void* data, size_t size) {
+inline bool WriteBytes(const std::string& utf8Path, const void* data, size_t size)
+{
     return WriteBytes(Utf8Path(utf8Path), std::string_view(static_cast<const char*>(data), size));
 }
 
 // The current time moved ms milliseconds into the past.
-inline FILETIME NowMinusMs(uint64_t ms) {
+inline FILETIME NowMinusMs(uint64_t ms)
+{
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     ULARGE_INTEGER value;
@@ -101,9 +109,10 @@ inline FILETIME NowMinusMs(uint64_t ms) {
     return FILETIME{value.LowPart, value.HighPart};
 }
 
-inline bool SetLastWriteTime(const std::filesystem::path& path, FILETIME lastWrite) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+inline bool SetLastWriteTime(const std::filesystem::path& path, FILETIME lastWrite)
+{
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -114,7 +123,8 @@ inline bool SetLastWriteTime(const std::filesystem::path& path, FILETIME lastWri
 
 // The whole file, empty when unreadable. Opened with every sharing mode, as
 // another reader of a file still being written would.
-inline std::string ReadText(const std::filesystem::path& path) {
+inline std::string ReadText(const std::filesystem::path& path)
+{
     std::string text;
     FILE* file = _wfsopen(path.c_str(), L"rb", _SH_DENYNO);
     if (file == nullptr) {
@@ -128,10 +138,14 @@ inline std::string ReadText(const std::filesystem::path& path) {
     return text;
 }
 
-inline std::string ReadText(const std::string& utf8Path) { return ReadText(Utf8Path(utf8Path)); }
+inline std::string ReadText(const std::string& utf8Path)
+{
+    return ReadText(Utf8Path(utf8Path));
+}
 
 // The file split at '\n' (a '\r' before it stays), without a final empty line.
-inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
+inline std::vector<std::string> ReadLines(const std::filesystem::path& path)
+{
     const std::string text = ReadText(path);
     std::vector<std::string> lines;
     size_t start = 0;

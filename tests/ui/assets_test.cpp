@@ -6,24 +6,27 @@
 namespace tavrin::launcher {
 namespace {
 
-TEST(SplashRules, PathJoinsTheLauncherDirectoryWithBackslashes) {
+TEST(SplashRules, PathJoinsTheLauncherDirectoryWithBackslashes)
+{
     EXPECT_EQ(BuildSplashPath("C:\\Games\\X\\", "art/splash.png"), "C:\\Games\\X\\art\\splash.png");
     EXPECT_EQ(BuildSplashPath("C:/Games/", "a/b/c.png"), "C:\\Games\\a\\b\\c.png");
     EXPECT_EQ(BuildSplashPath("D:\\", "splash.png"), "D:\\splash.png");
 }
 
-TEST(SplashRules, OnlyLowerCasePngIsSupported) {
+TEST(SplashRules, OnlyLowerCasePngIsSupported)
+{
     struct Case {
         const char* extension;
         bool accepted;
     } cases[] = {{".png", true}, {".PNG", false}, {".Png", false}, {".jpg", false},
-                 {"", false},     {"png", false},  {".png ", false}};
+                 {"", false},    {"png", false},  {".png ", false}};
     for (const Case& c : cases) {
         EXPECT_EQ(IsSupportedSplashExtension(c.extension), c.accepted) << '"' << c.extension << '"';
     }
 }
 
-TEST(SplashRules, SizeLimits) {
+TEST(SplashRules, SizeLimits)
+{
     EXPECT_TRUE(IsSplashSizeAccepted(800, 450));
     EXPECT_FALSE(IsSplashSizeAccepted(800, 451));
     EXPECT_FALSE(IsSplashSizeAccepted(799, 450));
@@ -34,12 +37,13 @@ TEST(SplashRules, SizeLimits) {
     EXPECT_FALSE(IsSplashFileSizeAccepted(-1));  // size unknown
 }
 
-TEST(BuiltInFonts, FacesAndSizesPerKey) {
+TEST(BuiltInFonts, FacesAndSizesPerKey)
+{
     struct Case {
         int32_t key;
         FontFace face;
         int32_t size;
-    } cases[] = {{0, FontRegular, 20}, {1, FontBold, 20}, {2, FontLight, 20},
+    } cases[] = {{0, FontRegular, 20}, {1, FontBold, 20},    {2, FontLight, 20},
                  {3, FontLight, 30},   {4, FontRegular, 14}, {5, FontBold, 12}};
     for (const Case& c : cases) {
         FontFace face;
@@ -56,7 +60,8 @@ TEST(BuiltInFonts, FacesAndSizesPerKey) {
     EXPECT_FALSE(GetFontPointSize(6, size));
 }
 
-TEST(BuiltInFonts, SystemFontNamesBecomePathsInTheFontsFolder) {
+TEST(BuiltInFonts, SystemFontNamesBecomePathsInTheFontsFolder)
+{
     std::map<uint32_t, std::string> names = {{0, "a.ttf"}, {1, "b.ttf"}, {2, "c.ttf"}};
     ResolveFontPaths("C:\\Windows\\Fonts\\", names);
     EXPECT_EQ(names[0], "C:\\Windows\\Fonts\\a.ttf");

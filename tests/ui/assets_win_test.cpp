@@ -14,61 +14,72 @@ namespace tavrin::launcher {
 namespace {
 
 using tavrin::test::cCapturedLog;
-using test::cSoftwareCanvas;
 using tavrin::test::cScratchFolder;
+using test::cSoftwareCanvas;
 
 constexpr uint32_t kRed = 0xFFFF0000u;
 
 // A PNG filled with one colour, optionally padded with zero bytes after its
 // end (decoders stop at the end chunk) to reach an exact file size.
-bool WritePng(const std::string& path, int width, int height, uint32_t argb, size_t padTo = 0) {
+bool WritePng(const std::string& path, int width, int height, uint32_t argb, size_t padTo = 0)
+{
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (surface == nullptr) return false;
+    if (surface == nullptr)
+        return false;
     SDL_FillRect(surface, nullptr, argb);
     const bool saved = IMG_SavePNG(surface, path.c_str()) == 0;
     SDL_FreeSurface(surface);
-    if (!saved || padTo == 0) return saved;
+    if (!saved || padTo == 0)
+        return saved;
     std::vector<uint8_t> bytes;
-    if (!ReadFileBytes(path.c_str(), bytes, padTo + 1) || bytes.size() > padTo) return false;
+    if (!ReadFileBytes(path.c_str(), bytes, padTo + 1) || bytes.size() > padTo)
+        return false;
     bytes.resize(padTo, 0);
     return tavrin::test::WriteBytes(path, bytes.data(), bytes.size());
 }
 
 // The centre pixel of a texture drawn over the whole canvas.
-uint32_t CentreOf(cSoftwareCanvas& canvas, SDL_Texture* texture) {
+uint32_t CentreOf(cSoftwareCanvas& canvas, SDL_Texture* texture)
+{
     SDL_SetRenderDrawColor(canvas.Renderer, 0, 0, 0, 255);
     SDL_RenderClear(canvas.Renderer);
     SDL_RenderCopy(canvas.Renderer, texture, nullptr, nullptr);
     return canvas.Pixel(canvas.Surface->w / 2, canvas.Surface->h / 2);
 }
 
-std::string StyleOf(TTF_Font* font) {
+std::string StyleOf(TTF_Font* font)
+{
     const char* style = font != nullptr ? TTF_FontFaceStyleName(font) : nullptr;
     return style != nullptr ? style : "";
 }
 
 // The style name of a built-in face, read from the embedded file itself.
-std::string EmbeddedStyle(FontFace face) {
+std::string EmbeddedStyle(FontFace face)
+{
     const int32_t keyOfFace[] = {0, 1, 2};
     const void* data = nullptr;
     size_t size = 0;
-    if (!GetEmbeddedFont(keyOfFace[face], data, size)) return "";
+    if (!GetEmbeddedFont(keyOfFace[face], data, size))
+        return "";
     TTF_Font* font = TTF_OpenFontRW(SDL_RWFromConstMem(data, static_cast<int>(size)), 1, 12);
     const std::string style = StyleOf(font);
-    if (font != nullptr) TTF_CloseFont(font);
+    if (font != nullptr)
+        TTF_CloseFont(font);
     return style;
 }
 
-bool CopyEmbeddedFont(FontFace face, const std::string& path) {
+bool CopyEmbeddedFont(FontFace face, const std::string& path)
+{
     const int32_t keyOfFace[] = {0, 1, 2};
     const void* data = nullptr;
     size_t size = 0;
     return GetEmbeddedFont(keyOfFace[face], data, size) && tavrin::test::WriteBytes(path, data, size);
 }
 
-std::string FontsSection(const std::string& regular, const std::string& bold, const std::string& light) {
-    return "windows_fonts:\n{\n  regular = \"" + regular + "\";\n  bold = \"" + bold +
-           "\";\n  light = \"" + light + "\";\n}\n";
+std::string FontsSection(const std::string& regular, const std::string& bold, const std::string& light)
+{
+    return "windows_fonts:\n{\n  regular = \"" + regular + "\";\n  bold = \"" + bold + "\";\n  light = \"" +
+           light + "\";\n}\n";
 }
 
 class AssetsTest : public ::testing::Test {
@@ -78,12 +89,13 @@ protected:
     cCapturedLog Log;
 };
 
-TEST_F(AssetsTest, BuiltInAssetsLoadWithNothingBesideTheLauncher) {
+TEST_F(AssetsTest, BuiltInAssetsLoadWithNothingBesideTheLauncher)
+{
     cAssetStore store;
     cLocalization localization;
     int fallBacks = 0;
-    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Utf8(), localization,
-                                     [&] { ++fallBacks; }, store));
+    ASSERT_TRUE(LoadAssetsWithSplash(
+        Canvas.Renderer, "", Folder.Utf8(), localization, [&] { ++fallBacks; }, store));
     EXPECT_EQ(fallBacks, 0);
     EXPECT_EQ(store.BaseDirectory, Folder.Utf8());
 
@@ -110,18 +122,20 @@ TEST_F(AssetsTest, BuiltInAssetsLoadWithNothingBesideTheLauncher) {
     EXPECT_EQ(Log.Count("Failed"), 0u);
 }
 
-TEST_F(AssetsTest, CloseIconBlendsOverWhatIsBelow) {
+TEST_F(AssetsTest, CloseIconBlendsOverWhatIsBelow)
+{
     cAssetStore store;
     ASSERT_TRUE(LoadTextures(store, Canvas.Renderer, ""));
     SDL_SetRenderDrawColor(Canvas.Renderer, 0, 200, 0, 255);
     SDL_RenderClear(Canvas.Renderer);
     SDL_Rect where{0, 0, 38, 38};
     SDL_RenderCopy(Canvas.Renderer, store.Texture(1), nullptr, &where);
-    EXPECT_EQ(Canvas.Pixel(1, 1), 0xFF00C800u);   // transparent corner
+    EXPECT_EQ(Canvas.Pixel(1, 1), 0xFF00C800u);    // transparent corner
     EXPECT_NE(Canvas.Pixel(19, 19), 0xFF00C800u);  // the cross
 }
 
-TEST_F(AssetsTest, ReloadingReplacesEveryKey) {
+TEST_F(AssetsTest, ReloadingReplacesEveryKey)
+{
     cAssetStore store;
     cLocalization localization;
     ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Utf8(), localization, {}, store));
@@ -134,7 +148,8 @@ TEST_F(AssetsTest, ReloadingReplacesEveryKey) {
     EXPECT_TRUE(store.Textures.empty());
 }
 
-TEST_F(AssetsTest, CustomSplashLimits) {
+TEST_F(AssetsTest, CustomSplashLimits)
+{
     const std::string& dir = Folder.Utf8();
     ASSERT_TRUE(WritePng(dir + "good.png", 800, 450, kRed));
     ASSERT_TRUE(WritePng(dir + "tall.png", 800, 451, kRed));
@@ -185,20 +200,22 @@ TEST_F(AssetsTest, CustomSplashLimits) {
     }
 }
 
-TEST_F(AssetsTest, CustomSplashPathUsesBackslashesBelowTheLauncherDirectory) {
+TEST_F(AssetsTest, CustomSplashPathUsesBackslashesBelowTheLauncherDirectory)
+{
     const std::string art = Folder.MakeFolder("art");
     ASSERT_TRUE(WritePng(art + "splash.png", 800, 450, kRed));
     cAssetStore store;
     cLocalization localization;
-    ASSERT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "art/splash.png", Folder.Utf8(), localization, {},
-                                     store));
+    ASSERT_TRUE(
+        LoadAssetsWithSplash(Canvas.Renderer, "art/splash.png", Folder.Utf8(), localization, {}, store));
     EXPECT_EQ(CentreOf(Canvas, store.Texture(0)), kRed);
     EXPECT_EQ(Log.Count("Requested splash screen's file name '" + Folder.Utf8() +
                         "art\\splash.png', extension: '.png'."),
               1u);
 }
 
-TEST_F(AssetsTest, LoadTextureFromFileRefusesWithoutRendererOrPath) {
+TEST_F(AssetsTest, LoadTextureFromFileRefusesWithoutRendererOrPath)
+{
     cAssetTexture record;
     EXPECT_FALSE(LoadTextureFromFile(record, nullptr, Folder.Utf8() + "x.png"));
     EXPECT_FALSE(LoadTextureFromFile(record, Canvas.Renderer, ""));
@@ -206,13 +223,15 @@ TEST_F(AssetsTest, LoadTextureFromFileRefusesWithoutRendererOrPath) {
     EXPECT_EQ(record.Texture, nullptr);
 }
 
-TEST_F(AssetsTest, TexturesNeedARenderer) {
+TEST_F(AssetsTest, TexturesNeedARenderer)
+{
     cAssetStore store;
     EXPECT_FALSE(LoadTextures(store, nullptr, ""));
     EXPECT_EQ(Log.Count("Failed in loading the following texture: '0'."), 1u);
 }
 
-TEST_F(AssetsTest, LanguageSystemFontsAreOpenedFromTheFontsFolder) {
+TEST_F(AssetsTest, LanguageSystemFontsAreOpenedFromTheFontsFolder)
+{
     // Faces swapped on purpose, so each key shows which file it came from.
     const std::string fonts = Folder.MakeFolder("Fonts");
     ASSERT_TRUE(CopyEmbeddedFont(FontBold, fonts + "sys-regular.ttf"));
@@ -220,7 +239,8 @@ TEST_F(AssetsTest, LanguageSystemFontsAreOpenedFromTheFontsFolder) {
     ASSERT_TRUE(CopyEmbeddedFont(FontRegular, fonts + "sys-light.ttf"));
     cLocalization localization;
     std::wstring error;
-    ASSERT_TRUE(localization.LoadText(FontsSection("sys-regular.ttf", "sys-bold.ttf", "sys-light.ttf"), error));
+    ASSERT_TRUE(
+        localization.LoadText(FontsSection("sys-regular.ttf", "sys-bold.ttf", "sys-light.ttf"), error));
 
     cAssetStore store;
     bool fallBack = true;
@@ -235,7 +255,8 @@ TEST_F(AssetsTest, LanguageSystemFontsAreOpenedFromTheFontsFolder) {
     EXPECT_EQ(Log.Count("Successfully loaded the system font: '" + fonts + "sys-bold.ttf', size: 12."), 1u);
 }
 
-TEST_F(AssetsTest, MissingSystemFontFallsBackToBuiltInFontsAndEnglish) {
+TEST_F(AssetsTest, MissingSystemFontFallsBackToBuiltInFontsAndEnglish)
+{
     const std::string fonts = Folder.MakeFolder("Fonts");
     ASSERT_TRUE(CopyEmbeddedFont(FontBold, fonts + "sys-regular.ttf"));
     ASSERT_TRUE(CopyEmbeddedFont(FontRegular, fonts + "sys-light.ttf"));
@@ -254,24 +275,27 @@ TEST_F(AssetsTest, MissingSystemFontFallsBackToBuiltInFontsAndEnglish) {
               1u);
 }
 
-TEST_F(AssetsTest, FallBackToEnglishRunsOnceWhenTheLanguageFontsAreMissing) {
+TEST_F(AssetsTest, FallBackToEnglishRunsOnceWhenTheLanguageFontsAreMissing)
+{
     cLocalization localization;
     std::wstring error;
     // Not in the real fonts folder under any name.
-    ASSERT_TRUE(localization.LoadText(FontsSection("tavrin-none-1.ttf", "tavrin-none-2.ttf",
-                                                   "tavrin-none-3.ttf"), error));
+    ASSERT_TRUE(localization.LoadText(
+        FontsSection("tavrin-none-1.ttf", "tavrin-none-2.ttf", "tavrin-none-3.ttf"), error));
     cAssetStore store;
     int fallBacks = 0;
-    EXPECT_TRUE(LoadAssetsWithSplash(Canvas.Renderer, "", Folder.Utf8(), localization,
-                                     [&] { ++fallBacks; }, store));
+    EXPECT_TRUE(LoadAssetsWithSplash(
+        Canvas.Renderer, "", Folder.Utf8(), localization, [&] { ++fallBacks; }, store));
     EXPECT_EQ(fallBacks, 1);
     EXPECT_EQ(store.Fonts.size(), 6u);
 }
 
-TEST_F(AssetsTest, LanguageWithoutAllThreeFontsUsesBuiltInFontsWithoutFallBack) {
+TEST_F(AssetsTest, LanguageWithoutAllThreeFontsUsesBuiltInFontsWithoutFallBack)
+{
     cLocalization localization;
     std::wstring error;
-    ASSERT_TRUE(localization.LoadText("windows_fonts:\n{\n  regular = \"a.ttf\";\n  bold = \"b.ttf\";\n}\n", error));
+    ASSERT_TRUE(
+        localization.LoadText("windows_fonts:\n{\n  regular = \"a.ttf\";\n  bold = \"b.ttf\";\n}\n", error));
     cAssetStore store;
     bool fallBack = true;
     ASSERT_TRUE(LoadFontsFrom(store, localization, Folder.Utf8(), fallBack));
@@ -279,7 +303,8 @@ TEST_F(AssetsTest, LanguageWithoutAllThreeFontsUsesBuiltInFontsWithoutFallBack) 
     EXPECT_EQ(StyleOf(store.Font(1)), EmbeddedStyle(FontBold));
 }
 
-TEST_F(AssetsTest, SystemFontThatCannotBeOpenedFailsTheLoad) {
+TEST_F(AssetsTest, SystemFontThatCannotBeOpenedFailsTheLoad)
+{
     const std::string fonts = Folder.MakeFolder("Fonts");
     ASSERT_TRUE(tavrin::test::WriteBytes(fonts + "r.ttf", "not a font"));
     ASSERT_TRUE(CopyEmbeddedFont(FontBold, fonts + "b.ttf"));
@@ -294,7 +319,8 @@ TEST_F(AssetsTest, SystemFontThatCannotBeOpenedFailsTheLoad) {
     EXPECT_EQ(Log.Count("Failed in loading font from file: '" + fonts + "r.ttf'."), 1u);
 }
 
-TEST_F(AssetsTest, SystemFontsFolderEndsWithASeparator) {
+TEST_F(AssetsTest, SystemFontsFolderEndsWithASeparator)
+{
     const std::string folder = GetSystemFontsFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '\\');

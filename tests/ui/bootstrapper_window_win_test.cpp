@@ -39,10 +39,7 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(Sdl.Ready) << SDL_GetError(); }
 
-    bool Create()
-    {
-        return Window.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message);
-    }
+    bool Create() { return Window.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message); }
 
     void Frames(int count)
     {
@@ -141,8 +138,9 @@ TEST_F(WindowTest, LoadingGroupFadesInSortedByLayerAndShowsTheWindowInState2)
     Window.ApplyStateGroup(1, Settings);
     EXPECT_EQ(ActiveIds(), (std::vector<int32_t>{1001, 2001, 2002, 3001, 3002, 4001, 4002, 5001}));
     std::vector<cUiElementRef> active = Window.ActiveElementsCopy();
-    EXPECT_TRUE(std::is_sorted(active.begin(), active.end(),
-                               [](const cUiElementRef& a, const cUiElementRef& b) { return a->Layer < b->Layer; }));
+    EXPECT_TRUE(
+        std::is_sorted(active.begin(), active.end(),
+                       [](const cUiElementRef& a, const cUiElementRef& b) { return a->Layer < b->Layer; }));
     EXPECT_FALSE(Shown());
     EXPECT_FALSE(Window.FindButton(CloseButton)->Enabled);
 
@@ -236,7 +234,9 @@ TEST_F(WindowTest, HideBootstrapperKeepsTheWindowHiddenUntilAnError)
     EXPECT_TRUE(Shown());
     EXPECT_EQ(ActiveIds().size(), 8u);
     EXPECT_EQ(log.Count("Will keep the bootstrapper window hidden."), 1u);
-    EXPECT_EQ(log.Count("Making the bootstrapper window visible to display information about an occurred error."), 1u);
+    EXPECT_EQ(
+        log.Count("Making the bootstrapper window visible to display information about an occurred error."),
+        1u);
 }
 
 TEST_F(WindowTest, HiddenLogoAnimationNeverAppears)
@@ -257,7 +257,8 @@ TEST_F(WindowTest, ErrorScreenPutsTheExitButtonBelowTheMessage)
     Window.ApplyStateGroup(1, Settings);
     Window.ApplyStateGroup(2, Settings);
     Window.ApplyStateGroup(5, Settings);
-    Window.SetScreenTexts(2, "Launch Error", "No anti-cheat module has been found for this game and platform.");
+    Window.SetScreenTexts(2, "Launch Error",
+                          "No anti-cheat module has been found for this game and platform.");
     Window.ShowErrorExtras();
     Frames(80);
 

@@ -29,9 +29,14 @@ TEST(ApproachRule, StepsTowardTheTargetAndReportsArrivalWithoutChange)
         bool Reached;
         int32_t After;
     } cases[] = {
-        {5, 5, 3, true, 5},       {0, 10, 3, false, 3},   {9, 10, 3, false, 10},
-        {10, 0, 4, false, 6},     {2, 0, 4, false, 0},    {-5, 5, 20, false, 5},
-        {0, INT32_MAX, INT32_MAX, false, INT32_MAX},       {0, INT32_MIN, INT32_MAX, false, -INT32_MAX},
+        {5, 5, 3, true, 5},
+        {0, 10, 3, false, 3},
+        {9, 10, 3, false, 10},
+        {10, 0, 4, false, 6},
+        {2, 0, 4, false, 0},
+        {-5, 5, 20, false, 5},
+        {0, INT32_MAX, INT32_MAX, false, INT32_MAX},
+        {0, INT32_MIN, INT32_MAX, false, -INT32_MAX},
     };
     for (const Case& c : cases) {
         int32_t value = c.Value;
@@ -195,8 +200,8 @@ TEST(HitTest, StrictOnEveryEdgeAndOffsetByTheWindowPosition)
     struct Case {
         int32_t X, Y;
         bool Inside;
-    } cases[] = {{111, 221, true}, {110, 230, false}, {140, 230, false}, {120, 220, false},
-                 {120, 260, false}, {139, 259, true}, {50, 50, false}};
+    } cases[] = {{111, 221, true},  {110, 230, false}, {140, 230, false}, {120, 220, false},
+                 {120, 260, false}, {139, 259, true},  {50, 50, false}};
     for (const Case& c : cases)
         EXPECT_EQ(rect.HitTest(c.X, c.Y, 100, 200), c.Inside) << c.X << "," << c.Y;
 }

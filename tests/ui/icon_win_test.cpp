@@ -28,10 +28,12 @@ struct GroupIconEntry {  // one image of an icon group resource
 #pragma pack(pop)
 
 // Rebuilds the ".ico" file of this program's APP_ICON group from its resources.
-std::string EmbeddedIconFile() {
+std::string EmbeddedIconFile()
+{
     HMODULE module = GetModuleHandleW(nullptr);
     HRSRC group = FindResourceW(module, L"APP_ICON", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
-    if (group == nullptr) return {};
+    if (group == nullptr)
+        return {};
     const auto* header = static_cast<const WORD*>(LockResource(LoadResource(module, group)));
     const WORD count = header[2];
     const auto* entries = reinterpret_cast<const GroupIconEntry*>(header + 3);
@@ -49,25 +51,31 @@ std::string EmbeddedIconFile() {
     return file;
 }
 
-std::string OwnExecutablePath() {
+std::string OwnExecutablePath()
+{
     std::string path;
     EXPECT_TRUE(GetModulePath(path));
     return path;
 }
 
-int IconWidth(HICON icon) {
+int IconWidth(HICON icon)
+{
     ICONINFO info{};
-    if (!GetIconInfo(icon, &info)) return 0;
+    if (!GetIconInfo(icon, &info))
+        return 0;
     BITMAP bitmap{};
     GetObjectW(info.hbmMask, sizeof(bitmap), &bitmap);
-    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
-    if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+    if (info.hbmColor != nullptr)
+        DeleteObject(info.hbmColor);
+    if (info.hbmMask != nullptr)
+        DeleteObject(info.hbmMask);
     return bitmap.bmWidth;
 }
 
 class IconTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         const std::string icon = EmbeddedIconFile();
         ASSERT_GT(icon.size(), 6u + 7 * 16);
         CustomIcon = Folder.MakeFolder("Tavrin") + "BootstrapperIcon.ico";
@@ -84,7 +92,8 @@ protected:
     std::string NoIconGame;
 };
 
-TEST(AppIcon, GroupHoldsSevenSizesIn32BitColour) {
+TEST(AppIcon, GroupHoldsSevenSizesIn32BitColour)
+{
     HMODULE module = GetModuleHandleW(nullptr);
     HRSRC group = FindResourceW(module, L"APP_ICON", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
     ASSERT_NE(group, nullptr);
@@ -100,7 +109,8 @@ TEST(AppIcon, GroupHoldsSevenSizesIn32BitColour) {
     EXPECT_EQ(ExtractIconExW(Utf8ToUtf16(OwnExecutablePath()).c_str(), -1, nullptr, nullptr, 0), 1u);
 }
 
-TEST_F(IconTest, CustomIconFileComesFirstAtTheSystemSizes) {
+TEST_F(IconTest, CustomIconFileComesFirstAtTheSystemSizes)
+{
     cIconMap icons;
     EXPECT_EQ(ChooseWindowIcons(CustomIcon, OwnExecutablePath(), icons), IconSource::Custom);
     ASSERT_NE(icons.Get(SmallIconKey), nullptr);
@@ -111,7 +121,8 @@ TEST_F(IconTest, CustomIconFileComesFirstAtTheSystemSizes) {
     EXPECT_EQ(Log.Count("extract"), 0u);
 }
 
-TEST_F(IconTest, GameExecutableIconWithoutCustomFile) {
+TEST_F(IconTest, GameExecutableIconWithoutCustomFile)
+{
     // This test program carries the launcher's icon group, like a game with icons.
     cIconMap icons;
     EXPECT_EQ(ChooseWindowIcons(NoIcon, OwnExecutablePath(), icons), IconSource::GameExecutable);
@@ -121,7 +132,8 @@ TEST_F(IconTest, GameExecutableIconWithoutCustomFile) {
     EXPECT_EQ(Log.Count("Will use the icon extracted from the game executable."), 1u);
 }
 
-TEST_F(IconTest, RelativeExecutableIsResolvedAgainstTheCurrentDirectory) {
+TEST_F(IconTest, RelativeExecutableIsResolvedAgainstTheCurrentDirectory)
+{
     const std::string exe = OwnExecutablePath();
     const size_t slash = exe.rfind('\\');
     ASSERT_NE(slash, std::string::npos);
@@ -134,7 +146,8 @@ TEST_F(IconTest, RelativeExecutableIsResolvedAgainstTheCurrentDirectory) {
     EXPECT_EQ(source, IconSource::GameExecutable);
 }
 
-TEST_F(IconTest, NeitherSourceKeepsTheLauncherIcon) {
+TEST_F(IconTest, NeitherSourceKeepsTheLauncherIcon)
+{
     for (const std::string& game : {NoIconGame, Folder.Utf8() + "absent.exe", std::string()}) {
         SCOPED_TRACE(game);
         const size_t errors = Log.Count("[Err!]");
@@ -148,7 +161,8 @@ TEST_F(IconTest, NeitherSourceKeepsTheLauncherIcon) {
               3u);
 }
 
-TEST_F(IconTest, WindowGetsTheSmallAndTheLargeIcon) {
+TEST_F(IconTest, WindowGetsTheSmallAndTheLargeIcon)
+{
     ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
     SDL_Window* window = SDL_CreateWindow("icon", 0, 0, 80, 45, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
     ASSERT_NE(window, nullptr) << SDL_GetError();
@@ -169,14 +183,16 @@ TEST_F(IconTest, WindowGetsTheSmallAndTheLargeIcon) {
     SDL_Quit();
 }
 
-TEST_F(IconTest, NoWindowIsLoggedAndNothingIsSent) {
+TEST_F(IconTest, NoWindowIsLoggedAndNothingIsSent)
+{
     cIconMap icons;
     SetWindowIconFrom(nullptr, CustomIcon, NoIconGame, icons);
     EXPECT_NE(icons.Get(LargeIconKey), nullptr);
     EXPECT_EQ(Log.Count("Couldn't get the window handle."), 1u);
 }
 
-TEST_F(IconTest, ReplacingAnIconDestroysTheOldOne) {
+TEST_F(IconTest, ReplacingAnIconDestroysTheOldOne)
+{
     cIconMap icons;
     ASSERT_TRUE(LoadCustomIcon(CustomIcon, icons));
     HICON old = icons.Get(SmallIconKey);

@@ -6,23 +6,24 @@
 namespace tavrin::launcher {
 namespace {
 
-TEST(InputRules, HoverTargets) {
+TEST(InputRules, HoverTargets)
+{
     EXPECT_EQ(HoverTarget(true, false), 150);
     EXPECT_EQ(HoverTarget(true, true), 255);
     EXPECT_EQ(HoverTarget(false, true), 0);
     EXPECT_EQ(HoverTarget(false, false), 0);
 }
 
-TEST(InputRules, DragKeepsHalfTheWindowOnTheDisplays) {
+TEST(InputRules, DragKeepsHalfTheWindowOnTheDisplays)
+{
     const std::vector<cDisplayBounds> one = {{0, 0, 1920, 1080}};
     struct Case {
         int32_t wx, wy, dx, dy, x, y;
     } cases[] = {
-        {100, 100, 5, -3, 105, 97},        // free movement
-        {100, 100, -5000, 0, -400, 100},   // left edge at -W/2
-        {100, 100, 0, 5000, 100, 855},     // top at 1080 - 225
-        {100, 100, 5000, -5000, 1520, -225},
-        {-400, -225, -1, -1, -400, -225},  // already at the limit
+        {100, 100, 5, -3, 105, 97},                                             // free movement
+        {100, 100, -5000, 0, -400, 100},                                        // left edge at -W/2
+        {100, 100, 0, 5000, 100, 855},                                          // top at 1080 - 225
+        {100, 100, 5000, -5000, 1520, -225}, {-400, -225, -1, -1, -400, -225},  // already at the limit
     };
     for (const Case& c : cases) {
         int32_t x = 0;
@@ -33,7 +34,8 @@ TEST(InputRules, DragKeepsHalfTheWindowOnTheDisplays) {
     }
 }
 
-TEST(InputRules, DragLimitsSpanEveryDisplay) {
+TEST(InputRules, DragLimitsSpanEveryDisplay)
+{
     // A second display to the right and lower than the first.
     const std::vector<cDisplayBounds> two = {{0, 0, 1920, 1080}, {1920, 200, 1280, 1024}};
     int32_t right = 0;
@@ -48,7 +50,8 @@ TEST(InputRules, DragLimitsSpanEveryDisplay) {
     EXPECT_EQ(y, 999);
 }
 
-TEST(InputRules, WithoutDisplayBoundsOnlyTheTopLeftLimitApplies) {
+TEST(InputRules, WithoutDisplayBoundsOnlyTheTopLeftLimitApplies)
+{
     int32_t right = 1;
     int32_t bottom = 1;
     EXPECT_FALSE(DisplayExtent({}, right, bottom));

@@ -25,7 +25,8 @@ constexpr const char* kDisabledMessage = "Called for a button element that was s
 
 class InputTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         IMG_Init(IMG_INIT_PNG);
         TTF_Init();
@@ -35,7 +36,8 @@ protected:
         SDL_SetWindowPosition(Window.WindowHandle, 100, 80);
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         SDL_SetRelativeMouseMode(SDL_FALSE);
         Window.Destroy();
         TTF_Quit();
@@ -43,13 +45,15 @@ protected:
         SDL_Quit();
     }
 
-    void EnterState(int32_t state) {
+    void EnterState(int32_t state)
+    {
         Window.State = state;
         Window.ApplyStateGroup(state, Settings);
     }
 
     // Puts the pointer on a window pixel, as the previous motion event left it.
-    void PointAt(int32_t x, int32_t y) {
+    void PointAt(int32_t x, int32_t y)
+    {
         int wx = 0;
         int wy = 0;
         SDL_GetWindowPosition(Window.WindowHandle, &wx, &wy);
@@ -57,22 +61,27 @@ protected:
         Window.MouseY = wy + y;
     }
 
-    void PointAtCentreOf(const cUiButton& button) {
+    void PointAtCentreOf(const cUiButton& button)
+    {
         const ElementPart part = button.BodyPart();
-        PointAt(button.GetX(part) + button.GetWidth(part) / 2, button.GetY(part) + button.GetHeight(part) / 2);
+        PointAt(button.GetX(part) + button.GetWidth(part) / 2,
+                button.GetY(part) + button.GetHeight(part) / 2);
     }
 
-    void Click(uint8_t button) {
+    void Click(uint8_t button)
+    {
         OnMouseButton(Window, SDL_MOUSEBUTTONDOWN, button);
         OnMouseButton(Window, SDL_MOUSEBUTTONUP, button);
     }
 
     // Frames until the alpha stops changing, at most limit.
-    int FramesToSettle(cUiButton& button, ElementPart part, int limit = 200) {
+    int FramesToSettle(cUiButton& button, ElementPart part, int limit = 200)
+    {
         for (int frame = 1; frame <= limit; ++frame) {
             const uint8_t before = button.GetAlpha(part);
             button.Update(kFrameNs);
-            if (button.GetAlpha(part) == before) return frame - 1;
+            if (button.GetAlpha(part) == before)
+                return frame - 1;
         }
         return limit;
     }
@@ -85,7 +94,8 @@ protected:
     int Exits = 0;
 };
 
-TEST_F(InputTest, HoverFadesTheCloseButtonUpAndBack) {
+TEST_F(InputTest, HoverFadesTheCloseButtonUpAndBack)
+{
     EnterState(2);
     auto close = Window.FindButton(CloseButton);
     ASSERT_TRUE(close);
@@ -104,7 +114,8 @@ TEST_F(InputTest, HoverFadesTheCloseButtonUpAndBack) {
     EXPECT_EQ(Exits, 0);
 }
 
-TEST_F(InputTest, HoverFadesTheExitButtonFaceAndCaption) {
+TEST_F(InputTest, HoverFadesTheExitButtonFaceAndCaption)
+{
     EnterState(5);
     auto exitButton = Window.FindButton(ExitButton);
     ASSERT_TRUE(exitButton);
@@ -118,7 +129,8 @@ TEST_F(InputTest, HoverFadesTheExitButtonFaceAndCaption) {
     EXPECT_EQ(exitButton->TextChild->GetAlpha(ElementPart::TextTexture), 255);
 }
 
-TEST_F(InputTest, DisabledCloseButtonFadesOutUnderThePointer) {
+TEST_F(InputTest, DisabledCloseButtonFadesOutUnderThePointer)
+{
     EnterState(2);  // joins the active list, which it never leaves
     EnterState(3);
     auto close = Window.FindButton(CloseButton);
@@ -129,7 +141,8 @@ TEST_F(InputTest, DisabledCloseButtonFadesOutUnderThePointer) {
     EXPECT_EQ(close->GetAlpha(ElementPart::ButtonImage), 0);
 }
 
-TEST_F(InputTest, ClickOnCloseRunsOnPressAndOnRelease) {
+TEST_F(InputTest, ClickOnCloseRunsOnPressAndOnRelease)
+{
     EnterState(2);
     PointAtCentreOf(*Window.FindButton(CloseButton));
     OnMouseButton(Window, SDL_MOUSEBUTTONDOWN, 1);
@@ -145,7 +158,8 @@ TEST_F(InputTest, ClickOnCloseRunsOnPressAndOnRelease) {
     EXPECT_EQ(Log.Count("Changing the BeingDragged flag to false."), 1u);
 }
 
-TEST_F(InputTest, DisabledCloseButtonIgnoresClicksButTheWindowStillDrags) {
+TEST_F(InputTest, DisabledCloseButtonIgnoresClicksButTheWindowStillDrags)
+{
     EnterState(2);
     EnterState(3);
     PointAtCentreOf(*Window.FindButton(CloseButton));
@@ -157,7 +171,8 @@ TEST_F(InputTest, DisabledCloseButtonIgnoresClicksButTheWindowStillDrags) {
     EXPECT_EQ(Log.Count(kCloseMessage), 0u);
 }
 
-TEST_F(InputTest, RightClickOnExitRunsItWithoutRecordOrDrag) {
+TEST_F(InputTest, RightClickOnExitRunsItWithoutRecordOrDrag)
+{
     EnterState(5);
     PointAtCentreOf(*Window.FindButton(ExitButton));
     Click(3);
@@ -167,7 +182,8 @@ TEST_F(InputTest, RightClickOnExitRunsItWithoutRecordOrDrag) {
     EXPECT_FALSE(Window.BeingDragged);
 }
 
-TEST_F(InputTest, ButtonWithoutOperationIsLogged) {
+TEST_F(InputTest, ButtonWithoutOperationIsLogged)
+{
     EnterState(5);
     auto exitButton = Window.FindButton(ExitButton);
     exitButton->Operation = nullptr;
@@ -177,7 +193,8 @@ TEST_F(InputTest, ButtonWithoutOperationIsLogged) {
     EXPECT_EQ(Log.Count("Called for a button element with no specified operation!"), 2u);
 }
 
-TEST_F(InputTest, EdgeOfAButtonIsOutside) {
+TEST_F(InputTest, EdgeOfAButtonIsOutside)
+{
     EnterState(2);
     auto close = Window.FindButton(CloseButton);
     const ElementPart part = close->BodyPart();
@@ -188,7 +205,8 @@ TEST_F(InputTest, EdgeOfAButtonIsOutside) {
     EXPECT_EQ(Exits, 2);
 }
 
-TEST_F(InputTest, DraggingStopsAtHalfTheWindowOutsideTheDisplay) {
+TEST_F(InputTest, DraggingStopsAtHalfTheWindowOutsideTheDisplay)
+{
     EnterState(2);
     SDL_Rect display;
     ASSERT_EQ(SDL_GetDisplayBounds(0, &display), 0);
@@ -216,7 +234,8 @@ TEST_F(InputTest, DraggingStopsAtHalfTheWindowOutsideTheDisplay) {
     EXPECT_EQ(after, -400);
 }
 
-TEST_F(InputTest, EventsReachTheHandlers) {
+TEST_F(InputTest, EventsReachTheHandlers)
+{
     EnterState(2);
     PointAtCentreOf(*Window.FindButton(CloseButton));
     SDL_Event event{};

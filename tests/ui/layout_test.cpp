@@ -51,8 +51,8 @@ TEST(Progress, TargetAndStepFollowTheTrack)
         uint32_t Percent;
         int32_t Current;
         int32_t Target, Step;
-    } cases[] = {{5, 0, 40, 1}, {50, 40, 400, 10}, {10, 0, 80, 1}, {11, 0, 88, 10}, {100, 790, 800, 1},
-                 {0, 0, 0, 1}, {33, 0, 264, 10}};
+    } cases[] = {{5, 0, 40, 1},      {50, 40, 400, 10}, {10, 0, 80, 1},  {11, 0, 88, 10},
+                 {100, 790, 800, 1}, {0, 0, 0, 1},      {33, 0, 264, 10}};
     for (const Case& c : cases) {
         cProgressPlan plan = PlanProgress(c.Percent, 800, c.Current);
         EXPECT_EQ(plan.Target, c.Target) << c.Percent;
@@ -66,7 +66,7 @@ TEST(Sheets, LayoutAndFrameCountFromTheSheetSize)
         int32_t Width, Height;
         int32_t Layout, Frames;
     } cases[] = {{1000, 1968, SheetGrid, 64}, {250, 1230, SheetColumn, 10}, {1000, 123, SheetRow, 4},
-                 {250, 123, SheetColumn, 1}, {0, 0, SheetRow, 0}, {100, 100, SheetGrid, 0}};
+                 {250, 123, SheetColumn, 1},  {0, 0, SheetRow, 0},          {100, 100, SheetGrid, 0}};
     for (const Case& c : cases) {
         cSheetPlan plan = PlanSheet(c.Width, c.Height, 250, 123);
         EXPECT_EQ(plan.Layout, c.Layout) << c.Width << "x" << c.Height;
@@ -98,8 +98,8 @@ TEST(StateGroups, StatesMapToTheirGroups)
         int32_t State;
         bool Known;
         StateGroup Group;
-    } cases[] = {{1, true, GroupLoading},  {2, true, GroupLoading}, {3, true, GroupInitializing},
-                 {4, true, GroupWaiting},  {5, true, GroupError},   {0, false, GroupLoading},
+    } cases[] = {{1, true, GroupLoading}, {2, true, GroupLoading}, {3, true, GroupInitializing},
+                 {4, true, GroupWaiting}, {5, true, GroupError},   {0, false, GroupLoading},
                  {9, false, GroupLoading}};
     for (const Case& c : cases) {
         EXPECT_EQ(GroupForState(c.State, group), c.Known) << c.State;

@@ -37,7 +37,8 @@ struct Options {
 
 Options gOptions;
 
-std::vector<std::wstring> ReceivedArguments() {
+std::vector<std::wstring> ReceivedArguments()
+{
     std::vector<std::wstring> arguments;
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -51,11 +52,13 @@ std::vector<std::wstring> ReceivedArguments() {
     return arguments;
 }
 
-UINT ParseMs(const std::wstring& text) {
+UINT ParseMs(const std::wstring& text)
+{
     return static_cast<UINT>(std::wcstoul(text.c_str(), nullptr, 10));
 }
 
-Options ParseOptions(const std::vector<std::wstring>& arguments) {
+Options ParseOptions(const std::vector<std::wstring>& arguments)
+{
     Options options;
     for (size_t i = 1; i < arguments.size(); ++i) {
         const std::wstring& name = arguments[i];
@@ -83,21 +86,23 @@ Options ParseOptions(const std::vector<std::wstring>& arguments) {
     return options;
 }
 
-std::string ToUtf8(const std::wstring& text) {
+std::string ToUtf8(const std::wstring& text)
+{
     if (text.empty()) {
         return {};
     }
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                     nullptr, 0, nullptr, nullptr);
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                     nullptr, nullptr);
     std::string out(static_cast<size_t>(length > 0 ? length : 0), '\0');
     if (length > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                            length, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length,
+                            nullptr, nullptr);
     }
     return out;
 }
 
-void WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines) {
+void WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines)
+{
     FILE* file = _wfopen(path.c_str(), L"wb");
     if (!file) {
         return;
@@ -109,13 +114,15 @@ void WriteLines(const std::wstring& path, const std::vector<std::wstring>& lines
     fclose(file);
 }
 
-std::wstring CurrentDirectory() {
+std::wstring CurrentDirectory()
+{
     wchar_t buffer[MAX_PATH] = {};
     DWORD length = GetCurrentDirectoryW(MAX_PATH, buffer);
     return std::wstring(buffer, length < MAX_PATH ? length : 0);
 }
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_TIMER:
         if (wParam == kShowTimer) {
@@ -134,12 +141,14 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-int RunWithoutWindow() {
+int RunWithoutWindow()
+{
     Sleep(gOptions.ExitAfterMs);
     return gOptions.ExitCode;
 }
 
-int RunWindow(HINSTANCE instance) {
+int RunWindow(HINSTANCE instance)
+{
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
@@ -149,9 +158,9 @@ int RunWindow(HINSTANCE instance) {
     if (!RegisterClassW(&windowClass)) {
         return 1;
     }
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Demo Game",
-                                  WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640, 360,
-                                  nullptr, nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExW(0, windowClass.lpszClassName, L"Demo Game", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                        CW_USEDEFAULT, 640, 360, nullptr, nullptr, instance, nullptr);
     if (!window) {
         return 1;
     }
@@ -170,7 +179,8 @@ int RunWindow(HINSTANCE instance) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
     const std::vector<std::wstring> arguments = ReceivedArguments();
     gOptions = ParseOptions(arguments);
     if (!gOptions.ArgsFile.empty()) {

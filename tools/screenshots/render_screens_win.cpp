@@ -30,11 +30,14 @@ constexpr char kDots[] = "[...]";
 // One splash window drawing into memory.
 class cOffscreenSplash {
 public:
-    explicit cOffscreenSplash(const cSettings& settings) : Settings(settings) {
+    explicit cOffscreenSplash(const cSettings& settings) : Settings(settings)
+    {
         Surface = SDL_CreateRGBSurfaceWithFormat(0, 800, 450, 32, SDL_PIXELFORMAT_ARGB8888);
-        if (Surface == nullptr) return;
+        if (Surface == nullptr)
+            return;
         Window.RendererHandle = SDL_CreateSoftwareRenderer(Surface);
-        if (Window.RendererHandle == nullptr) return;
+        if (Window.RendererHandle == nullptr)
+            return;
         SDL_SetRenderDrawBlendMode(Window.RendererHandle, SDL_BLENDMODE_BLEND);
         Window.WindowWidth = 800;
         Window.WindowHeight = 450;
@@ -42,25 +45,32 @@ public:
         Ready = LoadAssetsWithSplash(Window.RendererHandle, Settings.RequestedSplash, "", Localization, {},
                                      Window.Assets) &&
                 Window.CreateElements(Settings, Localization, message);
-        if (!Ready) std::fprintf(stderr, "screens: window set-up failed: %s\n", message.c_str());
+        if (!Ready)
+            std::fprintf(stderr, "screens: window set-up failed: %s\n", message.c_str());
     }
-    ~cOffscreenSplash() {
+    ~cOffscreenSplash()
+    {
         Window.Destroy();
-        if (Surface != nullptr) SDL_FreeSurface(Surface);
+        if (Surface != nullptr)
+            SDL_FreeSurface(Surface);
     }
     cOffscreenSplash(const cOffscreenSplash&) = delete;
     cOffscreenSplash& operator=(const cOffscreenSplash&) = delete;
 
-    void Enter(int32_t state) {
+    void Enter(int32_t state)
+    {
         Window.State = state;
         Window.ApplyStateGroup(state, Settings);
     }
 
-    void Frames(int count) {
-        for (int i = 0; i < count; ++i) Window.UpdateAndDraw(kFrameNs);
+    void Frames(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            Window.UpdateAndDraw(kFrameNs);
     }
 
-    bool Save(const std::string& path) {
+    bool Save(const std::string& path)
+    {
         if (IMG_SavePNG(Surface, path.c_str()) != 0) {
             std::fprintf(stderr, "screens: could not write %s: %s\n", path.c_str(), IMG_GetError());
             return false;
@@ -70,7 +80,8 @@ public:
     }
 
     // The launcher's reaction to a launch result (its ApplyLaunchResult).
-    void Finish(KZV_ProtectedGameLaunchResult result, const std::string& message) {
+    void Finish(KZV_ProtectedGameLaunchResult result, const std::string& message)
+    {
         const MessageText& title = LaunchResultTitleText(result);
         Window.ShowFullProgress();
         if (result == kLaunchSuccess) {
@@ -87,11 +98,13 @@ public:
     }
 
     // The launcher's reaction to a download report (its UpdateProgressDisplay).
-    void Progress(uint32_t percent) {
+    void Progress(uint32_t percent)
+    {
         Window.ShowProgress(percent);
         if (percent == 100) {
             Enter(StateInitializing);
-            Window.SetScreenTexts(1, Localization.GetText(kMsgInitializing.Key, kMsgInitializing.Text), kDots);
+            Window.SetScreenTexts(1, Localization.GetText(kMsgInitializing.Key, kMsgInitializing.Text),
+                                  kDots);
         }
     }
 
@@ -108,47 +121,100 @@ struct cScreen {
     std::function<void(cOffscreenSplash&)> Play;
 };
 
-void Start(cOffscreenSplash& splash) {
+void Start(cOffscreenSplash& splash)
+{
     splash.Enter(StateLoading);
     splash.Enter(StateDownloading);
 }
 
 const cScreen kScreens[] = {
-    {"01_loading_0", nullptr, [](cOffscreenSplash& s) { Start(s); s.Frames(40); }},
-    {"02_logo_settled_0", nullptr, [](cOffscreenSplash& s) { Start(s); s.Frames(200); }},
+    {"01_loading_0", nullptr,
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(40);
+     }},
+    {"02_logo_settled_0", nullptr,
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(200);
+     }},
     {"03_downloading_40", nullptr,
-     [](cOffscreenSplash& s) { Start(s); s.Frames(60); s.Window.ShowProgress(40); s.Frames(80); }},
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(60);
+         s.Window.ShowProgress(40);
+         s.Frames(80);
+     }},
     {"04_downloading_100", nullptr,
-     [](cOffscreenSplash& s) { Start(s); s.Frames(60); s.Window.ShowProgress(40); s.Frames(60);
-                               s.Window.ShowProgress(100); s.Frames(10); }},
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(60);
+         s.Window.ShowProgress(40);
+         s.Frames(60);
+         s.Window.ShowProgress(100);
+         s.Frames(10);
+     }},
     {"05_initializing", nullptr,
-     [](cOffscreenSplash& s) { Start(s); s.Frames(60); s.Progress(40); s.Frames(60); s.Progress(100);
-                               s.Frames(150); }},
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(60);
+         s.Progress(40);
+         s.Frames(60);
+         s.Progress(100);
+         s.Frames(150);
+     }},
     {"06_waiting_for_game", nullptr,
-     [](cOffscreenSplash& s) { Start(s); s.Frames(60); s.Progress(100); s.Frames(60);
-                               s.Finish(kLaunchSuccess, ""); s.Frames(150); }},
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(60);
+         s.Progress(100);
+         s.Frames(60);
+         s.Finish(kLaunchSuccess, "");
+         s.Frames(150);
+     }},
     {"07_error_short", nullptr,
-     [](cOffscreenSplash& s) { Start(s); s.Frames(60); s.Progress(20); s.Frames(30);
-                               s.Finish(kLaunchNetworkError, "Connection failed: timed out."); s.Frames(150); }},
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(60);
+         s.Progress(20);
+         s.Frames(30);
+         s.Finish(kLaunchNetworkError, "Connection failed: timed out.");
+         s.Frames(150);
+     }},
     {"08_error_long_path", nullptr,
      [](cOffscreenSplash& s) {
-         Start(s); s.Frames(60);
+         Start(s);
+         s.Frames(60);
          s.Finish(kLaunchInvalidExecutable,
                   "Could not locate the game binary: 'C:\\Program Files (x86)\\Example Studio\\Example "
                   "Game\\Binaries\\Win64\\ExampleGame-Win64-Shipping.exe'");
          s.Frames(150);
      }},
     {"09_hide_gui", [](cSettings& c) { c.HideGui = true; },
-     [](cOffscreenSplash& s) { Start(s); s.Frames(120); }},
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(120);
+     }},
     {"10_hidden_logo_revealed", nullptr,
-     [](cOffscreenSplash& s) { Start(s); s.Frames(200); s.Window.RevealHiddenLogo(); s.Frames(80); }},
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(200);
+         s.Window.RevealHiddenLogo();
+         s.Frames(80);
+     }},
     {"11_error_after_hide_gui", [](cSettings& c) { c.HideGui = true; },
-     [](cOffscreenSplash& s) { Start(s); s.Frames(30); s.Finish(kLaunchModuleRejected, "The module was rejected."); s.Frames(150); }},
+     [](cOffscreenSplash& s) {
+         Start(s);
+         s.Frames(30);
+         s.Finish(kLaunchModuleRejected, "The module was rejected.");
+         s.Frames(150);
+     }},
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     SDL_SetMainReady();
     if (argc < 2) {
         std::fprintf(stderr, "usage: TavrinScreens OUT_DIR\n");
@@ -162,14 +228,16 @@ int main(int argc, char** argv) {
     int failures = 0;
     for (const cScreen& screen : kScreens) {
         cSettings settings;
-        if (screen.Configure) screen.Configure(settings);
+        if (screen.Configure)
+            screen.Configure(settings);
         cOffscreenSplash splash(settings);
         if (!splash.Ready) {
             ++failures;
             continue;
         }
         screen.Play(splash);
-        if (!splash.Save(out + screen.Name + ".png")) ++failures;
+        if (!splash.Save(out + screen.Name + ".png"))
+            ++failures;
     }
     TTF_Quit();
     IMG_Quit();
