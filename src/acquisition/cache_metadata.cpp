@@ -60,15 +60,9 @@ std::string FormatCacheMetadata(const std::string& sha1, const std::string& etag
     return "sha1=" + sha1 + "\r\netag=" + etag + "\r\n";
 }
 
-bool Sha1Matches(const std::string& a, const std::string& b)
-{
-    return AsciiLower(a) == AsciiLower(b);
-}
+bool Sha1Matches(const std::string& a, const std::string& b) { return AsciiLower(a) == AsciiLower(b); }
 
-bool IsCacheAgeExpired(uint64_t ageMs)
-{
-    return ageMs / 3600000u > kCacheMaxAgeHours;
-}
+bool IsCacheAgeExpired(uint64_t ageMs) { return ageMs / 3600000u > kCacheMaxAgeHours; }
 
 std::string HexLower(const uint8_t* bytes, size_t size)
 {

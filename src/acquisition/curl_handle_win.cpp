@@ -91,10 +91,7 @@ std::string WineCaBundlePath()
     return path.rfind('/', 0) == 0 ? DosPathOfUnixPath(path) : path;
 }
 
-cCurlHandle::cCurlHandle()
-{
-    ResponseBody.Bytes.reserve(kReservedBodyBytes);
-}
+cCurlHandle::cCurlHandle() { ResponseBody.Bytes.reserve(kReservedBodyBytes); }
 
 cCurlHandle::~cCurlHandle()
 {

@@ -22,10 +22,7 @@ std::string CdnUrlTemplate(bool gameDev)
     return std::string("https://") + CdnHost(gameDev) + "/modules/{{productid}}/{{deploymentid}}/{{system}}";
 }
 
-std::string AllowedCdnPrefix(bool gameDev)
-{
-    return std::string("https://") + CdnHost(gameDev) + "/";
-}
+std::string AllowedCdnPrefix(bool gameDev) { return std::string("https://") + CdnHost(gameDev) + "/"; }
 
 std::string ExpandUrlTemplate(const std::string& urlTemplate, const std::string& productId,
                               const std::string& deploymentId, const std::string& systemName)

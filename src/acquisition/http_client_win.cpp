@@ -8,10 +8,7 @@ constexpr long kLowSpeedBytesPerSecond = 30;
 
 }  // namespace
 
-cHttpClient::~cHttpClient()
-{
-    IsInitialized = false;
-}
+cHttpClient::~cHttpClient() { IsInitialized = false; }
 
 bool cHttpClient::Init()
 {
@@ -19,10 +16,7 @@ bool cHttpClient::Init()
     return IsInitialized;
 }
 
-void cHttpClient::Shutdown()
-{
-    IsInitialized = false;
-}
+void cHttpClient::Shutdown() { IsInitialized = false; }
 
 void cHttpClient::Reset()
 {
@@ -61,10 +55,7 @@ void cHttpClient::SetLowSpeedTimeout(int32_t milliseconds)
     }
 }
 
-void cHttpClient::SetLowSpeedTimeoutAgain(int32_t milliseconds)
-{
-    SetLowSpeedTimeout(milliseconds);
-}
+void cHttpClient::SetLowSpeedTimeoutAgain(int32_t milliseconds) { SetLowSpeedTimeout(milliseconds); }
 
 void cHttpClient::PrepareRequest()
 {

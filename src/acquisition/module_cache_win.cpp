@@ -93,10 +93,7 @@ private:
     HANDLE File;
 };
 
-std::wstring Wide(const std::string& path)
-{
-    return ToLongPath(Utf8ToUtf16(path));
-}
+std::wstring Wide(const std::string& path) { return ToLongPath(Utf8ToUtf16(path)); }
 
 // Writes a sibling temporary file and renames it over the target, so the
 // target holds either its old content or all of the new.

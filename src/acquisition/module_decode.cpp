@@ -4,10 +4,7 @@ namespace tavrin::launcher {
 
 namespace {
 
-uint8_t IndexTerm(size_t k)
-{
-    return static_cast<uint8_t>(3u * static_cast<uint8_t>(k));
-}
+uint8_t IndexTerm(size_t k) { return static_cast<uint8_t>(3u * static_cast<uint8_t>(k)); }
 
 }  // namespace
 

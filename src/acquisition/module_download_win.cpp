@@ -40,10 +40,7 @@ std::string Text(const ModuleDownloadContext& context, const MessageText& messag
     return context.Texts->GetText(message.Key, message.Text, args);
 }
 
-void LogText(const std::string& text)
-{
-    LogPrintf(Info, "%s", text.c_str());
-}
+void LogText(const std::string& text) { LogPrintf(Info, "%s", text.c_str()); }
 
 int OnTransferProgress(void* data, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t, curl_off_t)
 {
@@ -122,10 +119,7 @@ bool DescribeTransferFailure(const ModuleDownloadContext& context, CURLcode code
 
 }  // namespace
 
-void LogTransportLine(const char* line)
-{
-    LogPrintf(Info, "%s", line);
-}
+void LogTransportLine(const char* line) { LogPrintf(Info, "%s", line); }
 
 bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTemplate, bool reportErrors,
                     bool& cancelled)

@@ -28,10 +28,7 @@ void cModuleLoader::Run()
     RunModuleDownload(context, CdnPathOverride);
 }
 
-std::string cModuleLoader::ReadCdnOverride()
-{
-    return ReadCdnOverrideFile(GamePath);
-}
+std::string cModuleLoader::ReadCdnOverride() { return ReadCdnOverrideFile(GamePath); }
 
 bool cModuleLoader::GetCachedModulePath(std::string& path, const std::string& productId,
                                         const std::string& deploymentId)
@@ -47,10 +44,7 @@ uint32_t cModuleLoader::OnProgress(uint32_t total, uint32_t done)
     return Progress(done, total) == KZV_ProgressStop ? 1 : 0;
 }
 
-std::string cModuleLoader::ModuleFileName() const
-{
-    return ModuleFileNameForSystem(SystemName);
-}
+std::string cModuleLoader::ModuleFileName() const { return ModuleFileNameForSystem(SystemName); }
 
 // Runs on the main thread before the loader's thread exists.
 void cModuleLoader::ProbeModuleCache()

@@ -87,9 +87,6 @@ void AddAutomaticProxyList(const std::string& proxyList, const std::string& bypa
     list.insert(list.begin(), found.begin(), found.end());
 }
 
-int32_t FirstProxyConnectTimeout(int32_t savedMs)
-{
-    return savedMs < 25005 ? 5000 : savedMs / 5;
-}
+int32_t FirstProxyConnectTimeout(int32_t savedMs) { return savedMs < 25005 ? 5000 : savedMs / 5; }
 
 }  // namespace tavrin::launcher

@@ -27,10 +27,7 @@ T As(FARPROC entry)
     return reinterpret_cast<T>(reinterpret_cast<void*>(entry));
 }
 
-std::string TextOf(const wchar_t* text)
-{
-    return text == nullptr ? std::string() : Utf16ToUtf8(text);
-}
+std::string TextOf(const wchar_t* text) { return text == nullptr ? std::string() : Utf16ToUtf8(text); }
 
 void FreeGlobal(void* memory)
 {

@@ -6,15 +6,9 @@ namespace tavrin::launcher {
 
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool IsLineEndOrBlank(char c)
-{
-    return IsBlank(c) || c == '\r' || c == '\n';
-}
+bool IsLineEndOrBlank(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
 
 }  // namespace
 

@@ -68,10 +68,7 @@ uint16_t NativeMachine()
     return machine;
 }
 
-bool IsArm64Host()
-{
-    return NativeMachine() == IMAGE_FILE_MACHINE_ARM64;
-}
+bool IsArm64Host() { return NativeMachine() == IMAGE_FILE_MACHINE_ARM64; }
 
 std::string SystemNameForExecutable(const std::string& executablePath)
 {

@@ -10,10 +10,7 @@ namespace {
 
 constexpr const char* kSettingsOption = "-anticheat_settings=";
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 const char* SkipProgramName(const char* text)
 {
@@ -98,10 +95,7 @@ std::vector<std::string> SplitCommandLine(const char* commandLine)
     return arguments;
 }
 
-bool IsVerboseOption(const std::string& argument)
-{
-    return argument == "-v" || argument == "--verbose";
-}
+bool IsVerboseOption(const std::string& argument) { return argument == "-v" || argument == "--verbose"; }
 
 uint32_t LogLevelFromArguments(const std::vector<std::string>& arguments)
 {

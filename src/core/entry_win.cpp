@@ -54,10 +54,7 @@ void ShowErrorBox(const std::string& text)
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrin Launch Error", text.c_str(), nullptr);
 }
 
-bool IsSwitchValueOn(const std::wstring& value)
-{
-    return value == L"1";
-}
+bool IsSwitchValueOn(const std::wstring& value) { return value == L"1"; }
 
 bool EnvironmentSwitchIsOn(const wchar_t* name)
 {

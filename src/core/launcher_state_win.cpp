@@ -12,10 +12,7 @@ namespace {
 
 constexpr char kCyclingDots[] = "[...]";
 
-std::string EmptyIfNullText(const char* text)
-{
-    return text ? text : "";
-}
+std::string EmptyIfNullText(const char* text) { return text ? text : ""; }
 
 }  // namespace
 

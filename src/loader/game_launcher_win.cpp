@@ -147,10 +147,7 @@ bool cGameLauncher::CreateGameProcess()
     return true;
 }
 
-cProcessHandle cGameLauncher::DuplicateGameProcessHandle() const
-{
-    return GameProcessHandle.Duplicate();
-}
+cProcessHandle cGameLauncher::DuplicateGameProcessHandle() const { return GameProcessHandle.Duplicate(); }
 
 std::string cGameLauncher::Text(const MessageText& message, const std::vector<std::string>& args) const
 {

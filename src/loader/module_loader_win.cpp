@@ -51,10 +51,7 @@ cModuleLoader::cModuleLoader(std::vector<std::string> arguments, const cHostFact
 {
 }
 
-cModuleLoader::~cModuleLoader()
-{
-    Shutdown();
-}
+cModuleLoader::~cModuleLoader() { Shutdown(); }
 
 bool cModuleLoader::Initialize(ProgressCallback progress, ResultCallback resultSink,
                                const std::string& gamePath, const std::string& workingDirectory,

@@ -55,10 +55,7 @@ bool PlaceWineHelperPage()
     return true;
 }
 
-void* WineHelperPage()
-{
-    return gHelperPage.load();
-}
+void* WineHelperPage() { return gHelperPage.load(); }
 
 void ReleaseWineHelperPage()
 {

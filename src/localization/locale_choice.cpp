@@ -73,9 +73,6 @@ std::string ChooseLocaleFile(const std::vector<std::string>& names, std::string 
     return FallbackLocaleFile(wanted, other);
 }
 
-std::string LocaleNameOf(const std::string& fileName)
-{
-    return fileName.substr(0, fileName.find(".cfg"));
-}
+std::string LocaleNameOf(const std::string& fileName) { return fileName.substr(0, fileName.find(".cfg")); }
 
 }  // namespace tavrin::launcher

@@ -319,14 +319,8 @@ bool GetEnvironmentValue(const std::wstring& name, std::wstring& value)
     return false;
 }
 
-bool IsWine()
-{
-    return GetWineInfo().Present;
-}
+bool IsWine() { return GetWineInfo().Present; }
 
-std::string GetWineVersion()
-{
-    return GetWineInfo().Version;
-}
+std::string GetWineVersion() { return GetWineInfo().Version; }
 
 }  // namespace tavrin

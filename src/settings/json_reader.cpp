@@ -27,10 +27,7 @@ bool ExtractQuoted(std::string_view text, size_t pos, std::string_view& out)
     return true;
 }
 
-bool IsSingleDigit(std::string_view value)
-{
-    return value.size() == 1 && value[0] >= '0' && value[0] <= '9';
-}
+bool IsSingleDigit(std::string_view value) { return value.size() == 1 && value[0] >= '0' && value[0] <= '9'; }
 
 }  // namespace
 

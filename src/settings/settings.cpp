@@ -16,15 +16,9 @@ bool IsIdentifierCharacter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
 }
 
-const char* OrNotAvailable(const std::string& value)
-{
-    return value.empty() ? "N/A" : value.c_str();
-}
+const char* OrNotAvailable(const std::string& value) { return value.empty() ? "N/A" : value.c_str(); }
 
-const char* BoolText(bool value)
-{
-    return value ? "true" : "false";
-}
+const char* BoolText(bool value) { return value ? "true" : "false"; }
 
 // The first required field the record lacks, for the missing-field message.
 std::string FirstMissingField(const cSettings& settings)

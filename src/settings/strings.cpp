@@ -37,15 +37,9 @@ int64_t MonotonicNow()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
 }
 
-uint32_t SeedWordFromCounter(uint64_t tsc)
-{
-    return static_cast<uint32_t>((tsc * 214013u + 2531011u) >> 16);
-}
+uint32_t SeedWordFromCounter(uint64_t tsc) { return static_cast<uint32_t>((tsc * 214013u + 2531011u) >> 16); }
 
-static uint32_t RotateLeft(uint32_t value, unsigned bits)
-{
-    return (value << bits) | (value >> (32 - bits));
-}
+static uint32_t RotateLeft(uint32_t value, unsigned bits) { return (value << bits) | (value >> (32 - bits)); }
 
 uint32_t NextRandom(RandomState& s)
 {

@@ -27,17 +27,11 @@ bool QueryRunningVersion(RTL_OSVERSIONINFOW& info)
     return query != nullptr && query(&info) == 0;
 }
 
-bool IsAccepted(uint32_t status)
-{
-    return status >= 200 && status <= 299;
-}
+bool IsAccepted(uint32_t status) { return status >= 200 && status <= 299; }
 
 }  // namespace
 
-std::string Analytics::OsName()
-{
-    return IsWine() ? "Wine" : "Windows";
-}
+std::string Analytics::OsName() { return IsWine() ? "Wine" : "Windows"; }
 
 std::string Analytics::OsVersion()
 {

@@ -49,10 +49,7 @@ void cThread::Stop()
     JoinLocked();
 }
 
-void cThread::RequestStop()
-{
-    StopFlag.exchange(1);
-}
+void cThread::RequestStop() { StopFlag.exchange(1); }
 
 bool cThread::HasThread()
 {
@@ -114,10 +111,7 @@ cBackgroundWorker::~cBackgroundWorker()
     DueTimes.clear();
 }
 
-void cBackgroundWorker::Stop()
-{
-    cThread::Stop();
-}
+void cBackgroundWorker::Stop() { cThread::Stop(); }
 
 void cBackgroundWorker::RequestStop()
 {

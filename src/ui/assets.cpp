@@ -17,20 +17,14 @@ std::string BuildSplashPath(const std::string& launcherDirectory, const std::str
     return path;
 }
 
-bool IsSupportedSplashExtension(const std::string& extension)
-{
-    return extension == ".png";
-}
+bool IsSupportedSplashExtension(const std::string& extension) { return extension == ".png"; }
 
 bool IsSplashSizeAccepted(int32_t width, int32_t height)
 {
     return width == kSplashWidth && height == kSplashHeight;
 }
 
-bool IsSplashFileSizeAccepted(int64_t bytes)
-{
-    return bytes >= 0 && bytes <= kMaximumSplashFileBytes;
-}
+bool IsSplashFileSizeAccepted(int64_t bytes) { return bytes >= 0 && bytes <= kMaximumSplashFileBytes; }
 
 bool GetFontFace(int32_t key, FontFace& face)
 {

@@ -151,10 +151,7 @@ std::map<uint32_t, std::string> FindSystemFonts(const cLocalization& localizatio
 
 }  // namespace
 
-cAssetStore::~cAssetStore()
-{
-    Clear();
-}
+cAssetStore::~cAssetStore() { Clear(); }
 
 void cAssetStore::Clear()
 {

@@ -49,10 +49,7 @@ typename Map::mapped_type Lookup(const Map& map, int32_t id)
 
 }  // namespace
 
-cBootstrapperWindow::~cBootstrapperWindow()
-{
-    Destroy();
-}
+cBootstrapperWindow::~cBootstrapperWindow() { Destroy(); }
 
 bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& localization,
                                  const std::string& launcherDirectory,
@@ -414,10 +411,7 @@ void cBootstrapperWindow::Hide()
         SDL_HideWindow(WindowHandle);
 }
 
-void cBootstrapperWindow::DestroyIcons()
-{
-    Icons.Clear();
-}
+void cBootstrapperWindow::DestroyIcons() { Icons.Clear(); }
 
 void cBootstrapperWindow::Destroy()
 {
@@ -543,10 +537,7 @@ void cBootstrapperWindow::Draw()
         DrawElement(RendererHandle, element.get());
 }
 
-void cBootstrapperWindow::HandleEvent(const SDL_Event& event)
-{
-    HandleInputEvent(*this, event);
-}
+void cBootstrapperWindow::HandleEvent(const SDL_Event& event) { HandleInputEvent(*this, event); }
 
 cUiElementRef cBootstrapperWindow::FindElement(int32_t id) const
 {
@@ -561,22 +552,10 @@ cUiElementRef cBootstrapperWindow::FindElement(int32_t id) const
     return Lookup(Texts, id);
 }
 
-std::shared_ptr<cUiText> cBootstrapperWindow::FindText(int32_t id) const
-{
-    return Lookup(Texts, id);
-}
-std::shared_ptr<cUiRect> cBootstrapperWindow::FindRect(int32_t id) const
-{
-    return Lookup(Rects, id);
-}
-std::shared_ptr<cUiImage> cBootstrapperWindow::FindImage(int32_t id) const
-{
-    return Lookup(Images, id);
-}
-std::shared_ptr<cUiButton> cBootstrapperWindow::FindButton(int32_t id) const
-{
-    return Lookup(Buttons, id);
-}
+std::shared_ptr<cUiText> cBootstrapperWindow::FindText(int32_t id) const { return Lookup(Texts, id); }
+std::shared_ptr<cUiRect> cBootstrapperWindow::FindRect(int32_t id) const { return Lookup(Rects, id); }
+std::shared_ptr<cUiImage> cBootstrapperWindow::FindImage(int32_t id) const { return Lookup(Images, id); }
+std::shared_ptr<cUiButton> cBootstrapperWindow::FindButton(int32_t id) const { return Lookup(Buttons, id); }
 
 std::shared_ptr<cUiAnimation> cBootstrapperWindow::FindAnimation(int32_t id) const
 {

@@ -19,20 +19,14 @@ bool cUiElement::HitTest(int32_t pointX, int32_t pointY, int32_t offsetX, int32_
     return left < pointX && pointX < right && top < pointY && pointY < bottom;
 }
 
-const std::vector<cUiColor>* cUiElement::GetColorList() const
-{
-    return nullptr;
-}
+const std::vector<cUiColor>* cUiElement::GetColorList() const { return nullptr; }
 
 cUiBounds cUiElement::GetRect(ElementPart part) const
 {
     return {GetX(part), GetY(part), GetWidth(part), GetHeight(part)};
 }
 
-const cUiBounds* cUiElement::GetSourceRect() const
-{
-    return nullptr;
-}
+const cUiBounds* cUiElement::GetSourceRect() const { return nullptr; }
 
 void cUiElement::FadeTo(int32_t alpha, int32_t step)
 {

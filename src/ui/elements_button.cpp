@@ -119,10 +119,7 @@ bool cUiButton::HitTest(int32_t pointX, int32_t pointY, int32_t offsetX, int32_t
     return left < pointX && pointX < right && top < pointY && pointY < bottom;
 }
 
-const std::vector<cUiColor>* cUiButton::GetColorList() const
-{
-    return RectChild->GetColorList();
-}
+const std::vector<cUiColor>* cUiButton::GetColorList() const { return RectChild->GetColorList(); }
 
 void cUiButton::FadeTo(int32_t alpha, int32_t step)
 {

@@ -15,34 +15,13 @@ cUiImage::cUiImage(ElementType type, int32_t layer, int32_t id, uint8_t maximumA
 {
 }
 
-uint8_t cUiImage::GetAlpha(ElementPart) const
-{
-    return CurrentAlpha;
-}
-const cUiColor* cUiImage::GetColor(ElementPart) const
-{
-    return nullptr;
-}
-int32_t cUiImage::GetX(ElementPart) const
-{
-    return X;
-}
-int32_t cUiImage::GetY(ElementPart) const
-{
-    return Y;
-}
-int32_t cUiImage::GetWidth(ElementPart) const
-{
-    return Width;
-}
-int32_t cUiImage::GetHeight(ElementPart) const
-{
-    return Height;
-}
-cUiTexture* cUiImage::GetTexture(ElementPart) const
-{
-    return Texture.get();
-}
+uint8_t cUiImage::GetAlpha(ElementPart) const { return CurrentAlpha; }
+const cUiColor* cUiImage::GetColor(ElementPart) const { return nullptr; }
+int32_t cUiImage::GetX(ElementPart) const { return X; }
+int32_t cUiImage::GetY(ElementPart) const { return Y; }
+int32_t cUiImage::GetWidth(ElementPart) const { return Width; }
+int32_t cUiImage::GetHeight(ElementPart) const { return Height; }
+cUiTexture* cUiImage::GetTexture(ElementPart) const { return Texture.get(); }
 
 void cUiImage::SetAlpha(uint8_t alpha)
 {
@@ -84,10 +63,7 @@ void cUiImage::UpdateImage()
         UpdateMove(X, Y);
 }
 
-void cUiImage::Update(int64_t)
-{
-    UpdateImage();
-}
+void cUiImage::Update(int64_t) { UpdateImage(); }
 
 cUiAnimation::cUiAnimation(int32_t layer, int32_t id, uint8_t maximumAlpha, uint8_t initialAlpha,
                            bool dropShadow)
@@ -95,15 +71,9 @@ cUiAnimation::cUiAnimation(int32_t layer, int32_t id, uint8_t maximumAlpha, uint
 {
 }
 
-cUiBounds cUiAnimation::GetRect(ElementPart) const
-{
-    return {X, Y, FrameWidth, FrameHeight};
-}
+cUiBounds cUiAnimation::GetRect(ElementPart) const { return {X, Y, FrameWidth, FrameHeight}; }
 
-const cUiBounds* cUiAnimation::GetSourceRect() const
-{
-    return &Source;
-}
+const cUiBounds* cUiAnimation::GetSourceRect() const { return &Source; }
 
 void cUiAnimation::Update(int64_t frameTimeNs)
 {

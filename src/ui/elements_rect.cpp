@@ -12,36 +12,15 @@ cUiRect::cUiRect(ElementType type, int32_t layer, int32_t id, uint8_t maximumAlp
     Colors.push_back({255, 255, 255, initialAlpha});
 }
 
-uint8_t cUiRect::GetAlpha(ElementPart) const
-{
-    return Colors.empty() ? 0 : Colors.front().A;
-}
+uint8_t cUiRect::GetAlpha(ElementPart) const { return Colors.empty() ? 0 : Colors.front().A; }
 
-const cUiColor* cUiRect::GetColor(ElementPart) const
-{
-    return Colors.empty() ? nullptr : &Colors.front();
-}
+const cUiColor* cUiRect::GetColor(ElementPart) const { return Colors.empty() ? nullptr : &Colors.front(); }
 
-int32_t cUiRect::GetX(ElementPart) const
-{
-    return X;
-}
-int32_t cUiRect::GetY(ElementPart) const
-{
-    return Y;
-}
-int32_t cUiRect::GetWidth(ElementPart) const
-{
-    return Width;
-}
-int32_t cUiRect::GetHeight(ElementPart) const
-{
-    return Height;
-}
-cUiTexture* cUiRect::GetTexture(ElementPart) const
-{
-    return nullptr;
-}
+int32_t cUiRect::GetX(ElementPart) const { return X; }
+int32_t cUiRect::GetY(ElementPart) const { return Y; }
+int32_t cUiRect::GetWidth(ElementPart) const { return Width; }
+int32_t cUiRect::GetHeight(ElementPart) const { return Height; }
+cUiTexture* cUiRect::GetTexture(ElementPart) const { return nullptr; }
 
 void cUiRect::SetAlpha(uint8_t alpha)
 {
@@ -61,10 +40,7 @@ void cUiRect::SetSize(int32_t width, int32_t height)
     Height = height;
 }
 
-const std::vector<cUiColor>* cUiRect::GetColorList() const
-{
-    return &Colors;
-}
+const std::vector<cUiColor>* cUiRect::GetColorList() const { return &Colors; }
 
 void cUiRect::SetSizeAndColor(int32_t width, int32_t height, cUiColor colour)
 {

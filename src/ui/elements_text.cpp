@@ -84,22 +84,10 @@ cUiText::cUiText(int32_t layer, int32_t id, uint8_t maximumAlpha, uint8_t initia
 {
 }
 
-uint8_t cUiText::GetAlpha(ElementPart) const
-{
-    return CurrentAlpha;
-}
-const cUiColor* cUiText::GetColor(ElementPart) const
-{
-    return &TextColor;
-}
-int32_t cUiText::GetX(ElementPart) const
-{
-    return X;
-}
-int32_t cUiText::GetY(ElementPart) const
-{
-    return Y;
-}
+uint8_t cUiText::GetAlpha(ElementPart) const { return CurrentAlpha; }
+const cUiColor* cUiText::GetColor(ElementPart) const { return &TextColor; }
+int32_t cUiText::GetX(ElementPart) const { return X; }
+int32_t cUiText::GetY(ElementPart) const { return Y; }
 
 int32_t cUiText::GetWidth(ElementPart part) const
 {
@@ -195,10 +183,7 @@ std::vector<cUiTextureRef> cUiText::CurrentTexturesCopy() const
     return CurrentTextures;
 }
 
-void cUiText::RecomputeBox()
-{
-    LargestSize(CurrentTextures, BoxWidth, BoxHeight);
-}
+void cUiText::RecomputeBox() { LargestSize(CurrentTextures, BoxWidth, BoxHeight); }
 
 bool cUiText::SetText(const std::string& text)
 {

@@ -51,10 +51,7 @@ HWND GetNativeWindow(SDL_Window* window)
 
 }  // namespace
 
-cIconMap::~cIconMap()
-{
-    Clear();
-}
+cIconMap::~cIconMap() { Clear(); }
 
 void cIconMap::Set(int32_t key, HICON icon)
 {
@@ -71,10 +68,7 @@ HICON cIconMap::Get(int32_t key) const
     return found != Icons.end() ? found->second : nullptr;
 }
 
-bool cIconMap::Has(int32_t key) const
-{
-    return Icons.find(key) != Icons.end();
-}
+bool cIconMap::Has(int32_t key) const { return Icons.find(key) != Icons.end(); }
 
 void cIconMap::Clear()
 {

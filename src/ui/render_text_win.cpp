@@ -11,10 +11,7 @@ cSdlTexture::cSdlTexture(SDL_Texture* texture, int32_t width, int32_t height, bo
     Height = height;
 }
 
-cSdlTexture::~cSdlTexture()
-{
-    Release();
-}
+cSdlTexture::~cSdlTexture() { Release(); }
 
 void cSdlTexture::Release()
 {
@@ -56,10 +53,7 @@ bool cSdlFont::MeasureText(const std::string& text, int32_t& width)
     return MeasureTextWidth(Font, text, width);
 }
 
-cUiTextureRef cSdlFont::NewTexture()
-{
-    return std::make_shared<cSdlTexture>();
-}
+cUiTextureRef cSdlFont::NewTexture() { return std::make_shared<cSdlTexture>(); }
 
 bool cSdlFont::RenderLine(const std::string& piece, cUiColor colour, cUiTexture& record)
 {

@@ -9,10 +9,7 @@ namespace tavrin::launcher {
 
 namespace {
 
-SDL_Rect ToSdl(const cUiBounds& bounds)
-{
-    return {bounds.X, bounds.Y, bounds.Width, bounds.Height};
-}
+SDL_Rect ToSdl(const cUiBounds& bounds) { return {bounds.X, bounds.Y, bounds.Width, bounds.Height}; }
 
 // Reads the draw colour on construction and puts it back on destruction, so
 // no fill leaves its colour behind for the next element.

@@ -9,10 +9,7 @@ namespace tavrin::launcher {
 
 namespace {
 
-bool IsUtf8Continuation(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // Cut after the last separator of the chunk when that keeps at least half of it.
 size_t CutAfterLast(const std::string& chunk, char separator, size_t half)

@@ -11,10 +11,7 @@ namespace {
 using namespace tavrin::launcher::testing;
 
 std::vector<std::string> gLines;
-void Collect(const char* line)
-{
-    gLines.emplace_back(line);
-}
+void Collect(const char* line) { gLines.emplace_back(line); }
 
 class CurlHandleTest : public ::testing::Test {
 protected:

@@ -48,10 +48,7 @@ std::vector<uint8_t> ConnectionSettings(const std::string& proxy, const std::str
 }
 
 std::vector<std::string> gLines;
-void Collect(const char* line)
-{
-    gLines.emplace_back(line);
-}
+void Collect(const char* line) { gLines.emplace_back(line); }
 
 class ProxyFallbackTest : public ::testing::Test {
 protected:

@@ -59,10 +59,7 @@ TEST(ParseResponseHeaderLine, MissingMapOrEmptyLineFailsTheTransfer)
     EXPECT_EQ(ParseResponseHeaderLine(line.data(), 0, &headers), 0u);
 }
 
-TEST(AsciiLower, OnlyAsciiLettersChange)
-{
-    EXPECT_EQ(AsciiLower("ETag-\xC3\x84Z"), "etag-\xC3\x84z");
-}
+TEST(AsciiLower, OnlyAsciiLettersChange) { EXPECT_EQ(AsciiLower("ETag-\xC3\x84Z"), "etag-\xC3\x84z"); }
 
 }  // namespace
 }  // namespace tavrin::launcher

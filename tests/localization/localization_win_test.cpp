@@ -17,10 +17,7 @@
 namespace tavrin::launcher {
 namespace {
 
-std::wstring Widen(const std::string& text)
-{
-    return tavrin::Utf8ToUtf16(text);
-}
+std::wstring Widen(const std::string& text) { return tavrin::Utf8ToUtf16(text); }
 
 using tavrin::test::WriteBytes;
 

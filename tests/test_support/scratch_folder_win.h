@@ -138,10 +138,7 @@ inline std::string ReadText(const std::filesystem::path& path)
     return text;
 }
 
-inline std::string ReadText(const std::string& utf8Path)
-{
-    return ReadText(Utf8Path(utf8Path));
-}
+inline std::string ReadText(const std::string& utf8Path) { return ReadText(Utf8Path(utf8Path)); }
 
 // The file split at '\n' (a '\r' before it stays), without a final empty line.
 inline std::vector<std::string> ReadLines(const std::filesystem::path& path)

@@ -17,14 +17,8 @@ using test::cSoftwareCanvas;
 
 constexpr const char* kFontPath = "Z:\\usr\\share\\fonts\\truetype\\open-sans\\OpenSans-Regular.ttf";
 
-uint8_t Red(uint32_t argb)
-{
-    return static_cast<uint8_t>(argb >> 16);
-}
-uint8_t Green(uint32_t argb)
-{
-    return static_cast<uint8_t>(argb >> 8);
-}
+uint8_t Red(uint32_t argb) { return static_cast<uint8_t>(argb >> 16); }
+uint8_t Green(uint32_t argb) { return static_cast<uint8_t>(argb >> 8); }
 
 class RenderTest : public ::testing::Test {
 protected:

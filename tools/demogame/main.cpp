@@ -52,10 +52,7 @@ std::vector<std::wstring> ReceivedArguments()
     return arguments;
 }
 
-UINT ParseMs(const std::wstring& text)
-{
-    return static_cast<UINT>(std::wcstoul(text.c_str(), nullptr, 10));
-}
+UINT ParseMs(const std::wstring& text) { return static_cast<UINT>(std::wcstoul(text.c_str(), nullptr, 10)); }
 
 Options ParseOptions(const std::vector<std::wstring>& arguments)
 {
