@@ -168,8 +168,7 @@ void AntiCheatLauncher::Update(int64_t elapsedNs)
         return;
     }
     FrameCountdown = FramePeriod;
-    if (PendingTaskCount() != 0)
-        RunNextTask();
+    RunNextTask();
     if (LauncherSettings.HideBootstrapper || gHeadlessMode)
         return;
     Window.UpdateAndDraw(FramePeriod);

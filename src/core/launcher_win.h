@@ -65,7 +65,6 @@ public:
     const tavrin::cSettings& Settings() const { return LauncherSettings; }
     cGameLauncher* GameLauncher() const { return Launcher.get(); }
     size_t PendingTaskCount();
-    uint32_t LogLevel() const { return LauncherLogLevel; }
 
     // Built event list of the last ReportTelemetry, for inspection.
     std::vector<Analytics::EventDescriptor> LastReportedEvents;

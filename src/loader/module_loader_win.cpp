@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "acquisition/system_names_win.h"
+#include "core/version.h"
 #include "loader/wine_helper_page_win.h"
 #include "logging/log_file_win.h"
 #include "logging/logger.h"
@@ -14,9 +15,6 @@ namespace tavrin::launcher {
 
 namespace {
 
-constexpr int kVersionMajor = 1;
-constexpr int kVersionMinor = 9;
-constexpr int kVersionPatch = 4;
 constexpr uint32_t kNativePidLookupMs = 2000;
 
 enum EntryPointSlot { kEntryInit = 0, kEntrySecond = 1, kEntryThird = 2, kEntryLocale = 3 };
