@@ -20,11 +20,27 @@ struct cBuiltInFont {
     int32_t PointSize;
 };
 
+// What each key of the asset store holds, as the window uses it.
+enum FontKey : int32_t {
+    FontKeyRegular = 0,
+    FontKeyPercent = 1,
+    FontKeyStatus = 2,
+    FontKeyErrorTitle = 3,
+    FontKeyErrorMessage = 4,
+    FontKeyExitCaption = 5,
+};
+
+enum TextureKey : int32_t {
+    TextureSplash = 0,
+    TextureClose = 1,
+    TextureLogoSheet = 2,
+    TextureLogo = 3,
+};
+
 // Keys 0-5, ascending.
 extern const cBuiltInFont kBuiltInFonts[6];
 constexpr int32_t kBuiltInTextureCount = 4;  // keys 0-3
 
-constexpr int32_t kSplashTextureKey = 0;
 constexpr int32_t kSplashWidth = 800;
 constexpr int32_t kSplashHeight = 450;
 constexpr int64_t kMaximumSplashFileBytes = 1048576;

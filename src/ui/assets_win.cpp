@@ -345,7 +345,7 @@ bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string&
 {
     for (int32_t key = 0; key < kBuiltInTextureCount; ++key) {
         cAssetTexture& record = store.Textures[key];
-        if (key == kSplashTextureKey && !requestedSplash.empty()) {
+        if (key == TextureSplash && !requestedSplash.empty()) {
             const std::string path = BuildSplashPath(store.BaseDirectory, requestedSplash);
             if (LoadCustomSplash(renderer, path, record)) {
                 continue;

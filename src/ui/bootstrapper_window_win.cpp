@@ -18,22 +18,6 @@ constexpr const char* kDefaultTitle = "Tavrin Bootstrapper";
 constexpr const char* kWindowFailure = "Failed to initialize the bootstrapper window";
 constexpr const char* kCyclingDots = "[...]";
 
-enum FontKey : int32_t {
-    FontKeyRegular = 0,
-    FontKeyPercent = 1,
-    FontKeyStatus = 2,
-    FontKeyErrorTitle = 3,
-    FontKeyErrorMessage = 4,
-    FontKeyExitCaption = 5,
-};
-
-enum TextureKey : int32_t {
-    TextureSplash = 0,
-    TextureClose = 1,
-    TextureLogoSheet = 2,
-    TextureLogo = 3,
-};
-
 bool Fail(std::string& message)
 {
     message = kWindowFailure;
