@@ -124,3 +124,25 @@ function(tavrin_glob_tests prefix)
     tavrin_test(${prefix}_win_tests WINDOWS SOURCES ${win} LIBS ${ARG_LIBS})
   endif()
 endfunction()
+
+# tavrin_fuzz(NAME SOURCES files... [CORPUS dir]): a libFuzzer target over the
+# platform-free code, built by the native sanitizer preset (clang). CTest
+# replays its seed corpus once (NAME_corpus), so every kept input stays a
+# test; `./dev fuzz` runs the targets listed in fuzz-targets.txt for real.
+# The seed corpus defaults to tests/fuzz/corpus/NAME.
+function(tavrin_fuzz name)
+  if(TAVRIN_WINDOWS OR TAVRIN_THREAD_TESTS_ONLY OR NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES" ${ARGN})
+  if(NOT ARG_CORPUS)
+    set(ARG_CORPUS ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${TAVRIN_WARNINGS} -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE tavrin_pure)
+  add_test(NAME ${name}_corpus COMMAND ${name} -runs=0 ${ARG_CORPUS})
+  file(APPEND ${PROJECT_BINARY_DIR}/fuzz-targets.txt "${name} ${CMAKE_CURRENT_BINARY_DIR}/${name} ${ARG_CORPUS}\n")
+endfunction()

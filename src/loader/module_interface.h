@@ -81,6 +81,20 @@ struct KZV_LocaleRecord {
     const char* Country;   // e.g. "us"
 };
 
+// The entry points. The Windows module uses the Windows x64 convention; the
+// native one under Wine the System V AMD64 convention, in both directions.
+using KZV_InitFunction = uint8_t (*)(KZV_InitRecord* record);  // 1: success
+using KZV_SecondFunction = void (*)(uint32_t* value);
+using KZV_LocaleFunction = void (*)(KZV_LocaleRecord* record);
+using KZV_NativeCallback = void(__attribute__((sysv_abi)) *)(KZV_CallbackRecord* record);
+
+// Export-table positions of the Windows module; the native one names them.
+inline constexpr uint32_t kExportInit = 0;
+inline constexpr uint32_t kExportSecond = 1;
+inline constexpr uint32_t kExportThird = 2;
+inline constexpr uint32_t kExportLocale = 4;
+inline constexpr const char* kNativeSymbols[4] = {"a", "b", "c", "d"};
+
 // The module reads these records by byte offset: the layout is the contract.
 static_assert(sizeof(void*) == 8, "the module interface is 64-bit only");
 

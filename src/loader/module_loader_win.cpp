@@ -5,6 +5,8 @@
 
 #include "acquisition/system_names_win.h"
 #include "core/version.h"
+#include "loader/module_callback_gate.h"
+#include "loader/native_module_win.h"
 #include "loader/wine_helper_page_win.h"
 #include "logging/log_file_win.h"
 #include "logging/logger.h"
@@ -16,18 +18,6 @@ namespace tavrin::launcher {
 namespace {
 
 constexpr uint32_t kNativePidLookupMs = 2000;
-
-enum EntryPointSlot { kEntryInit = 0, kEntrySecond = 1, kEntryThird = 2, kEntryLocale = 3 };
-
-// The Windows id of a game that a native module started under Wine.
-// TODO(wine): replace by GetWindowsPidForNativePid when Wine support lands;
-// until then no id is found.
-uint32_t WindowsPidForNativePid(int32_t nativePid, uint32_t limitMs)
-{
-    (void)nativePid;
-    (void)limitMs;
-    return 0;
-}
 
 }  // namespace
 
@@ -141,12 +131,27 @@ void cModuleLoader::ModuleCallback(KZV_CallbackRecord* record)
     if (!record || !record->Context) {
         return;
     }
-    auto* loader = static_cast<cModuleLoader*>(record->Context);
-    if (record->NativeProcessId != 0) {
-        loader->GameProcessId.store(WindowsPidForNativePid(record->NativeProcessId, kNativePidLookupMs));
-    }
-    loader->ReportResult(record->Code, record->Message);
+    DeliverModuleCallback(record->Context, record->Code, record->Message, record->NativeProcessId);
 }
+
+void cModuleLoader::DeliverModuleCallback(void* context, int32_t code, const char* message, int32_t nativePid)
+{
+    if (!context) {
+        return;
+    }
+    const bool delivered = cModuleCallbackGate::Instance().Pass(context, [&] {
+        auto* loader = static_cast<cModuleLoader*>(context);
+        if (nativePid != 0) {
+            loader->GameProcessId.store(GetWindowsPidForNativePid(nativePid, kNativePidLookupMs));
+        }
+        loader->ReportResult(code, message);
+    });
+    if (!delivered) {
+        LogPrintf(Warning, "Module callback with code %d dropped: the module has been released.", code);
+    }
+}
+
+void cModuleLoader::OpenCallbackGate() { cModuleCallbackGate::Instance().Open(this); }
 
 std::string cModuleLoader::Text(const MessageText& message, const std::vector<std::string>& args) const
 {
@@ -165,16 +170,16 @@ void cModuleLoader::ReleaseModule()
 {
     void* second = EntryPoints[kEntrySecond];
     EntryPoints[kEntrySecond] = nullptr;
-    if (!second) {
-        return;
+    if (second) {
+        uint32_t value = 1;
+        if (Facts.Wine) {
+            CallNative(second, reinterpret_cast<uint64_t>(&value));
+        } else {
+            reinterpret_cast<KZV_SecondFunction>(second)(&value);
+        }
     }
-    uint32_t reason = 1;
-    if (Facts.Wine) {
-        // TODO(wine): call through the System V bridge when Wine support lands.
-        return;
-    }
-    using SecondEntryFn = void (*)(uint32_t*);
-    reinterpret_cast<SecondEntryFn>(second)(&reason);
+    // The module may report until its second entry point has returned.
+    cModuleCallbackGate::Instance().Close(this);
 }
 
 // --- cWindowsModuleLoader --------------------------------------------------------
@@ -205,19 +210,6 @@ bool cWindowsModuleLoader::GetModuleCachePath(std::string& path, const std::stri
     }
     path = directory + ModuleFileName();
     return true;
-}
-
-void cWindowsModuleLoader::LoadModule(std::vector<uint8_t> bytes)
-{
-    // Verification, mapping and initialization come later; keep the bytes.
-    std::lock_guard<std::mutex> guard(ModuleBytesLock);
-    ModuleBytes = std::move(bytes);
-}
-
-std::vector<uint8_t> cWindowsModuleLoader::LoadedModuleBytes() const
-{
-    std::lock_guard<std::mutex> guard(ModuleBytesLock);
-    return ModuleBytes;
 }
 
 }  // namespace tavrin::launcher

@@ -31,6 +31,17 @@ struct cHostFacts {
 // The real answers, computed once per process.
 cHostFacts DetectHostFacts();
 
+// The outcome of resolving the module's entry points.
+enum ModuleLoadStatus {
+    kModuleInternalError = 0,  // no output places or no bytes
+    kModuleLoaded = 1,
+    kModuleSignatureFailed = 2,  // Windows only
+    kModuleLoadFailed = 3,       // mapping or loading failed, or an entry point is missing
+};
+
+// Places of the module's entry points in the loader.
+enum EntryPointSlot { kEntryInit = 0, kEntrySecond = 1, kEntryThird = 2, kEntryLocale = 3 };
+
 // Age beyond which a cached module is not trusted.
 inline constexpr uint64_t kModuleCacheMaxAgeHours = 168;
 
@@ -76,8 +87,12 @@ public:
     // sink; nothing without a sink. Any thread.
     void ReportResult(KZV_ProtectedGameLaunchResult code, const char* message);
 
-    // The address given to the module; record->Context is the loader.
+    // The address given to the Windows module; record->Context is the loader.
     static void ModuleCallback(KZV_CallbackRecord* record);
+    // Hands one module report to the loader named by context, on a thread
+    // that may run Windows code; dropped (and logged) once the loader has
+    // released the module.
+    static void DeliverModuleCallback(void* context, int32_t code, const char* message, int32_t nativePid);
 
     // Stops and joins the thread, calls the module's second entry point and
     // keeps a module that launched in the cache. A second call does nothing.
@@ -110,8 +125,11 @@ protected:
     void ProbeModuleCache();
     // Writes a module that launched back to the cache, then forgets it.
     void StoreCachedModule();
-    // Calls the module's second entry point once.
+    // Calls the module's second entry point once, then closes the callback
+    // gate: no report reaches this loader afterwards.
     void ReleaseModule();
+    // Lets the module's callbacks through to this loader.
+    void OpenCallbackGate();
 
     ProgressCallback Progress;
     ResultCallback ResultSink;
@@ -146,15 +164,28 @@ public:
     cProcessHandle OpenGameProcessHandle() override;
     bool GetModuleCachePath(std::string& path, const std::string& productId,
                             const std::string& deploymentId) override;
+    // Resolves, tells the language and initializes; every failure is one report.
     void LoadModule(std::vector<uint8_t> bytes) override;
 
-    // The bytes the last LoadModule was handed.
-    std::vector<uint8_t> LoadedModuleBytes() const;
+    // entries: init, second, third, locale.
+    ModuleLoadStatus ResolveModule(const std::vector<uint8_t>& bytes, void* entries[4]);
 
 private:
+    ModuleLoadStatus ResolveWindowsModule(const std::vector<uint8_t>& bytes, void* entries[4]);
+    ModuleLoadStatus ResolveNativeModule(const std::vector<uint8_t>& bytes, void* entries[4]);
+    void StartWindowsModule();
+    void StartNativeModule();
+    void CallLocaleEntry();
+    void FillInitRecord();
+
     cSharedProcessHandle GameProcessHandle;
-    mutable std::mutex ModuleBytesLock;
-    std::vector<uint8_t> ModuleBytes;
+    // The records and strings the module may keep pointers into: they live
+    // as long as the loader, not on a stack.
+    KZV_InitRecord InitRecord{};
+    KZV_LocaleRecord LocaleRecord{};
+    std::string NativeGamePath;
+    std::vector<std::string> NativeArgumentStrings;
+    std::vector<const char*> NativeArguments;
 };
 
 }  // namespace tavrin::launcher

@@ -15,6 +15,29 @@ namespace {
 
 using namespace tavrin::launcher::testing;
 
+// Records the decoded bytes instead of loading them: these tests are about
+// how the bytes arrive, not about what they are.
+class cRecordingLoader : public cWindowsModuleLoader {
+public:
+    using cWindowsModuleLoader::cWindowsModuleLoader;
+    ~cRecordingLoader() override { Shutdown(); }
+
+    void LoadModule(std::vector<uint8_t> bytes) override
+    {
+        std::lock_guard<std::mutex> guard(BytesLock);
+        Bytes = std::move(bytes);
+    }
+    std::vector<uint8_t> LoadedModuleBytes()
+    {
+        std::lock_guard<std::mutex> guard(BytesLock);
+        return Bytes;
+    }
+
+private:
+    std::mutex BytesLock;
+    std::vector<uint8_t> Bytes;
+};
+
 struct Outcome {
     int32_t Code;
     std::string Message;
@@ -77,7 +100,7 @@ protected:
     // at the result before the shutdown stores (or not) the module.
     std::vector<uint8_t> Launch(bool succeeds, bool& cacheFilesWhileRunning)
     {
-        cWindowsModuleLoader loader({}, DetectHostFacts());
+        cRecordingLoader loader({}, DetectHostFacts());
         ProgressCallback progress = [](uint32_t, uint32_t) { return KZV_ProgressContinue; };
         ResultCallback sink = [this](int32_t code, const char* message) {
             std::lock_guard<std::mutex> guard(Lock);
@@ -175,7 +198,7 @@ TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport)
     Serve(PatternBytes(40000, 33));
     ASSERT_TRUE(WriteBytes(Servers + "\\cdn\\" + ProductName() + "\\d1\\linux64.fault", "slow"));
     {
-        cWindowsModuleLoader loader({}, DetectHostFacts());
+        cRecordingLoader loader({}, DetectHostFacts());
         ProgressCallback progress = [](uint32_t, uint32_t) { return KZV_ProgressContinue; };
         ResultCallback sink = [this](int32_t code, const char* message) {
             std::lock_guard<std::mutex> guard(Lock);
