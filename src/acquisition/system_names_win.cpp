@@ -72,12 +72,17 @@ bool IsArm64Host() { return NativeMachine() == IMAGE_FILE_MACHINE_ARM64; }
 
 std::string SystemNameForExecutable(const std::string& executablePath)
 {
+    const bool wine = RunsUnderWine();
+    return SystemNameForExecutable(executablePath, wine, !wine && IsArm64Host());
+}
+
+std::string SystemNameForExecutable(const std::string& executablePath, bool wine, bool arm64)
+{
     const GameBitness bitness = BitnessOfExecutable(executablePath);
     if (bitness == GameBitness::Unknown) {
         return kNoSystemName;
     }
-    const bool wine = RunsUnderWine();
-    return SystemNameFor(bitness, wine, !wine && IsArm64Host());
+    return SystemNameFor(bitness, wine, !wine && arm64);
 }
 
 }  // namespace tavrin::launcher

@@ -20,6 +20,18 @@ using namespace tavrin::launcher;
 
 namespace {
 
+// The test build TavrinLauncherPe takes the Windows module path (verify, map,
+// initialize) and the real window watch under Wine, which otherwise takes the
+// native path; the product executable keeps its real Wine detection.
+cHostFacts LauncherHostFacts()
+{
+    cHostFacts facts = DetectHostFacts();
+#ifdef TAVRIN_WINDOWS_MODULE_PATH
+    facts.Wine = false;
+#endif
+    return facts;
+}
+
 // Everything from the launch lock to the exit code. Returns through
 // TerminateLauncher while the launcher and SDL still exist, so the exit line
 // is logged and the lock released before anything is torn down.
@@ -33,7 +45,7 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
 
     // Declared before the launcher: destroyed after it.
     cSdlGuard sdl;
-    auto launcher = std::make_unique<AntiCheatLauncher>(logger, arguments);
+    auto launcher = std::make_unique<AntiCheatLauncher>(logger, arguments, LauncherHostFacts());
 
     if (!gHeadlessMode && !sdl.Initialize()) {
         ShowErrorBox("Failed to initialize dependencies.");

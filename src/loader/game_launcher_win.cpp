@@ -62,7 +62,8 @@ void cGameLauncher::StartModuleDownload(const char* executable, const std::vecto
         Finish(kLaunchInvalidGameOrSettings, InvalidExecutableText());
         return;
     }
-    const std::string systemName = SystemNameForExecutable(GamePath);
+    const cHostFacts& host = ModuleLoader.HostFacts();
+    const std::string systemName = SystemNameForExecutable(GamePath, host.Wine, host.Arm64);
     if (systemName == kNoSystemName) {
         Finish(kLaunchInvalidExecutable, InvalidExecutableText());
         return;

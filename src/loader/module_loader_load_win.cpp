@@ -37,7 +37,6 @@ void cWindowsModuleLoader::LoadModule(std::vector<uint8_t> bytes)
     }
     // The decoded copy is not needed once the module is resolved.
     std::vector<uint8_t>().swap(bytes);
-    OpenCallbackGate();
     if (Facts.Wine) {
         StartNativeModule();
     } else {

@@ -64,6 +64,8 @@ bool cModuleLoader::Initialize(ProgressCallback progress, ResultCallback resultS
         return false;
     }
     ProbeModuleCache();
+    // From here until the module is released its reports reach this loader.
+    cModuleCallbackGate::Instance().Open(this);
     if (!Start()) {
         Report(kLoaderCreationFailed, Text(kMsgCreateThread));
         return false;
@@ -151,7 +153,6 @@ void cModuleLoader::DeliverModuleCallback(void* context, int32_t code, const cha
     }
 }
 
-void cModuleLoader::OpenCallbackGate() { cModuleCallbackGate::Instance().Open(this); }
 
 std::string cModuleLoader::Text(const MessageText& message, const std::vector<std::string>& args) const
 {

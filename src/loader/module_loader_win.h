@@ -128,8 +128,6 @@ protected:
     // Calls the module's second entry point once, then closes the callback
     // gate: no report reaches this loader afterwards.
     void ReleaseModule();
-    // Lets the module's callbacks through to this loader.
-    void OpenCallbackGate();
 
     ProgressCallback Progress;
     ResultCallback ResultSink;
