@@ -287,6 +287,9 @@ bool VerifyModuleSignature(const uint8_t* bytes, uint64_t size, const cSignature
                   static_cast<unsigned long>(GetLastError()));
         return false;
     }
+    if (host.CopyWritten) {
+        host.CopyWritten(copy.Name());
+    }
     return CheckTemporaryCopy(*host.Services, copy);
 }
 

@@ -25,9 +25,12 @@ enum class TrustVerdict {
 
 // Where the check runs: the trust services and the folder (ending with a
 // backslash) that holds the module's temporary copy while it is checked.
+// CopyWritten, when set, sees the copy's path once it is written and before
+// it is checked.
 struct cSignatureHost {
     cTrustServices* Services = &ProcessTrustServices();
     std::function<bool(std::wstring&)> TemporaryFolder = tavrin::GetAppDataFolder;
+    std::function<void(const std::wstring&)> CopyWritten;
 };
 
 // True means the module may be mapped. Logs one line naming the step that

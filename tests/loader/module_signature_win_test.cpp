@@ -118,6 +118,35 @@ TEST_F(ModuleSignatureTest, ProductEntryChecksInTheApplicationFolderAndLeavesNot
     EXPECT_EQ(FilesIn(folder), before);
 }
 
+TEST_F(ModuleSignatureTest, NothingCanReplaceTheCopyWhileItIsChecked)
+{
+    const std::vector<uint8_t> unsigned_ = ReadBuildFile("bin/DemoGame.exe");
+    std::vector<std::string> succeeded;
+    cSignatureHost host = Host();
+    host.CopyWritten = [&](const std::wstring& path) {
+        const DWORD everyone = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE writer =
+            CreateFileW(path.c_str(), GENERIC_WRITE, everyone, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (writer != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(writer, unsigned_.data(), static_cast<DWORD>(unsigned_.size()), &written, nullptr);
+            CloseHandle(writer);
+            succeeded.push_back("write");
+        }
+        const std::wstring aside = path + L".aside";
+        if (MoveFileW(path.c_str(), aside.c_str())) {
+            succeeded.push_back("rename");
+        }
+        if (DeleteFileW(path.c_str())) {
+            succeeded.push_back("delete");
+        }
+    };
+    EXPECT_FALSE(Verify(unsigned_, host));
+    EXPECT_TRUE(Verify(Signed("tavrin-oy"), host));
+    EXPECT_TRUE(succeeded.empty()) << succeeded.front();
+    EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+}
+
 bool NoSystemDirectory(std::wstring&) { return false; }
 bool RelativeSystemDirectory(std::wstring& directory)
 {
