@@ -86,6 +86,7 @@ TEST_F(ModuleSignatureTest, OnlyTrustedCodeSigningChainsOfAcceptedPublishersPass
         {"server use only", Signed("tavrin-oy-server-only"), false, "not valid for code signing"},
         {"no extended key usage", Signed("tavrin-oy-no-usage"), false, "not valid for code signing"},
         {"untrusted root", Signed("untrusted-tavrin-oy"), false, "certificate chain is not trusted"},
+        {"NUL in the name", Signed("tavrin-oy-nul"), false, "name cannot be read"},
         {"unsigned", ReadBuildFile("bin/DemoGame.exe"), false, "rejected by the trust service (0x800b0100)"},
         {"changed after signing", changed, false, "rejected by the trust service"},
     };

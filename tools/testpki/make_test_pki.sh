@@ -14,11 +14,13 @@
 #   tavrin-oy-server-only  "Tavrin Oy", usable for server authentication only
 #   tavrin-oy-no-usage     "Tavrin Oy", without any extended key usage
 #   untrusted-tavrin-oy    "Tavrin Oy", under the untrusted root
+#   tavrin-oy-nul          "Tavrin Oy", a NUL byte, ".evil"
 # Does nothing when OUTDIR already holds a complete set made by this script.
 set -euo pipefail
 
 out=${1:?usage: make_test_pki.sh OUTDIR}
-script_hash=$(sha256sum "${BASH_SOURCE[0]}" | cut -d' ' -f1)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+script_hash=$(cat "$here/make_test_pki.sh" "$here/embed_nul.py" | sha256sum | cut -d' ' -f1)
 if [ -f "$out/complete" ] && [ "$(cat "$out/complete")" = "$script_hash" ]; then
   exit 0
 fi
@@ -41,7 +43,7 @@ make_root() { # stem common-name
   rm -f "$1.csr" "$1.ext" "$1.cnf"
 }
 
-make_leaf() { # stem common-name root-stem extended-key-usage (empty: none)
+make_leaf() { # stem common-name root-stem extended-key-usage (empty: none) [name-with-#]
   make_key_and_request "$1" "$2"
   {
     printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n'
@@ -50,6 +52,9 @@ make_leaf() { # stem common-name root-stem extended-key-usage (empty: none)
   } >"$1.ext"
   openssl x509 -req -in "$1.csr" -CA "$3.pem" -CAkey "$3-key.pem" -set_serial "0x$(openssl rand -hex 8)" \
     -days 3650 -sha256 -extfile "$1.ext" -out "$1-cert.pem" 2>/dev/null
+  if [ -n "${5:-}" ]; then
+    python3 "$here/embed_nul.py" "$1-cert.pem" "$3-key.pem" "$5" "$1-cert.pem"
+  fi
   cat "$1-cert.pem" "$3.pem" >"$1.pem"
   rm -f "$1.csr" "$1.ext" "$1.cnf" "$1-cert.pem"
 }
@@ -66,5 +71,6 @@ make_leaf other-publisher "Other Publisher Ltd" root codeSigning
 make_leaf tavrin-oy-server-only "Tavrin Oy" root serverAuth
 make_leaf tavrin-oy-no-usage "Tavrin Oy" root ""
 make_leaf untrusted-tavrin-oy "Tavrin Oy" untrusted-root codeSigning
+make_leaf tavrin-oy-nul "Tavrin Oy#.evil" root codeSigning "Tavrin Oy#.evil"
 
 echo "$script_hash" >complete
