@@ -77,6 +77,19 @@ bool ListsCodeSigning(const CERT_ENHKEY_USAGE& usage)
     return false;
 }
 
+// The name for a log line: control characters (a forged line break, say)
+// become '?'.
+std::string Printable(const wchar_t* name)
+{
+    std::string text = Utf16ToUtf8(name);
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
 // Everything after the trust service's own answer, read from the same
 // verification state so that the certificate judged is the one that signed.
 bool CheckSigner(const cTrustServices& services, const cTrustState& state)
@@ -100,7 +113,7 @@ bool CheckSigner(const cTrustServices& services, const cTrustState& state)
     }
     if (!IsAcceptedSigner(name)) {
         LogPrintf(Error, "Module signature: the signer '%s' is not an accepted publisher.",
-                  Utf16ToUtf8(name).c_str());
+                  Printable(name).c_str());
         return false;
     }
     return true;
