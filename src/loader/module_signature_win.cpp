@@ -1,6 +1,12 @@
 #include "loader/module_signature_win.h"
 
+#include <cstring>
 #include <cwchar>
+#include <memory>
+
+#include "logging/logger.h"
+#include "settings/files_win.h"
+#include "settings/strings.h"
 
 namespace tavrin::launcher {
 
@@ -9,6 +15,129 @@ namespace {
 const wchar_t* const kAcceptedSigners[] = {
     L"Tavrin Oy", L"Corvanne Inc.", L"Corvanne, Inc", L"Corvanne, Inc.", L"Corvanne Inc",
 };
+
+// WINTRUST_ACTION_GENERIC_VERIFY_V2, spelled out so no GUID library is linked.
+const GUID kGenericVerifyV2 = {0x00AAC56B, 0xCD44, 0x11D0, {0x8C, 0xC2, 0x00, 0xC0, 0x4F, 0xC2, 0x95, 0xEE}};
+
+// The copy is written with one WriteFile call, whose count is 32 bits.
+constexpr uint64_t kMaxModuleSize = 0xFFFFFFFFull;
+
+// The module's bytes as a file the trust service can read. Nobody else may
+// write, rename or delete it while it is open, and it disappears when the
+// handle closes, even if the process dies first.
+class cTemporaryCopy {
+public:
+    cTemporaryCopy() = default;
+    ~cTemporaryCopy()
+    {
+        if (Handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(Handle);
+        }
+    }
+    cTemporaryCopy(const cTemporaryCopy&) = delete;
+    cTemporaryCopy& operator=(const cTemporaryCopy&) = delete;
+
+    bool Create(const std::wstring& folder)
+    {
+        char id[37] = {};
+        MakeRandomId(id);
+        Path = folder + Utf8ToUtf16(id);
+        Handle = CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        return Handle != INVALID_HANDLE_VALUE;
+    }
+
+    // All bytes, then back to the start for the reader.
+    bool Write(const uint8_t* bytes, uint32_t size, DWORD& written)
+    {
+        written = 0;
+        if (!WriteFile(Handle, bytes, size, &written, nullptr) || written != size) {
+            return false;
+        }
+        LARGE_INTEGER start{};
+        return SetFilePointerEx(Handle, start, nullptr, FILE_BEGIN) != 0;
+    }
+
+    HANDLE Get() const { return Handle; }
+    const std::wstring& Name() const { return Path; }
+
+private:
+    HANDLE Handle = INVALID_HANDLE_VALUE;
+    std::wstring Path;
+};
+
+bool ListsCodeSigning(const CERT_ENHKEY_USAGE& usage)
+{
+    for (DWORD i = 0; i < usage.cUsageIdentifier; ++i) {
+        const char* oid = usage.rgpszUsageIdentifier[i];
+        if (oid != nullptr && std::strcmp(oid, szOID_PKIX_KP_CODE_SIGNING) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The name for a log line: control characters (a forged line break, say)
+// become '?'.
+std::string Printable(const wchar_t* name)
+{
+    std::string text = Utf16ToUtf8(name);
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
+// Everything after the trust service's own answer, read from the same
+// verification state so that the certificate judged is the one that signed.
+bool CheckSigner(const cTrustServices& services, const cTrustState& state)
+{
+    PCCERT_CHAIN_CONTEXT chain = state.SignerChain();
+    const DWORD chainStatus = ChainErrorStatus(chain);
+    if (chainStatus != CERT_TRUST_NO_ERROR) {
+        LogPrintf(Error, "Module signature: the signer's certificate chain is not trusted (0x%08lx).",
+                  static_cast<unsigned long>(chainStatus));
+        return false;
+    }
+    PCCERT_CONTEXT signer = ChainLeaf(chain);
+    if (!HasCodeSigningUsage(services, signer)) {
+        LogPrintf(Error, "Module signature: the signer's certificate is not valid for code signing.");
+        return false;
+    }
+    wchar_t name[260] = {};
+    if (!GetSignerName(services, signer, name)) {
+        LogPrintf(Error, "Module signature: the signer's name cannot be read.");
+        return false;
+    }
+    if (!IsAcceptedSigner(name)) {
+        LogPrintf(Error, "Module signature: the signer '%s' is not an accepted publisher.",
+                  Printable(name).c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CheckTemporaryCopy(cTrustServices& services, const cTemporaryCopy& copy)
+{
+    cTrustState state(services);
+    switch (CheckFileTrust(services, copy.Name(), copy.Get(), state)) {
+    case TrustVerdict::Trusted:
+        return CheckSigner(services, state);
+    case TrustVerdict::NotTrusted:
+        LogPrintf(Error, "Module signature: rejected by the trust service (0x%08lx).",
+                  static_cast<unsigned long>(state.Result()));
+        return false;
+    case TrustVerdict::ServicesUnavailable:
+        LogPrintf(Error, "Module signature: the trust services are unavailable.");
+        return false;
+    case TrustVerdict::FileMissing:
+        LogPrintf(Error, "Module signature: the temporary copy is gone.");
+        return false;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -25,7 +154,161 @@ bool IsAcceptedSigner(const wchar_t* name)
     return false;
 }
 
-// Placeholder until the trust check lands: nothing passes.
-bool VerifyModuleSignature(const std::vector<uint8_t>&) { return false; }
+cTrustState::~cTrustState()
+{
+    if (Open) {
+        Data.dwStateAction = WTD_STATEACTION_CLOSE;
+        GUID action = kGenericVerifyV2;
+        Services.WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &Data);
+    }
+}
+
+LONG cTrustState::Verify(const std::wstring& path, HANDLE file)
+{
+    if (Open) {
+        return Status;
+    }
+    File.cbStruct = sizeof File;
+    File.pcwszFilePath = path.c_str();
+    File.hFile = file;
+    Data.cbStruct = sizeof Data;
+    Data.dwUIChoice = WTD_UI_NONE;
+    Data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    Data.dwUnionChoice = WTD_CHOICE_FILE;
+    Data.pFile = &File;
+    Data.dwStateAction = WTD_STATEACTION_VERIFY;
+    Data.dwProvFlags = WTD_REVOCATION_CHECK_NONE | WTD_SAFER_FLAG | WTD_CACHE_ONLY_URL_RETRIEVAL;
+    GUID action = kGenericVerifyV2;
+    Open = true;
+    Status = Services.WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &Data);
+    return Status;
+}
+
+PCCERT_CHAIN_CONTEXT cTrustState::SignerChain() const
+{
+    if (!Open || Data.hWVTStateData == nullptr) {
+        return nullptr;
+    }
+    CRYPT_PROVIDER_DATA* provider = Services.WTHelperProvDataFromStateData(Data.hWVTStateData);
+    if (provider == nullptr) {
+        return nullptr;
+    }
+    CRYPT_PROVIDER_SGNR* signer = Services.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+    return signer != nullptr ? signer->pChainContext : nullptr;
+}
+
+TrustVerdict CheckFileTrust(cTrustServices& services, const std::wstring& path, HANDLE file,
+                            cTrustState& state)
+{
+    if (!services.Load()) {
+        return TrustVerdict::ServicesUnavailable;
+    }
+    if (file == INVALID_HANDLE_VALUE || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return TrustVerdict::FileMissing;
+    }
+    return state.Verify(path, file) == 0 ? TrustVerdict::Trusted : TrustVerdict::NotTrusted;
+}
+
+DWORD ChainErrorStatus(PCCERT_CHAIN_CONTEXT chain)
+{
+    if (chain == nullptr || chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) {
+        return CERT_TRUST_IS_PARTIAL_CHAIN;
+    }
+    return chain->TrustStatus.dwErrorStatus;
+}
+
+PCCERT_CONTEXT ChainLeaf(PCCERT_CHAIN_CONTEXT chain)
+{
+    if (chain == nullptr || chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) {
+        return nullptr;
+    }
+    return chain->rgpChain[0]->rgpElement[0]->pCertContext;
+}
+
+bool HasCodeSigningUsage(const cTrustServices& services, PCCERT_CONTEXT certificate)
+{
+    if (certificate == nullptr) {
+        return false;
+    }
+    // Only the certificate's own extension counts: properties set on this
+    // machine, and the "no extension means every usage" rule, do not.
+    DWORD size = 0;
+    if (!services.CertGetEnhancedKeyUsage(certificate, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, nullptr,
+                                          &size) ||
+        size < sizeof(CERT_ENHKEY_USAGE)) {
+        return false;
+    }
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]());
+    auto* usage = reinterpret_cast<CERT_ENHKEY_USAGE*>(buffer.get());
+    if (!services.CertGetEnhancedKeyUsage(certificate, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, usage, &size)) {
+        return false;
+    }
+    return ListsCodeSigning(*usage);
+}
+
+bool GetSignerName(const cTrustServices& services, PCCERT_CONTEXT certificate, wchar_t (&name)[260])
+{
+    name[0] = L'\0';
+    if (certificate == nullptr) {
+        return false;
+    }
+    const DWORD length =
+        services.CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    if (length <= 1 || length > 260) {
+        return false;
+    }
+    const DWORD read =
+        services.CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, length);
+    if (read != length || std::wcslen(name) + 1 != length) {
+        name[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
+bool VerifyModuleSignature(const uint8_t* bytes, uint64_t size, const cSignatureHost& host)
+{
+    if (bytes == nullptr || size == 0) {
+        LogPrintf(Error, "Module signature: there is no module to check.");
+        return false;
+    }
+    if (size > kMaxModuleSize) {
+        LogPrintf(Error, "Module signature: the module is too large (%llu bytes).",
+                  static_cast<unsigned long long>(size));
+        return false;
+    }
+    if (host.Services == nullptr || !host.Services->Load()) {
+        LogPrintf(Error, "Module signature: the trust services are unavailable.");
+        return false;
+    }
+    std::wstring folder;
+    if (!host.TemporaryFolder || !host.TemporaryFolder(folder)) {
+        LogPrintf(Error, "Module signature: the application folder is unavailable.");
+        return false;
+    }
+    cTemporaryCopy copy;
+    if (!copy.Create(folder)) {
+        LogPrintf(Error, "Module signature: the temporary copy cannot be created (error %lu).",
+                  static_cast<unsigned long>(GetLastError()));
+        return false;
+    }
+    DWORD written = 0;
+    if (!copy.Write(bytes, static_cast<uint32_t>(size), written)) {
+        LogPrintf(Error,
+                  "Module signature: the temporary copy cannot be written (%lu of %llu bytes, error %lu).",
+                  static_cast<unsigned long>(written), static_cast<unsigned long long>(size),
+                  static_cast<unsigned long>(GetLastError()));
+        return false;
+    }
+    if (host.CopyWritten) {
+        host.CopyWritten(copy.Name());
+    }
+    return CheckTemporaryCopy(*host.Services, copy);
+}
+
+bool VerifyModuleSignature(const std::vector<uint8_t>& bytes)
+{
+    return VerifyModuleSignature(bytes.data(), bytes.size(), cSignatureHost{});
+}
 
 }  // namespace tavrin::launcher

@@ -4,8 +4,15 @@
 // refuses the module.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
+
+#include "loader/trust_services_win.h"
+#include "logging/log_file_win.h"
 
 namespace tavrin::launcher {
 
@@ -16,11 +23,69 @@ enum class TrustVerdict {
     NotTrusted = 4,
 };
 
+// Where the check runs: the trust services and the folder (ending with a
+// backslash) that holds the module's temporary copy while it is checked.
+// CopyWritten, when set, sees the copy's path once it is written and before
+// it is checked.
+struct cSignatureHost {
+    cTrustServices* Services = &ProcessTrustServices();
+    std::function<bool(std::wstring&)> TemporaryFolder = tavrin::GetAppDataFolder;
+    std::function<void(const std::wstring&)> CopyWritten;
+};
+
 // True means the module may be mapped. Logs one line naming the step that
 // refused it.
 bool VerifyModuleSignature(const std::vector<uint8_t>& bytes);
+bool VerifyModuleSignature(const uint8_t* bytes, uint64_t size, const cSignatureHost& host);
 
 // Exact, case-sensitive comparison with the accepted publisher names.
 bool IsAcceptedSigner(const wchar_t* name);
+
+// One WinVerifyTrust verification of an open file; the verification state
+// (and with it the signer's certificates) lives until the object goes.
+class cTrustState {
+public:
+    explicit cTrustState(const cTrustServices& services) : Services(services) {}
+    ~cTrustState();
+    cTrustState(const cTrustState&) = delete;
+    cTrustState& operator=(const cTrustState&) = delete;
+
+    // The trust service's answer for the file read through the handle; the
+    // path only names it. No revocation check, no network retrieval. Runs
+    // once; later calls return the first answer.
+    LONG Verify(const std::wstring& path, HANDLE file);
+    LONG Result() const { return Status; }
+
+    // The first signer's certificate chain as the trust service built it;
+    // nullptr when the state holds none.
+    PCCERT_CHAIN_CONTEXT SignerChain() const;
+
+private:
+    const cTrustServices& Services;
+    WINTRUST_FILE_INFO File{};
+    WINTRUST_DATA Data{};
+    bool Open = false;
+    LONG Status = static_cast<LONG>(TRUST_E_NOSIGNATURE);
+};
+
+// Trusted only for a signature the trust service accepts; ServicesUnavailable
+// when the services cannot be loaded, FileMissing when the file is gone.
+TrustVerdict CheckFileTrust(cTrustServices& services, const std::wstring& path, HANDLE file,
+                            cTrustState& state);
+
+// The chain's error status (CERT_TRUST_NO_ERROR when sound); an error bit
+// when there is no chain at all.
+DWORD ChainErrorStatus(PCCERT_CHAIN_CONTEXT chain);
+
+// The chain's leaf: the certificate that signed.
+PCCERT_CONTEXT ChainLeaf(PCCERT_CHAIN_CONTEXT chain);
+
+// True when the certificate's own extended key usage lists code signing; a
+// certificate without that extension does not qualify.
+bool HasCodeSigningUsage(const cTrustServices& services, PCCERT_CONTEXT certificate);
+
+// The certificate's simple display name. False when it cannot be read, does
+// not fit (259 characters) or holds a NUL that would cut it short.
+bool GetSignerName(const cTrustServices& services, PCCERT_CONTEXT certificate, wchar_t (&name)[260]);
 
 }  // namespace tavrin::launcher

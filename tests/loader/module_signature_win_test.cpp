@@ -1,0 +1,219 @@
+// The module check against Wine's real trust services, with modules signed at
+// build time by the test PKI (tools/testpki) and its root trusted in the
+// prefix. Nothing is mocked; the seams only choose the library directory and
+// the folder of the temporary copy.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "loader/module_signature_win.h"
+#include "test_support/captured_log.h"
+#include "test_support/scratch_folder_win.h"
+#include "test_support/trusted_test_root_win.h"
+
+using namespace tavrin::launcher;
+using tavrin::test::cCapturedLog;
+using tavrin::test::cScratchFolder;
+using tavrin::test::ReadBuildFile;
+
+namespace {
+
+std::vector<std::wstring> FilesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::wstring> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        names.push_back(entry.path().filename().wstring());
+    }
+    return names;
+}
+
+class ModuleSignatureTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_TRUE(tavrin::test::TrustTestRoot()) << "testpki/root.cer missing?";
+    }
+
+    cSignatureHost Host()
+    {
+        cSignatureHost host;
+        host.TemporaryFolder = [this](std::wstring& folder) {
+            folder = Scratch.Wide();
+            return true;
+        };
+        return host;
+    }
+
+    bool Verify(const std::vector<uint8_t>& bytes, const cSignatureHost& host)
+    {
+        return VerifyModuleSignature(bytes.data(), bytes.size(), host);
+    }
+
+    static std::vector<uint8_t> Signed(const char* signer)
+    {
+        return ReadBuildFile(std::string("signed/demogame-") + signer + ".exe");
+    }
+
+    cScratchFolder Scratch{L"tavrin-signature-"};
+    cCapturedLog Log;
+};
+
+TEST_F(ModuleSignatureTest, OnlyTrustedCodeSigningChainsOfAcceptedPublishersPass)
+{
+    struct Case {
+        const char* What;
+        std::vector<uint8_t> Bytes;
+        bool Accepted;
+        const char* Logged;
+    };
+    std::vector<uint8_t> changed = Signed("tavrin-oy");
+    ASSERT_GT(changed.size(), 0x1000u);
+    changed[0x400] ^= 0xFF;  // code, inside the signed hash
+
+    const std::vector<Case> cases = {
+        {"Tavrin Oy", Signed("tavrin-oy"), true, nullptr},
+        {"Corvanne, Inc.", Signed("corvanne-inc"), true, nullptr},
+        {"lower-cased name", Signed("corvanne-inc-lower"), false,
+         "signer 'corvanne, inc.' is not an accepted"},
+        {"trailing space", Signed("tavrin-oy-space"), false, "signer 'Tavrin Oy ' is not an accepted"},
+        {"other publisher", Signed("other-publisher"), false,
+         "signer 'Other Publisher Ltd' is not an accepted"},
+        {"server use only", Signed("tavrin-oy-server-only"), false, "not valid for code signing"},
+        {"no extended key usage", Signed("tavrin-oy-no-usage"), false, "not valid for code signing"},
+        {"untrusted root", Signed("untrusted-tavrin-oy"), false, "certificate chain is not trusted"},
+        {"NUL in the name", Signed("tavrin-oy-nul"), false, "name cannot be read"},
+        {"unsigned", ReadBuildFile("bin/DemoGame.exe"), false, "rejected by the trust service (0x800b0100)"},
+        {"changed after signing", changed, false, "rejected by the trust service"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        ASSERT_FALSE(c.Bytes.empty());
+        const size_t logged = Log.Lines().size();
+        EXPECT_EQ(Verify(c.Bytes, Host()), c.Accepted);
+        const std::vector<std::string> lines = Log.Lines();
+        if (c.Logged != nullptr) {
+            ASSERT_EQ(lines.size(), logged + 1);
+            EXPECT_NE(lines.back().find(c.Logged), std::string::npos) << lines.back();
+        } else {
+            EXPECT_EQ(lines.size(), logged);
+        }
+        EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+    }
+}
+
+TEST_F(ModuleSignatureTest, ProductEntryChecksInTheApplicationFolderAndLeavesNothingThere)
+{
+    std::wstring folder;
+    ASSERT_TRUE(tavrin::GetAppDataFolder(folder));
+    const std::vector<std::wstring> before = FilesIn(folder);
+
+    EXPECT_TRUE(VerifyModuleSignature(Signed("tavrin-oy")));
+    EXPECT_FALSE(VerifyModuleSignature(Signed("other-publisher")));
+    EXPECT_FALSE(VerifyModuleSignature(std::vector<uint8_t>{}));
+
+    EXPECT_EQ(FilesIn(folder), before);
+}
+
+TEST_F(ModuleSignatureTest, NothingCanReplaceTheCopyWhileItIsChecked)
+{
+    const std::vector<uint8_t> unsigned_ = ReadBuildFile("bin/DemoGame.exe");
+    std::vector<std::string> succeeded;
+    cSignatureHost host = Host();
+    host.CopyWritten = [&](const std::wstring& path) {
+        const DWORD everyone = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE writer =
+            CreateFileW(path.c_str(), GENERIC_WRITE, everyone, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (writer != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteFile(writer, unsigned_.data(), static_cast<DWORD>(unsigned_.size()), &written, nullptr);
+            CloseHandle(writer);
+            succeeded.push_back("write");
+        }
+        const std::wstring aside = path + L".aside";
+        if (MoveFileW(path.c_str(), aside.c_str())) {
+            succeeded.push_back("rename");
+        }
+        if (DeleteFileW(path.c_str())) {
+            succeeded.push_back("delete");
+        }
+    };
+    EXPECT_FALSE(Verify(unsigned_, host));
+    EXPECT_TRUE(Verify(Signed("tavrin-oy"), host));
+    EXPECT_TRUE(succeeded.empty()) << succeeded.front();
+    EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+}
+
+bool NoSystemDirectory(std::wstring&) { return false; }
+bool RelativeSystemDirectory(std::wstring& directory)
+{
+    directory = L".\\";
+    return true;
+}
+bool DirectoryWithoutTrustLibraries(std::wstring& directory)
+{
+    directory = std::filesystem::temp_directory_path().wstring();
+    return true;
+}
+
+TEST_F(ModuleSignatureTest, RefusedWhenTheTrustServicesCannotBeLoadedFromTheSystemDirectory)
+{
+    const SystemDirectoryQuery queries[] = {NoSystemDirectory, RelativeSystemDirectory,
+                                            DirectoryWithoutTrustLibraries};
+    for (SystemDirectoryQuery query : queries) {
+        cTrustServices services(query);
+        cSignatureHost host = Host();
+        host.Services = &services;
+        EXPECT_FALSE(Verify(Signed("tavrin-oy"), host));
+        EXPECT_TRUE(Log.HasLineEndingWith("Module signature: the trust services are unavailable."));
+        EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+    }
+}
+
+TEST_F(ModuleSignatureTest, RefusedWhenTheTemporaryCopyCannotBeMade)
+{
+    cSignatureHost noFolder = Host();
+    noFolder.TemporaryFolder = [](std::wstring&) { return false; };
+    EXPECT_FALSE(Verify(Signed("tavrin-oy"), noFolder));
+    EXPECT_TRUE(Log.HasLineEndingWith("Module signature: the application folder is unavailable."));
+
+    cSignatureHost missingFolder = Host();
+    missingFolder.TemporaryFolder = [this](std::wstring& folder) {
+        folder = Scratch.Wide() + L"missing\\";
+        return true;
+    };
+    EXPECT_FALSE(Verify(Signed("tavrin-oy"), missingFolder));
+    EXPECT_EQ(Log.Count("Module signature: the temporary copy cannot be created"), 1u);
+    EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+}
+
+TEST_F(ModuleSignatureTest, ModulesOfFourGibibytesOrMoreAreRefusedBeforeAnyByteIsRead)
+{
+    // Address space only: a check that read the bytes would fault here.
+    const uint64_t size = 1ull << 32;
+    void* reserved = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+    ASSERT_NE(reserved, nullptr);
+    EXPECT_FALSE(VerifyModuleSignature(static_cast<const uint8_t*>(reserved), size, Host()));
+    VirtualFree(reserved, 0, MEM_RELEASE);
+    EXPECT_TRUE(Log.HasLineEndingWith("Module signature: the module is too large (4294967296 bytes)."));
+    EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+}
+
+TEST(AcceptedSignerTest, OnlyTheExactNamesAreAccepted)
+{
+    for (const wchar_t* name :
+         {L"Tavrin Oy", L"Corvanne Inc.", L"Corvanne, Inc", L"Corvanne, Inc.", L"Corvanne Inc"}) {
+        EXPECT_TRUE(IsAcceptedSigner(name)) << tavrin::Utf16ToUtf8(name);
+    }
+    for (const wchar_t* name :
+         {L"tavrin oy", L"Tavrin Oy ", L" Tavrin Oy", L"Tavrin", L"Corvanne, Inc.x", L""}) {
+        EXPECT_FALSE(IsAcceptedSigner(name)) << tavrin::Utf16ToUtf8(name);
+    }
+    EXPECT_FALSE(IsAcceptedSigner(nullptr));
+}
+
+}  // namespace
