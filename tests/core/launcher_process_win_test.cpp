@@ -11,6 +11,7 @@
 #include "acquisition/module_decode.h"
 #include "core/launch_result.h"
 #include "logging/log_file_win.h"
+#include "test_support/game_folder_win.h"
 #include "test_support/loopback_servers_win.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
@@ -21,8 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr DWORD kRunLimitMs = 60000;
-
+using tavrin::test::cGameFolder;
 using tavrin::test::LoopbackCdnConfigured;
 using tavrin::test::ReadText;
 using tavrin::test::ServersFolder;
@@ -37,62 +37,12 @@ std::string EncodedModule(size_t size)
     return bytes;
 }
 
-fs::path BuiltLauncherPath()
-{
-    fs::path game = tavrin::test::DemoGamePath();
-    return game.parent_path() / L"TavrinLauncher.exe";
-}
-
 std::string ValidSettings(const std::string& product)
 {
     return "{\n  \"productid\": \"" + product +
            "\",\n  \"sandboxid\": \"sandbox-1\",\n  \"deploymentid\": \"deploy-1\",\n"
            "  \"executable\": \"DemoGame.exe\",\n  \"environment\": \"gamedev\"\n}\n";
 }
-
-// A game folder as a studio ships it: launcher, game, Tavrin\Settings.json.
-class cGameFolder {
-public:
-    explicit cGameFolder(const std::string& settings)
-    {
-        fs::create_directories(Folder.Path() / L"Tavrin" / L"Localization");
-        CopyFileW(BuiltLauncherPath().c_str(), (Folder.Path() / L"TavrinLauncher.exe").c_str(), FALSE);
-        CopyFileW(tavrin::test::DemoGamePath().c_str(), (Folder.Path() / L"DemoGame.exe").c_str(), FALSE);
-        CopyFileW((BuiltLauncherPath().parent_path() / L"Tavrin" / L"Localization" / L"en_us.cfg").c_str(),
-                  (Folder.Path() / L"Tavrin" / L"Localization" / L"en_us.cfg").c_str(), FALSE);
-        WriteBytes(Folder.Path() / L"Tavrin" / L"Settings.json", settings);
-    }
-
-    // Starts the launcher with the two switches set as given (null: unset).
-    PROCESS_INFORMATION Start(const wchar_t* immediateExit, const wchar_t* headless)
-    {
-        SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR", immediateExit);
-        SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_RUN_IN_HEADLESS_MODE", headless);
-        std::wstring commandLine = L"\"" + (Folder.Path() / L"TavrinLauncher.exe").wstring() + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                      Folder.Path().c_str(), &startup, &info);
-        SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR", nullptr);
-        SetEnvironmentVariableW(L"QRV_ANTICHEAT_BOOTSTRAPPER_RUN_IN_HEADLESS_MODE", nullptr);
-        EXPECT_TRUE(created);
-        CloseHandle(info.hThread);
-        return info;
-    }
-
-    DWORD Run(const wchar_t* immediateExit, const wchar_t* headless)
-    {
-        PROCESS_INFORMATION info = Start(immediateExit, headless);
-        DWORD code = tavrin::test::WaitForExitCode(info.hProcess, kRunLimitMs);
-        if (code == STILL_ACTIVE)
-            TerminateProcess(info.hProcess, 1);
-        CloseHandle(info.hProcess);
-        return code;
-    }
-
-    tavrin::test::cScratchFolder Folder{L"tavrin-launcher-"};
-};
 
 // A launcher left running in the background; ended with the test.
 class cRunningLauncher {

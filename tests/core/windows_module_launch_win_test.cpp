@@ -1,0 +1,176 @@
+// The Windows module path end to end, as a player runs it: the test build
+// TavrinLauncherPe (the Windows module path under Wine) downloads a module
+// signed by the test PKI from the loopback dev CDN, verifies, maps and
+// initializes it, creates the demo game on 508, sees its window and exits 0;
+// the next launch revalidates (304) and maps the cached copy; an unsigned
+// module ends on the error screen with 206.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "acquisition/module_decode.h"
+#include "logging/log_file_win.h"
+#include "test_support/game_folder_win.h"
+#include "test_support/loopback_servers_win.h"
+#include "test_support/module_marker_win.h"
+#include "test_support/trusted_test_root_win.h"
+#include "test_support/window_picture_win.h"
+
+using namespace tavrin;
+using namespace tavrin::launcher;
+using tavrin::test::cGameFolder;
+using tavrin::test::cModuleMarker;
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::wstring kLauncher = L"TavrinLauncherPe.exe";
+// The game outlives the launcher; a forgotten one ends by itself.
+const std::wstring kGameArguments = L"--exit-after-ms 20000";
+
+std::string Settings(const std::string& product)
+{
+    return "{\n  \"title\": \"Tavrin Demo Game\",\n  \"productid\": \"" + product +
+           "\",\n  \"sandboxid\": \"sandbox-1\",\n  \"deploymentid\": \"deploy-1\",\n"
+           "  \"executable\": \"DemoGame.exe\",\n  \"environment\": \"gamedev\"\n}\n";
+}
+
+// The CDN's win64 module for a product: a file of the build, encoded.
+void ServeWindowsModule(const std::string& product, const std::string& buildFile)
+{
+    std::vector<uint8_t> bytes = tavrin::test::ReadBuildFile(buildFile);
+    ASSERT_FALSE(bytes.empty()) << buildFile;
+    EncodeModule(bytes.data(), bytes.size());
+    const std::string dir = tavrin::test::ServersFolder() + "\\cdn\\" + product + "\\deploy-1";
+    fs::create_directories(Utf8ToUtf16(dir));
+    tavrin::test::WriteBytes(dir + "\\win64", std::string_view(reinterpret_cast<char*>(bytes.data()), bytes.size()));
+}
+
+std::string CacheFolder(const std::string& product)
+{
+    std::string directory;
+    EXPECT_TRUE(GetCacheDirectory(product, "deploy-1", directory));
+    return directory;
+}
+
+void ClearCacheFolder(const std::string& product)
+{
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(Utf8ToUtf16(CacheFolder(product)), ignored)) {
+        fs::remove(entry.path(), ignored);
+    }
+}
+
+std::string LogText(const std::string& product)
+{
+    return tavrin::test::ReadText(CacheFolder(product) + "anticheatlauncher.log");
+}
+
+// Ends every demo game started from the folder; how many there were.
+int EndGamesIn(const fs::path& folder)
+{
+    int ended = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"DemoGame.exe") != 0) {
+            continue;
+        }
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     entry.th32ProcessID);
+        wchar_t path[MAX_PATH];
+        DWORD length = MAX_PATH;
+        if (process && QueryFullProcessImageNameW(process, 0, path, &length) &&
+            fs::path(path).parent_path() == folder) {
+            TerminateProcess(process, 0);
+            ++ended;
+        }
+        if (process) {
+            CloseHandle(process);
+        }
+    }
+    CloseHandle(snapshot);
+    return ended;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class WindowsModuleLaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (tavrin::test::ServersFolder().empty() || !tavrin::test::LoopbackCdnConfigured()) {
+            GTEST_SKIP() << "needs the loopback dev CDN fixture";
+        }
+        ASSERT_TRUE(tavrin::test::TrustTestRoot());
+    }
+};
+
+TEST_F(WindowsModuleLaunchTest, SignedModuleLaunchesTheGameThenTheCachedCopyDoesAgain)
+{
+    const std::string product = "pe-launch";
+    ServeWindowsModule(product, "signed/module_normal.dll");
+    ClearCacheFolder(product);
+    cGameFolder folder(Settings(product), kLauncher);
+    {
+        cModuleMarker marker;
+        EXPECT_EQ(folder.Run(nullptr, nullptr, kGameArguments), 0u);
+        const std::string log = LogText(product);
+        EXPECT_TRUE(Contains(log, "System name: 'win64'.")) << log;
+        EXPECT_TRUE(Contains(log, "Response Code: 200")) << log;
+        EXPECT_TRUE(Contains(log, "Tavrin successfully loaded in-game")) << log;
+        EXPECT_EQ(marker.Read(), (Lines{"attach", "locale en us", "init", "second 1"}));
+        EXPECT_EQ(EndGamesIn(folder.Folder.Path()), 1);
+        EXPECT_TRUE(fs::exists(Utf8ToUtf16(CacheFolder(product) + "tavrin_win_x64.kzv")));
+    }
+    {
+        cModuleMarker marker;
+        EXPECT_EQ(folder.Run(nullptr, nullptr, kGameArguments), 0u);
+        const std::string log = LogText(product);
+        EXPECT_TRUE(Contains(log, "Response Code: 304")) << log;
+        EXPECT_TRUE(Contains(log, "Tavrin successfully loaded in-game")) << log;
+        EXPECT_EQ(marker.Read(), (Lines{"attach", "locale en us", "init", "second 1"}));
+        EXPECT_EQ(EndGamesIn(folder.Folder.Path()), 1);
+    }
+}
+
+// The error screen stays until the player leaves it; the picture goes to
+// the build's screenshots folder.
+TEST_F(WindowsModuleLaunchTest, UnsignedModuleEndsOnTheErrorScreenWith206)
+{
+    const std::string product = "pe-refused";
+    ServeWindowsModule(product, "testmodules/module_normal.dll");
+    ClearCacheFolder(product);
+    cGameFolder folder(Settings(product), kLauncher);
+    cModuleMarker marker;
+
+    PROCESS_INFORMATION launcher = folder.Start(nullptr, nullptr, kGameArguments);
+    ASSERT_NE(launcher.hProcess, nullptr);
+    std::string log;
+    for (int i = 0; i < 300 && !Contains(log, "Launcher finished with: 206"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        log = LogText(product);
+    }
+    EXPECT_TRUE(Contains(log, "Error validating Tavrin code signing certificate")) << log;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the error screen fades in
+    HWND window = FindWindowW(nullptr, L"Tavrin Demo Game");
+    EXPECT_NE(window, nullptr);
+    EXPECT_TRUE(tavrin::test::SaveWindowPicture(window, tavrin::test::BuildFilePath("screenshots/module-refused.bmp")));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(tavrin::test::WaitForExitCode(launcher.hProcess, 30000), 206u);
+    TerminateProcess(launcher.hProcess, 1);
+    CloseHandle(launcher.hProcess);
+    EXPECT_TRUE(marker.Read().empty());
+    EXPECT_EQ(EndGamesIn(folder.Folder.Path()), 0);
+
+    EXPECT_EQ(folder.Run(L"1", nullptr, kGameArguments), 206u);
+}
+
+}  // namespace
