@@ -79,8 +79,10 @@ bool AcceptExport(void*, const char*, uint32_t) { return true; }
 bool AcceptTlsCallback(void*, uint32_t) { return true; }
 
 // Static TLS data needs a slot in every thread's TLS array, which only the
-// system's loader can hand out; code reading it through a missing slot would
-// corrupt another module's data.
+// system's loader can hand out. The C runtime always brings a few bytes of
+// bracket markers that no code reads; the image is refused only when its
+// code does reach for the TLS array, which would land in another module's
+// data.
 bool HasUsableTls(const cPeView& view)
 {
     if (view.Directory(kPeDirectoryTls).Size == 0) {
@@ -91,11 +93,12 @@ bool HasUsableTls(const cPeView& view)
         return false;
     }
     const uint64_t dataSize = tls.EndOfData - tls.StartOfData + tls.SizeOfZeroFill;
-    if (dataSize != 0) {
-        LogPrintf(Error,
-                  "The module needs %llu bytes of static thread-local storage, which a module mapped from "
-                  "memory cannot get; refusing it.",
-                  static_cast<unsigned long long>(dataSize));
+    if (dataSize != 0 && view.CodeReadsTlsArray()) {
+        LogPrintf(
+            Error,
+            "The module uses %llu bytes of static thread-local storage, which a module mapped from memory "
+            "cannot get; refusing it.",
+            static_cast<unsigned long long>(dataSize));
         return false;
     }
     return view.ForEachTlsCallback(AcceptTlsCallback, nullptr);

@@ -468,6 +468,55 @@ bool cPeView::ForEachExport(PeExportCallback callback, void* context) const
     return true;
 }
 
+namespace {
+
+// "mov reg, gs:[0x58]" as compilers write it: the absolute-disp32 form
+// (65 [REX] 8B modrm 25 58 00 00 00) or the 64-bit moffs form (65 48 A1 58 00...).
+bool LoadsTlsArrayAt(const uint8_t* p, size_t left)
+{
+    if (left < 9 || p[0] != 0x65) {
+        return false;
+    }
+    size_t at = 1;
+    if ((p[at] & 0xF0) == 0x40) {
+        if (p[at] == 0x48 && p[at + 1] == 0xA1) {
+            static const uint8_t moffs[8] = {0x58, 0, 0, 0, 0, 0, 0, 0};
+            return left >= 11 && std::memcmp(p + 3, moffs, 8) == 0;
+        }
+        ++at;
+    }
+    if (left < at + 7 || p[at] != 0x8B || (p[at + 1] & 0xC7) != 0x04 || p[at + 2] != 0x25) {
+        return false;
+    }
+    static const uint8_t disp[4] = {0x58, 0, 0, 0};
+    return std::memcmp(p + at + 3, disp, 4) == 0;
+}
+
+bool SectionReadsTlsArray(void* context, const PeSection& section)
+{
+    auto* view = static_cast<const cPeView*>(context);
+    if (!(section.Characteristics & kPeSectionExecute) || section.CopySize() == 0) {
+        return true;
+    }
+    const uint8_t* code = view->RvaToFilePointer(section.VirtualAddress, section.CopySize());
+    if (!code) {
+        return true;
+    }
+    for (uint32_t i = 0; i < section.CopySize(); ++i) {
+        if (LoadsTlsArrayAt(code + i, section.CopySize() - i)) {
+            return false;  // found: stop the walk
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool cPeView::CodeReadsTlsArray() const
+{
+    return !ForEachSection(SectionReadsTlsArray, const_cast<cPeView*>(this));
+}
+
 bool cPeView64::ReadTlsDirectory(PeTlsDirectory& tls) const
 {
     const PeDataDirectory directory = Directory(kPeDirectoryTls);

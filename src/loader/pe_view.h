@@ -124,6 +124,10 @@ public:
     // true (and no calls) without a TLS directory.
     bool ForEachTlsCallback(PeTlsCallback callback, void* context) const;
 
+    // Some executable section loads the thread's static TLS array (gs:[0x58]),
+    // the only way compiled code reaches static thread-local data.
+    bool CodeReadsTlsArray() const;
+
     // The file bytes behind [rva, rva + size), or null unless all of them lie
     // in the raw data of one section.
     const uint8_t* RvaToFilePointer(uint32_t rva, uint32_t size = 1) const;

@@ -4,6 +4,7 @@
 // offsets below to show what a malformed image does.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -73,7 +74,7 @@ public:
                         uint32_t virtualSize = 0)
     {
         Section s{};
-        std::strncpy(s.Name, name, sizeof s.Name);
+        std::memcpy(s.Name, name, std::min(std::strlen(name), sizeof s.Name));
         s.Rva = NextRva();
         s.VirtualSize = virtualSize ? virtualSize : static_cast<uint32_t>(data.size());
         s.Characteristics = characteristics;
