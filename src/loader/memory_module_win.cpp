@@ -76,7 +76,34 @@ bool CountRelocation(void* context, uint32_t type, uint32_t)
 bool AcceptLibrary(void*, const char*) { return true; }
 bool AcceptProcedure(void*, const PeImport&) { return true; }
 bool AcceptExport(void*, const char*, uint32_t) { return true; }
-bool AcceptTlsCallback(void*, uint32_t) { return true; }
+
+struct CodeSearch {
+    uint32_t Rva;
+    bool Found;
+};
+
+bool FindCodeSection(void* context, const PeSection& section)
+{
+    auto* search = static_cast<CodeSearch*>(context);
+    if ((section.Characteristics & kPeSectionExecute) && search->Rva >= section.VirtualAddress &&
+        search->Rva - section.VirtualAddress < section.MappedSize()) {
+        search->Found = true;
+    }
+    return true;
+}
+
+// Code the mapper calls must lie in a section that will be executable.
+bool InCodeSection(const cPeView& view, uint32_t rva)
+{
+    CodeSearch search{rva, false};
+    view.ForEachSection(FindCodeSection, &search);
+    return search.Found;
+}
+
+bool AcceptTlsCallback(void* context, uint32_t rva)
+{
+    return InCodeSection(*static_cast<const cPeView*>(context), rva);
+}
 
 // Static TLS data needs a slot in every thread's TLS array, which only the
 // system's loader can hand out. The C runtime always brings a few bytes of
@@ -101,7 +128,7 @@ bool HasUsableTls(const cPeView& view)
             static_cast<unsigned long long>(dataSize));
         return false;
     }
-    return view.ForEachTlsCallback(AcceptTlsCallback, nullptr);
+    return view.ForEachTlsCallback(AcceptTlsCallback, const_cast<cPeView*>(&view));
 }
 
 // The system's unwinder follows these entries blindly when an exception
@@ -133,6 +160,10 @@ bool HasUsableExceptionTable(const cPeView& view)
 bool PassesPreflight(const cPeView& view, Preflight& facts)
 {
     if (!view.IsMachine64() || !view.Validate() || !(view.FileCharacteristics() & kPeFileDll)) {
+        return false;
+    }
+    const uint32_t entry = view.GetHeaderValue(kPeEntryPoint);
+    if (entry != 0 && !InCodeSection(view, entry)) {
         return false;
     }
     return view.ForEachRelocation(CountRelocation, &facts) &&

@@ -464,6 +464,10 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         RefusalCase{"NotADll", nullptr, [](Bytes& i) { Put16(i, tt::kPeFileHeader + 18, 0x0022); }},
         RefusalCase{"EntryPointRefuses", nullptr, [](Bytes& i) { Put32(i, kOpt + 16, 0x1006); }},
+        RefusalCase{
+            "EntryPointInData",
+            [](cPeImageBuilder& b) { b.EntryPoint = b.AddSection(".data", cPeImageBuilder::kData, {0xC3}); },
+            nullptr},
         RefusalCase{"RelocationBlockOutOfBounds", [](cPeImageBuilder& b) { b.AddPointerData(1); },
                     [](Bytes& i) { Put32(i, tt::kPeDirectories + 5 * 8 + 4, 0x4000); }},
         RefusalCase{"ImportNameOutOfBounds",
