@@ -474,7 +474,7 @@ namespace {
 // (65 [REX] 8B modrm 25 58 00 00 00) or the 64-bit moffs form (65 48 A1 58 00...).
 bool LoadsTlsArrayAt(const uint8_t* p, size_t left)
 {
-    if (left < 9 || p[0] != 0x65) {
+    if (left < 8 || p[0] != 0x65) {
         return false;
     }
     size_t at = 1;

@@ -457,3 +457,40 @@ TEST(PeView, ReadsAPe32Header)
 }
 
 }  // namespace
+
+namespace {
+
+struct TlsReadCase {
+    const char* Name;
+    Bytes Code;
+    bool Reads;
+};
+
+class PeViewTlsArray : public testing::TestWithParam<TlsReadCase> {};
+
+// Only code reaching for gs:[0x58] needs a static TLS slot.
+TEST_P(PeViewTlsArray, FindsLoadsOfTheThreadsTlsArray)
+{
+    cPeImageBuilder b;
+    // The raw data goes on with zeros past the virtual size: a cut-short
+    // pattern must not be completed from them.
+    b.EntryPoint = b.AddSection(".text", cPeImageBuilder::kCode, GetParam().Code);
+    b.AddSection(".data", cPeImageBuilder::kData, GetParam().Code);  // data never counts
+    const Bytes image = b.Build();
+    auto view = OpenValid(image);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->CodeReadsTlsArray(), GetParam().Reads);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PeViewTlsArray,
+    testing::Values(TlsReadCase{"RaxWithRex", {0x65, 0x48, 0x8B, 0x04, 0x25, 0x58, 0, 0, 0}, true},
+                    TlsReadCase{"R10WithRex", {0x90, 0x65, 0x4C, 0x8B, 0x14, 0x25, 0x58, 0, 0, 0}, true},
+                    TlsReadCase{"EaxWithoutRex", {0x65, 0x8B, 0x04, 0x25, 0x58, 0, 0, 0}, true},
+                    TlsReadCase{"MoffsForm", {0x65, 0x48, 0xA1, 0x58, 0, 0, 0, 0, 0, 0, 0}, true},
+                    TlsReadCase{"OtherTebField", {0x65, 0x48, 0x8B, 0x04, 0x25, 0x60, 0, 0, 0}, false},
+                    TlsReadCase{"NoSegmentPrefix", {0x48, 0x8B, 0x04, 0x25, 0x58, 0, 0, 0}, false},
+                    TlsReadCase{"CutShortAtSectionEnd", {0x90, 0x65, 0x48, 0x8B, 0x04, 0x25, 0x58}, false}),
+    [](const testing::TestParamInfo<TlsReadCase>& info) { return info.param.Name; });
+
+}  // namespace
