@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace tavrin::launcher {
 
@@ -37,8 +38,19 @@ public:
     bool IsMapped() const { return ImageBase != nullptr; }
 
 private:
+    struct MappedRange {
+        uint32_t Rva;
+        uint32_t Size;
+    };
+
+    void* ExportAtPosition(uint32_t position) const;
+    void* ExportByName(const char* name) const;
+    bool InSection(uint32_t rva, uint32_t size) const;
+    void CallTlsCallbacks(uint32_t reason) const;
+    bool CallEntryPoint(uint32_t reason) const;
+    void Forget();
+
     uint8_t* ImageBase = nullptr;
-    size_t ImageSize = 0;
     uint32_t EntryPointRva = 0;
     uint32_t ExportFunctions = 0;
     uint32_t ExportFunctionCount = 0;
@@ -49,7 +61,8 @@ private:
     uint32_t ExportDirectorySize = 0;
     uint32_t Flags = 0;
     void* FunctionTable = nullptr;
-    uint32_t FunctionTableCount = 0;
+    std::vector<MappedRange> Sections;
+    std::vector<uint32_t> TlsCallbacks;
 };
 
 }  // namespace tavrin::launcher
