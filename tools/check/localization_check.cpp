@@ -37,6 +37,14 @@ bool IsKnownKey(const std::string& key)
     return false;
 }
 
+// A value cannot be empty, hold a quote or a semicolon, or begin or end with
+// a space; built-in texts like that stay built in.
+bool CanBeWrittenInAFile(std::string_view text)
+{
+    return !text.empty() && text.front() != ' ' && text.back() != ' ' &&
+           text.find_first_of("\";") == std::string_view::npos;
+}
+
 // Why an entry line has no "key = value" shape for the launcher.
 std::string BrokenEntryReason(std::string_view body, const std::vector<std::string>& tokens)
 {
@@ -327,7 +335,7 @@ void CompareWithEnglish(const CfgEntries& entries, const CfgEntries* english, co
         }
     } else {
         for (const launcher::MessageText& message : launcher::kAllMessages) {
-            if (entries.count(message.Key) == 0 && message.Text[0] != '\0') {
+            if (entries.count(message.Key) == 0 && CanBeWrittenInAFile(message.Text)) {
                 missing.push_back(message.Key);
             }
         }
@@ -337,10 +345,13 @@ void CompareWithEnglish(const CfgEntries& entries, const CfgEntries* english, co
         for (const std::string& key : missing) {
             list += (list.empty() ? "" : ", ") + key;
         }
-        report.Warn(fileName, 0,
-                    std::to_string(missing.size()) + " key(s) missing against " +
-                        (english != nullptr ? "the English file" : "the built-in texts") +
-                        ", shown in English: " + list);
+        // The English file's gaps show the same English texts, built in.
+        const Severity level =
+            english == nullptr && fileName == "en_us.cfg" ? Severity::Note : Severity::Warning;
+        report.Add(level, fileName, 0,
+                   std::to_string(missing.size()) + " key(s) missing against " +
+                       (english != nullptr ? "the English file" : "the built-in texts") +
+                       ", shown in English: " + list);
     }
     for (const auto& [key, entry] : entries) {
         for (const std::string& mark : Placeholders(EnglishText(key, english))) {

@@ -54,12 +54,6 @@ std::vector<std::string_view> KnownKeyNames()
     return names;
 }
 
-// The values the scanner files as booleans rather than strings.
-bool ScannerTakesAsFlag(std::string_view value)
-{
-    return value == "true" || value == "false" || (value.size() == 1 && value[0] >= '0' && value[0] <= '9');
-}
-
 std::string Quote(std::string_view text) { return "'" + Printable(text) + "'"; }
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
