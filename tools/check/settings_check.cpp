@@ -366,6 +366,12 @@ std::string NearestName(std::string_view name, const std::vector<std::string_vie
     std::string best;
     size_t bestDistance = 3;
     for (std::string_view candidate : names) {
+        // The distance is at least the difference in length.
+        const size_t gap =
+            name.size() > candidate.size() ? name.size() - candidate.size() : candidate.size() - name.size();
+        if (gap >= bestDistance) {
+            continue;
+        }
         const size_t distance = EditDistance(name, candidate);
         if (distance < bestDistance) {
             bestDistance = distance;
