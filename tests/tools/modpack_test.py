@@ -107,13 +107,24 @@ class SigningTest(unittest.TestCase):
         with open(path, "rb") as served:
             signed = modpack.decode(served.read())
         self.assertGreater(len(signed), len(self.image))
+        result = self.verify(signed)
+        self.assertIn("Signature verification: ok", result)
+        self.assertIn("Tavrin Test Studio", result)
+
+    def verify(self, signed):
         check = os.path.join(self.folder.name, "signed.exe")
         with open(check, "wb") as f:
             f.write(signed)
-        result = subprocess.run(["osslsigncode", "verify", "-CAfile", self.cert, "-in", check],
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        self.assertIn("Signature verification: ok", result.stdout)
-        self.assertIn("Tavrin Test Studio", result.stdout)
+        return subprocess.run(["osslsigncode", "verify", "-CAfile", self.cert, "-in", check],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True).stdout
+
+    def test_a_pkcs12_file_signs_as_well(self):
+        pfx = os.path.join(self.folder.name, "studio.pfx")
+        subprocess.run(["openssl", "pkcs12", "-export", "-in", self.cert, "-inkey", self.key,
+                        "-out", pfx, "-passout", "pass:secret"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        signed = modpack.sign_bytes(self.image, pkcs12=pfx, password="secret")
+        self.assertIn("Signature verification: ok", self.verify(signed))
 
     def test_a_file_that_is_not_a_pe_image_is_not_signed(self):
         with self.assertRaises(modpack.PublishError):

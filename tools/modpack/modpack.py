@@ -8,10 +8,10 @@ launcher's decoder reverses this.
 
     modpack.py encode INPUT OUTPUT
     modpack.py decode INPUT OUTPUT
-    modpack.py sign INPUT OUTPUT --cert CERT.pem --key KEY.pem [--pass PASSWORD]
-               [--name NAME] [--timestamp URL]
+    modpack.py sign INPUT OUTPUT (--cert CERT.pem --key KEY.pem | --pkcs12 FILE.pfx)
+               [--pass PASSWORD] [--name NAME] [--timestamp URL]
     modpack.py publish INPUT --root ROOT --product ID --deployment ID --system NAME
-               [--cert CERT.pem --key KEY.pem ...]
+               [--cert CERT.pem --key KEY.pem | --pkcs12 FILE.pfx ...]
 
 `publish` lays the encoded module out as ROOT/modules/PRODUCT/DEPLOYMENT/SYSTEM,
 the path the launcher asks any static HTTPS server for; with --cert it signs
@@ -115,8 +115,9 @@ def is_pe_image(data):
     return offset + 4 <= len(data) and data[offset:offset + 4] == b"PE\0\0"
 
 
-def sign_bytes(data, cert, key, password=None, name=None, timestamp=None):
-    """Returns the signed image; osslsigncode does the Authenticode work."""
+def sign_bytes(data, cert=None, key=None, password=None, name=None, timestamp=None, pkcs12=None):
+    """Returns the signed image; osslsigncode does the Authenticode work.
+    The signer is a PEM certificate chain with its key, or a PKCS#12 file."""
     if not is_pe_image(data):
         raise PublishError("only a Windows (PE) module can be signed")
     if shutil.which("osslsigncode") is None:
@@ -126,8 +127,13 @@ def sign_bytes(data, cert, key, password=None, name=None, timestamp=None):
         signed = os.path.join(work, "signed")
         with open(unsigned, "wb") as target:
             target.write(data)
-        command = ["osslsigncode", "sign", "-certs", cert, "-key", key, "-h", "sha256",
-                   "-in", unsigned, "-out", signed]
+        if pkcs12 is not None:
+            signer = ["-pkcs12", pkcs12]
+        elif cert is not None and key is not None:
+            signer = ["-certs", cert, "-key", key]
+        else:
+            raise PublishError("signing needs --cert and --key, or --pkcs12")
+        command = ["osslsigncode", "sign"] + signer + ["-h", "sha256", "-in", unsigned, "-out", signed]
         if password is not None:
             command[2:2] = ["-pass", password]
         if name:
@@ -163,17 +169,20 @@ def publish(data, root, product, deployment, system, signing=None):
 
 
 def signing_options(args):
-    if args.cert is None and args.key is None:
+    if args.cert is None and args.key is None and args.pkcs12 is None:
         return None
-    if args.cert is None or args.key is None:
+    if args.pkcs12 is not None and (args.cert is not None or args.key is not None):
+        raise PublishError("give either --cert and --key, or --pkcs12")
+    if args.pkcs12 is None and (args.cert is None or args.key is None):
         raise PublishError("signing needs both --cert and --key")
-    return {"cert": args.cert, "key": args.key, "password": args.password,
+    return {"cert": args.cert, "key": args.key, "pkcs12": args.pkcs12, "password": args.password,
             "name": args.name, "timestamp": args.timestamp}
 
 
-def add_signing_arguments(parser, required):
-    parser.add_argument("--cert", required=required, help="signing certificate chain (PEM)")
-    parser.add_argument("--key", required=required, help="its private key (PEM)")
+def add_signing_arguments(parser):
+    parser.add_argument("--cert", help="signing certificate chain (PEM)")
+    parser.add_argument("--key", help="its private key (PEM)")
+    parser.add_argument("--pkcs12", help="certificate chain and key in one PKCS#12 (.pfx) file")
     parser.add_argument("--pass", dest="password", help="the key's password")
     parser.add_argument("--name", help="the program name written into the signature")
     parser.add_argument("--timestamp", help="a time-stamping service URL")
@@ -189,14 +198,14 @@ def parse_arguments(argv):
     sign = commands.add_parser("sign")
     sign.add_argument("input")
     sign.add_argument("output")
-    add_signing_arguments(sign, required=True)
+    add_signing_arguments(sign)
     publish_command = commands.add_parser("publish")
     publish_command.add_argument("input")
     publish_command.add_argument("--root", required=True, help="the tree the static server serves")
     publish_command.add_argument("--product", required=True)
     publish_command.add_argument("--deployment", required=True)
     publish_command.add_argument("--system", required=True, choices=SYSTEMS)
-    add_signing_arguments(publish_command, required=False)
+    add_signing_arguments(publish_command)
     return parser.parse_args(argv)
 
 
@@ -214,7 +223,10 @@ def run(args):
         transform = encode if args.command == "encode" else decode
         write_atomically(args.output, transform(read_bytes(args.input)))
     elif args.command == "sign":
-        write_atomically(args.output, sign_bytes(read_bytes(args.input), **signing_options(args)))
+        options = signing_options(args)
+        if options is None:
+            raise PublishError("signing needs --cert and --key, or --pkcs12")
+        write_atomically(args.output, sign_bytes(read_bytes(args.input), **options))
     else:
         path = publish(read_bytes(args.input), args.root, args.product, args.deployment,
                        args.system, signing_options(args))
