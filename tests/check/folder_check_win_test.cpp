@@ -173,6 +173,8 @@ TEST(FolderCheck, ExitCodeSaysWhetherTheFolderLaunches)
     EXPECT_NE(output.find("the folder will launch."), string::npos) << output;
     EXPECT_EQ(RunChecker("\"" + brokenPath + "\"", output), 1u) << output;
     EXPECT_NE(output.find("the folder will NOT launch."), string::npos) << output;
+    EXPECT_EQ(RunChecker("--settings=Other.json \"" + goodPath + "\"", output), 1u) << output;
+    EXPECT_NE(output.find("the launcher shows 'Other.json not found'"), string::npos) << output;
     EXPECT_EQ(RunChecker("", output), 2u) << output;
 }
 

@@ -93,7 +93,7 @@ public:
 private:
     bool CheckSettings()
     {
-        const std::string name = kDefaultSettingsFileName;
+        const std::string& name = Options.SettingsFileName;
         const std::string path = Folder + kSettingsFolder + name;
         std::vector<uint8_t> bytes;
         bool truncated = false;
@@ -115,24 +115,24 @@ private:
     {
         if (Seen.Executable.empty()) {
             if (Seen.Status == SettingsLoaded) {
-                Report.Fail(kDefaultSettingsFileName, 0, "\"executable\" is empty");
+                Report.Fail(Options.SettingsFileName, 0, "\"executable\" is empty");
             }
             return launcher::GameBitness::Unknown;
         }
         const std::string shown = "\"executable\" " + Printable(Seen.Executable);
         if (!PathExists(gamePath.c_str())) {
-            Report.Fail(kDefaultSettingsFileName, 0,
+            Report.Fail(Options.SettingsFileName, 0,
                         shown + ": no such file in the folder (it is relative to the launcher's folder)");
             return launcher::GameBitness::Unknown;
         }
         if (IsDirectory(gamePath)) {
-            Report.Fail(kDefaultSettingsFileName, 0, shown + " is a folder");
+            Report.Fail(Options.SettingsFileName, 0, shown + " is a folder");
             return launcher::GameBitness::Unknown;
         }
         const std::string system = launcher::SystemNameForExecutable(gamePath);
         const launcher::GameBitness bitness = BitnessOfSystem(system);
         if (bitness == launcher::GameBitness::Unknown) {
-            Report.Fail(kDefaultSettingsFileName, 0,
+            Report.Fail(Options.SettingsFileName, 0,
                         shown + " has no known system name: it is not a 32- or 64-bit Windows program");
             return bitness;
         }

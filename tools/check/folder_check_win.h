@@ -11,6 +11,9 @@ namespace tavrin::check {
 
 struct FolderCheckOptions {
     bool Online = false;  // ask the CDN for a module of every system of the game
+    // The settings file in the "Tavrin" folder, as the launcher's
+    // "-anticheat_settings=" option names it.
+    std::string SettingsFileName = "Settings.json";
 };
 
 // folder: the folder that holds the launcher (UTF-8; '/' or '\').

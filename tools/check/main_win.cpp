@@ -1,12 +1,13 @@
 // TavrinCheck: tells a studio whether a game folder will launch, reading the
 // folder's files with the launcher's own code.
-//   TavrinCheck.exe [--online] <game folder>
+//   TavrinCheck.exe [--online] [--settings=NAME] <game folder>
 // Exit code 0 when the folder will launch, 1 when it will not, 2 for usage.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/folder_check_win.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr int kExitLaunches = 0;
 constexpr int kExitFails = 1;
 constexpr int kExitUsage = 2;
+constexpr std::string_view kSettingsOption = "--settings=";
 
 void Print(const std::string& text)
 {
@@ -48,6 +50,8 @@ int main()
     for (const std::string& argument : Arguments()) {
         if (argument == "--online") {
             options.Online = true;
+        } else if (argument.rfind(kSettingsOption, 0) == 0 && argument.size() > kSettingsOption.size()) {
+            options.SettingsFileName = argument.substr(kSettingsOption.size());
         } else if (folder.empty() && argument.rfind("--", 0) != 0) {
             folder = argument;
         } else {
@@ -56,10 +60,11 @@ int main()
         }
     }
     if (folder.empty()) {
-        Print("usage: TavrinCheck.exe [--online] <game folder>\n"
+        Print("usage: TavrinCheck.exe [--online] [--settings=NAME] <game folder>\n"
               "Checks Tavrin/Settings.json, the game executable, the language files, the custom splash\n"
               "and icon, and the CDN override file as the launcher reads them; --online also asks the\n"
-              "CDN for a module of every system of the game. Exit code 0: the folder will launch.\n");
+              "CDN for a module of every system of the game; --settings names the settings file as the\n"
+              "launcher's -anticheat_settings= does. Exit code 0: the folder will launch.\n");
         return kExitUsage;
     }
     // UTF-8 output, so names in other scripts read correctly in a console.
