@@ -20,6 +20,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils xdotool
   googletest osslsigncode openssl python3 ca-certificates
   imagemagick fonts-open-sans
+  nginx-light
 )
 deps_sources=(libpng1.6 freetype libsdl2 libsdl2-image libsdl2-ttf curl)
 
