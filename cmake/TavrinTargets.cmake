@@ -13,6 +13,11 @@ target_compile_options(tavrin_pure PRIVATE ${TAVRIN_WARNINGS})
 target_compile_features(tavrin_pure PUBLIC cxx_std_20)
 find_package(Threads REQUIRED)
 target_link_libraries(tavrin_pure PUBLIC Threads::Threads)
+# The fuzz targets are guided by coverage of the code they exercise, which
+# lives in this library: instrument it wherever they are built.
+if(NOT WIN32 AND NOT TAVRIN_THREAD_TESTS_ONLY AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  target_compile_options(tavrin_pure PRIVATE -fsanitize=fuzzer-no-link)
+endif()
 
 if(TAVRIN_WINDOWS)
   # Static linking of the whole runtime: the launcher imports system DLLs only.
