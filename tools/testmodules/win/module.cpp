@@ -48,6 +48,15 @@ void Report(KZV_InitRecord* record, int32_t code)
 }
 
 #if defined(MODULE_THROWS)
+}  // namespace
+
+// Entered at DllMain without the C runtime's start-up: the static C++
+// runtime's references to C runtime data are never used on the paths this
+// module runs, so there is nothing for the pseudo-relocation pass to do.
+extern "C" void _pei386_runtime_relocator(void) {}
+
+namespace {
+
 __attribute__((noinline)) void Fail(int code) { throw std::runtime_error(code == 7 ? "seven" : "other"); }
 
 bool ThrowAndCatch()
