@@ -44,11 +44,28 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* userData)
     return ParseResponseHeaderLine(data, size * count, static_cast<HeaderMap*>(userData));
 }
 
+// One allocation for a body whose length the server announced, instead of
+// repeated doubling copies of a large module; a length past the limit fails
+// later anyway and reserves nothing.
+void ReserveAnnouncedLength(cCurlHandle::BodyBuffer& body)
+{
+    curl_off_t length = -1;
+    if (body.Transfer == nullptr ||
+        curl_easy_getinfo(body.Transfer, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
+        length <= 0 || static_cast<uint64_t>(length) > body.Limit) {
+        return;
+    }
+    body.Bytes.reserve(static_cast<size_t>(length));
+}
+
 size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData)
 {
     auto* body = static_cast<cCurlHandle::BodyBuffer*>(userData);
     if (body == nullptr) {
         return 0;
+    }
+    if (body->Bytes.empty()) {
+        ReserveAnnouncedLength(*body);
     }
     const size_t bytes = size * count;
     if (bytes > body->Limit - std::min(body->Limit, body->Bytes.size())) {
@@ -151,6 +168,7 @@ bool cCurlHandle::Setup()
 
 bool cCurlHandle::ApplyFixedOptions()
 {
+    ResponseBody.Transfer = Easy;
     return SetOption(CURLOPT_NOSIGNAL, 1L) && SetOption(CURLOPT_PROTOCOLS_STR, "http,https") &&
            SetOption(CURLOPT_HEADERDATA, static_cast<void*>(&ResponseHeaders)) &&
            SetOption(CURLOPT_HEADERFUNCTION, &OnHeaderLine) &&

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "acquisition/proxy_candidates.h"
@@ -30,6 +31,7 @@ public:
     struct BodyBuffer {
         std::vector<uint8_t> Bytes;
         size_t Limit = kDefaultMaxBodyBytes;
+        CURL* Transfer = nullptr;  // for the announced length
     };
 
     cCurlHandle();
@@ -72,6 +74,8 @@ public:
     bool DiscoverProxies(const std::string& url, std::vector<ProxyCandidate>& list);
 
     const std::vector<uint8_t>& Body() const { return ResponseBody.Bytes; }
+    // Moves the received body out, leaving the handle an empty one.
+    std::vector<uint8_t> TakeBody() { return std::exchange(ResponseBody.Bytes, {}); }
     const HeaderMap& Headers() const { return ResponseHeaders; }
     int32_t ConnectTimeoutMs() const { return ConnectTimeout; }
     bool ProxyUsed() const { return UsedProxy; }

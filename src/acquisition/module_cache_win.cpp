@@ -95,6 +95,33 @@ private:
 
 std::wstring Wide(const std::string& path) { return ToLongPath(Utf8ToUtf16(path)); }
 
+class cReadFile {
+public:
+    explicit cReadFile(const std::wstring& path)
+        : File(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr))
+    {
+    }
+    ~cReadFile()
+    {
+        if (IsOpen()) {
+            CloseHandle(File);
+        }
+    }
+    cReadFile(const cReadFile&) = delete;
+    cReadFile& operator=(const cReadFile&) = delete;
+
+    bool IsOpen() const { return File != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return File; }
+
+private:
+    HANDLE File;
+};
+
+// Read and hashed a piece at a time: one buffer that stays in the processor's
+// cache instead of the whole module in memory beside its copies.
+constexpr DWORD kHashReadBytes = 1024 * 1024;
+
 // Writes a sibling temporary file and renames it over the target, so the
 // target holds either its old content or all of the new.
 bool ReplaceFileContent(const std::string& path, const void* data, size_t size)
@@ -109,6 +136,17 @@ bool ReplaceFileContent(const std::string& path, const void* data, size_t size)
         DeleteFileW(temporary.c_str());
         return false;
     }
+    return true;
+}
+
+bool FinishSha1(HCRYPTHASH hash, std::string& hexDigest)
+{
+    BYTE digest[20];
+    DWORD digestSize = sizeof digest;
+    if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
+        return false;
+    }
+    hexDigest = HexLower(digest, sizeof digest);
     return true;
 }
 
@@ -130,23 +168,34 @@ bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest)
         bytes += chunk;
         size -= chunk;
     }
-    BYTE digest[20];
-    DWORD digestSize = sizeof digest;
-    if (!CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
-        return false;
-    }
-    hexDigest = HexLower(digest, sizeof digest);
-    return true;
+    return FinishSha1(hash.Get(), hexDigest);
 }
 
 bool ComputeSha1(const std::string& path, std::string& hexDigest)
 {
     hexDigest.clear();
-    std::vector<uint8_t> bytes;
-    if (!ReadFileBytes(Wide(path).c_str(), bytes, kMaxCachedFileBytes)) {
+    cReadFile file(Wide(path));
+    LARGE_INTEGER size;
+    if (!file.IsOpen() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxCachedFileBytes) {
         return false;
     }
-    return ComputeSha1(bytes.data(), bytes.size(), hexDigest);
+    cCryptProvider provider;
+    cCryptHash hash(provider.Get(), CALG_SHA1);
+    if (hash.Get() == 0) {
+        return false;
+    }
+    std::vector<uint8_t> buffer(kHashReadBytes);
+    uint64_t left = static_cast<uint64_t>(size.QuadPart);
+    while (left > 0) {
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), buffer.data(), kHashReadBytes, &read, nullptr) || read == 0 ||
+            !CryptHashData(hash.Get(), buffer.data(), read, 0)) {
+            return false;
+        }
+        left -= std::min<uint64_t>(left, read);
+    }
+    return FinishSha1(hash.Get(), hexDigest);
 }
 
 bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::string& sha1)

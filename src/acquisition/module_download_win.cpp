@@ -21,6 +21,8 @@ namespace {
 constexpr int32_t kDownloadConnectTimeoutMs = 30000;
 constexpr long kLowSpeedLimitBytesPerSecond = 5120;
 constexpr long kLowSpeedTimeSeconds = 60;
+// Fewer, larger reads through the TLS layer for a module of megabytes.
+constexpr long kReceiveBufferBytes = 512 * 1024;
 constexpr uint64_t kMaxOverrideFileBytes = 64 * 1024;
 
 const char* const kRequestHeaders[] = {
@@ -61,6 +63,7 @@ void SetTransferOptions(cCurlHandle& curl, ModuleDownloadContext& context)
     curl.SetOption(CURLOPT_LOW_SPEED_LIMIT, kLowSpeedLimitBytesPerSecond);
     curl.SetOption(CURLOPT_LOW_SPEED_TIME, kLowSpeedTimeSeconds);
     curl.SetOption(CURLOPT_HTTPGET, 1L);
+    curl.SetOption(CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl.SetOption(CURLOPT_NOPROGRESS, 0L);
     curl.SetOption(CURLOPT_XFERINFODATA, static_cast<void*>(&context));
     curl.SetOption(CURLOPT_XFERINFOFUNCTION, &OnTransferProgress);
@@ -79,15 +82,16 @@ bool LoadFromCache(ModuleDownloadContext& context)
 }
 
 // A 200 answer above the size of a "service off" body: keep it encoded for
-// the cache, load a decoded copy.
-void AcceptModule(ModuleDownloadContext& context, const cCurlHandle& curl)
+// the cache, load a decoded copy. The body is moved, not copied, so a module
+// is held at most twice (encoded and decoded) while it loads.
+void AcceptModule(ModuleDownloadContext& context, cCurlHandle& curl)
 {
     NotifyDone(context);
     std::string etag;
     if (!curl.GetResponseHeader("ETag", etag)) {
         etag = "N/A";
     }
-    std::vector<uint8_t> module = curl.Body();
+    std::vector<uint8_t> module = curl.TakeBody();
     if (context.Cache != nullptr) {
         context.Cache->ModuleBytes = module;
         context.Cache->ReceivedETag = etag;

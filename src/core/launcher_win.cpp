@@ -164,14 +164,26 @@ void AntiCheatLauncher::Update(int64_t elapsedNs)
 {
     FrameCountdown -= elapsedNs;
     if (FrameCountdown > 0) {
-        Sleep(static_cast<DWORD>(FrameCountdown / 1'000'000));
+        // Rounded up: under a millisecond, a sleep of 0 would only yield and the
+        // loop would spin through the rest of every frame pumping events.
+        Sleep(static_cast<DWORD>((FrameCountdown + 999'999) / 1'000'000));
         return;
     }
     FrameCountdown = FramePeriod;
     RunNextTask();
     if (LauncherSettings.HideBootstrapper || gHeadlessMode)
         return;
-    Window.UpdateAndDraw(FramePeriod);
+    if (Window.UpdateAndDraw(FramePeriod))
+        NoteFramePresented();
+}
+
+// Once per run, so the log shows how long the player saw nothing.
+void AntiCheatLauncher::NoteFramePresented()
+{
+    if (FirstFramePresented || !Window.Window() || !(SDL_GetWindowFlags(Window.Window()) & SDL_WINDOW_SHOWN))
+        return;
+    FirstFramePresented = true;
+    LogPrintf(Verbose, "First splash frame presented.");
 }
 
 void AntiCheatLauncher::PostToMainThread(MainThreadTask task)
@@ -215,6 +227,11 @@ void AntiCheatLauncher::HandleEvent(const SDL_Event& event)
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         Window.HandleEvent(event);
+        break;
+    case SDL_WINDOWEVENT:
+        // Shown, uncovered or resized: the pixels on the screen are no longer
+        // the last frame presented.
+        Window.InvalidateFrame();
         break;
     default:
         break;

@@ -82,6 +82,7 @@ private:
     void LoadLocalizationFor(const std::string& language, const std::string& region);
     void FallBackToEnglishTexts();
     bool RunNextTask();
+    void NoteFramePresented();
     void CheckKeySequence(const SDL_Event& event);
     std::string LaunchResultTitle(KZV_ProtectedGameLaunchResult result);
     std::string LocalizationDirectory() const;
@@ -104,6 +105,7 @@ private:
 
     int64_t FrameCountdown = 0;
     int64_t FramePeriod = 16'000'000;
+    bool FirstFramePresented = false;
 
     std::unique_ptr<cGameLauncher> Launcher;
 

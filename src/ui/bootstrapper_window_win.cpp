@@ -501,7 +501,7 @@ void cBootstrapperWindow::ApplyStateGroup(int32_t state, const cSettings& settin
     State = state;
 }
 
-void cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
+bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
 {
     std::vector<cUiElementRef> active = ActiveElementsCopy();
     if (active.empty())
@@ -509,10 +509,18 @@ void cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
     for (const cUiElementRef& element : active)
         element->Update(framePeriodNs);
     if (!RendererHandle)
-        return;
+        return false;
+    // A settled screen (the error screen, a held logo) would otherwise cost a
+    // full software redraw and blit every 16 ms for nothing.
+    cFrameSignature frame = SignFrame(ActiveElementsCopy());
+    if (FrameOnScreen && frame == LastFrame)
+        return false;
     SDL_RenderClear(RendererHandle);
     Draw();
     SDL_RenderPresent(RendererHandle);
+    LastFrame = std::move(frame);
+    FrameOnScreen = true;
+    return true;
 }
 
 void cBootstrapperWindow::Draw()

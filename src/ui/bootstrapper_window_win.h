@@ -15,6 +15,7 @@
 #include "settings/settings.h"
 #include "ui/assets_win.h"
 #include "ui/elements.h"
+#include "ui/frame_signature.h"
 #include "ui/icon_win.h"
 #include "ui/layout.h"
 
@@ -42,8 +43,13 @@ public:
     // the close button, fades the group in and the rest out, and shows the
     // window where the state asks for it.
     void ApplyStateGroup(int32_t state, const cSettings& settings);
-    // Advances every active element by one frame period and draws them in order.
-    void UpdateAndDraw(int64_t framePeriodNs);
+    // Advances every active element by one frame period and draws them in
+    // order. A frame that would look like the one on the screen is neither
+    // drawn nor presented; true when it was presented.
+    bool UpdateAndDraw(int64_t framePeriodNs);
+    // The next frame is drawn and presented whatever it shows (the window's
+    // pixels were lost or uncovered).
+    void InvalidateFrame() { FrameOnScreen = false; }
     // Draws the active elements as they are, without advancing them.
     void Draw();
     void HandleEvent(const SDL_Event& event);
@@ -124,6 +130,8 @@ private:
 
     cLocalization* Localization = nullptr;
     cLayoutMetrics Metrics;
+    cFrameSignature LastFrame;
+    bool FrameOnScreen = false;
 };
 
 }  // namespace tavrin::launcher

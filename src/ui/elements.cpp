@@ -1,8 +1,15 @@
 #include "ui/elements.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace tavrin::launcher {
+
+namespace {
+std::atomic<uint64_t> gNextTextureSerial{1};
+}  // namespace
+
+cUiTexture::cUiTexture() : Serial(gNextTextureSerial.fetch_add(1)) {}
 
 cUiElement::cUiElement(ElementType type, int32_t layer, int32_t id, uint8_t maximumAlpha, bool dropShadow)
     : MaximumAlpha(maximumAlpha), Type(type), Layer(layer), Id(id), DropShadow(dropShadow)

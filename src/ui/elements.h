@@ -65,6 +65,7 @@ struct cUiBounds {
 // native texture; the model only sizes and fades it.
 class cUiTexture {
 public:
+    cUiTexture();
     virtual ~cUiTexture() = default;
     virtual bool HasTexture() const = 0;
     // Opacity modulation; the implementation logs its own failures.
@@ -72,6 +73,9 @@ public:
 
     int32_t Width = 0;
     int32_t Height = 0;
+    // Unique for the life of the process: a record made where a freed one
+    // lay is still told apart from it (see frame_signature.h).
+    const uint64_t Serial;
 };
 
 using cUiTextureRef = std::shared_ptr<cUiTexture>;

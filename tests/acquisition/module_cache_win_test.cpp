@@ -46,6 +46,18 @@ TEST(ComputeSha1, KnownDigests)
     EXPECT_FALSE(ComputeSha1("Z:\\no\\such\\file", digest));
 }
 
+// A file longer than one read piece, ending in a partial one, hashes like
+// the same bytes in memory.
+TEST_F(ModuleCacheTest, FileDigestSpansSeveralReadPieces)
+{
+    const std::vector<uint8_t> bytes = PatternBytes(2 * 1024 * 1024 + 12345, 7);
+    StoreModule(std::string(bytes.begin(), bytes.end()), "e");
+    std::string fromFile, fromMemory;
+    ASSERT_TRUE(ComputeSha1(ModulePath(), fromFile));
+    ASSERT_TRUE(ComputeSha1(bytes.data(), bytes.size(), fromMemory));
+    EXPECT_EQ(fromFile, fromMemory);
+}
+
 TEST_F(ModuleCacheTest, StoredModuleIsProbedValidAndConsumedWhenLoaded)
 {
     const std::vector<uint8_t> plain = PatternBytes(5000, 1);

@@ -126,6 +126,16 @@ TEST_F(LauncherTest, AStallGivesOneFrameAndTheNextFollowsAFramePeriodLater)
     EXPECT_EQ(runs, 2);
 }
 
+// The last fraction of a millisecond of a frame is slept, not spun through.
+TEST_F(LauncherTest, ARemainderUnderAMillisecondIsSleptNotYielded)
+{
+    Launcher->Update(200 * kMs);
+    auto before = std::chrono::steady_clock::now();
+    Launcher->Update(16 * kMs - 300'000);
+    auto slept = std::chrono::steady_clock::now() - before;
+    EXPECT_GE(slept, std::chrono::microseconds(300));
+}
+
 TEST_F(LauncherTest, StatesOnlyMoveForward)
 {
     EXPECT_TRUE(Launcher->SetState(StateDownloading));

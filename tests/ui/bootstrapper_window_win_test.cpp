@@ -278,6 +278,32 @@ TEST_F(WindowTest, ErrorScreenPutsTheExitButtonBelowTheMessage)
     EXPECT_TRUE(Shown());
 }
 
+// The error screen stays up until the player acts: once its fades are done,
+// frames are neither drawn nor presented until something changes.
+TEST_F(WindowTest, SettledScreenIsPresentedOnceUntilItChangesOrIsInvalidated)
+{
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(1, Settings);
+    Window.ApplyStateGroup(2, Settings);
+    Window.ApplyStateGroup(5, Settings);
+    Window.SetScreenTexts(2, "Launch Error", "No anti-cheat module has been found.");
+    Window.ShowErrorExtras();
+    int frames = 0;
+    while (Window.UpdateAndDraw(kFrameNs) && frames < 1000)
+        ++frames;
+    ASSERT_LT(frames, 1000) << "the error screen never settles";
+    EXPECT_GT(frames, 10) << "the fades were not presented";
+    for (int i = 0; i < 30; ++i)
+        EXPECT_FALSE(Window.UpdateAndDraw(kFrameNs)) << "frame " << i;
+
+    Window.InvalidateFrame();
+    EXPECT_TRUE(Window.UpdateAndDraw(kFrameNs));
+    EXPECT_FALSE(Window.UpdateAndDraw(kFrameNs));
+
+    Window.SetScreenTexts(2, "Launch Error", "Connection failed.");
+    EXPECT_TRUE(Window.UpdateAndDraw(kFrameNs));
+}
+
 TEST_F(WindowTest, HiddenLogoFadesOnlyAfterTheRevealAndInvalidKindsChangeNothing)
 {
     cCapturedLog log;

@@ -10,6 +10,8 @@
 //   --args-file PATH    write the received arguments, argv[0] included, one
 //                       per line in UTF-8, to PATH
 //   --cwd-file PATH     write the current directory (UTF-8) to PATH
+//   --start-file PATH   write the moment the program started, in
+//                       microseconds since 1970 (UTC), to PATH
 // Other arguments are ignored.
 #include <windows.h>
 #include <shellapi.h>
@@ -33,6 +35,7 @@ struct Options {
     bool ExitAfterGiven = false;
     std::wstring ArgsFile;
     std::wstring CwdFile;
+    std::wstring StartFile;
 };
 
 Options gOptions;
@@ -75,6 +78,8 @@ Options ParseOptions(const std::vector<std::wstring>& arguments)
             options.ArgsFile = arguments[++i];
         } else if (name == L"--cwd-file" && hasValue) {
             options.CwdFile = arguments[++i];
+        } else if (name == L"--start-file" && hasValue) {
+            options.StartFile = arguments[++i];
         }
     }
     if (!options.ExitAfterGiven && !options.NoWindow) {
@@ -174,10 +179,23 @@ int RunWindow(HINSTANCE instance)
     return gOptions.ExitCode;
 }
 
+// The wall clock, so that a caller on the host can compare it with its own.
+std::wstring MicrosecondsSince1970()
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    constexpr unsigned long long kTicksFrom1601To1970 = 116444736000000000ULL;
+    return std::to_wstring((ticks.QuadPart - kTicksFrom1601To1970) / 10);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    const std::wstring started = MicrosecondsSince1970();
     const std::vector<std::wstring> arguments = ReceivedArguments();
     gOptions = ParseOptions(arguments);
     if (!gOptions.ArgsFile.empty()) {
@@ -185,6 +203,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     }
     if (!gOptions.CwdFile.empty()) {
         WriteLines(gOptions.CwdFile, {CurrentDirectory()});
+    }
+    if (!gOptions.StartFile.empty()) {
+        WriteLines(gOptions.StartFile, {started});
     }
     return gOptions.NoWindow ? RunWithoutWindow() : RunWindow(instance);
 }

@@ -1,0 +1,417 @@
+#!/usr/bin/env bash
+# Benchmarks of whole launches and of the acquisition steps, each run several
+# times in the caller's Wine session and display (./dev bench prepares them).
+# Samples go to OUT/samples.jsonl, one JSON object a line; report.py turns
+# them into the table and OUT/results.json.
+#   bench.sh BUILD_DIR OUT_DIR CDN_PORT COLLECTOR_PORT [RUNS]
+#
+# Where each figure comes from:
+#   first frame        host clock just before `wine` starts the launcher, to
+#                      the launcher's own "First splash frame presented." log
+#                      line (UTC milliseconds, verbose run);
+#   launch overhead    host clock before `wine`, to the demo game's own start
+#                      time (--start-file); the reference starts the demo game
+#                      directly the same way;
+#   idle CPU           utime + stime of the launcher's Wine process in /proc
+#                      over 10 s;
+#   peak memory        VmHWM of the Wine process in /proc, polled;
+#   download, decode, SHA-1   BenchAcquisition (the launcher's own code),
+#                      against host curl, a memcpy and host sha1sum.
+# TAVRIN_BENCH_ONLY limits the run to some parts (names at the end of this
+# file); TAVRIN_BENCH_LAUNCHER runs another launcher build in the demo folder.
+# TAVRIN_BENCH_MODULE names the plain (not encoded) module a launch serves;
+# without it the launch serves what the demo serves, and when no game process
+# is created the launch rows say so instead of failing.
+set -uo pipefail
+
+build=${1:?build dir}
+out=${2:?output dir}
+cdn_port=${3:?CDN port}
+collector_port=${4:?collector port}
+runs=${5:-5}
+cpu_runs=$((runs < 3 ? runs : 3))
+idle_window=${TAVRIN_BENCH_IDLE_SECONDS:-10}
+tools=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+servers=$out/servers
+demo=$out/demo
+samples=$out/samples.jsonl
+title="Tavrin Bench"
+deployment=bench-deployment
+say() { echo "bench: $*" >&2; }
+
+mkdir -p "$out"
+: >"$samples"
+
+# --- samples -------------------------------------------------------------------
+
+sample() { # figure role value [source]
+  printf '{"figure": "%s", "role": "%s", "value": %s, "source": "%s"}\n' "$1" "$2" "$3" "${4:-}" >>"$samples"
+}
+
+unavailable() { # figure why
+  printf '{"figure": "%s", "role": "unavailable", "why": "%s"}\n' "$1" "$2" >>"$samples"
+  say "$1: $2"
+}
+
+note() { # figure key value: a breakdown step, in the figure's unit
+  printf '{"figure": "%s", "role": "step", "step": "%s", "value": %s}\n' "$1" "$2" "$3" >>"$samples"
+}
+
+now_us() { echo $(($(date +%s%N) / 1000)); }
+seconds() { awk -v us="$1" 'BEGIN{printf "%.4f", us/1e6}'; }
+
+# --- the Wine side -----------------------------------------------------------------
+
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+
+roaming() {
+  find "$WINEPREFIX/drive_c/users" -maxdepth 3 -type d -path '*/AppData/Roaming' 2>/dev/null | head -n 1
+}
+
+product_folder() { echo "$(roaming)/Tavrin/$1"; }
+log_of() { echo "$(product_folder "$1")/$deployment/anticheatlauncher.log"; }
+
+write_settings() { # product [wait_for_exit]
+  cat >"$demo/Tavrin/Settings.json" <<EOF
+{
+    "title": "$title",
+    "executable": "DemoGame.exe",
+    "productid": "$1",
+    "sandboxid": "bench-sandbox",
+    "deploymentid": "$deployment",
+    "environment": "gamedev",
+    "wait_for_game_process_exit": "${2:-false}"
+}
+EOF
+}
+
+# Starts a program of the demo folder; sets started_us and pid (the Wine
+# process itself: `wine` execs into it).
+pid=
+started_us=
+start_program() { # exe args...
+  local exe=$1
+  shift
+  started_us=$(now_us)
+  (cd "$demo" && exec wine "$exe" "$@" </dev/null >>"$out/wine.log" 2>&1) &
+  pid=$!
+}
+
+alive() { kill -0 "$pid" 2>/dev/null; }
+
+# As a player would (Alt+F4 on the splash), then by force.
+close_launcher() {
+  local wid
+  wid=$(xdotool search --name "^$title\$" 2>/dev/null | head -n 1 || true)
+  [ -n "$wid" ] && xdotool key --window "$wid" alt+F4 2>/dev/null
+  for _ in $(seq 50); do alive || break; sleep 0.1; done
+  alive && kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null || true
+}
+
+wait_gone() { # seconds
+  for _ in $(seq $(($1 * 10))); do alive || break; sleep 0.1; done
+  alive && kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null || true
+}
+
+# The launcher's log as text without carriage returns.
+log_text() { tr -d '\r' 2>/dev/null <"$1"; }
+
+wait_for_log() { # log pattern seconds
+  for _ in $(seq $(($3 * 10))); do
+    log_text "$1" | grep -q -- "$2" && return 0
+    alive || { log_text "$1" | grep -q -- "$2"; return; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Microseconds since 1970 of the first log line matching pattern. Log times
+# are UTC of the day; a line before the launch start belongs to the next day.
+log_time_us() { # log pattern
+  local stamp
+  stamp=$(log_text "$1" | grep -m1 -- "$2" | sed -nE 's/^\[([0-9]{2}):([0-9]{2}):([0-9]{2}):([0-9]{3})\].*/\1 \2 \3 \4/p')
+  [ -n "$stamp" ] || return 1
+  local day
+  day=$(date -u -d @$((started_us / 1000000)) +%F)
+  awk -v s="$stamp" -v day0="$(date -u -d "$day 00:00:00" +%s)" -v t0="$started_us" 'BEGIN{
+    split(s, p, " "); us = (day0 + p[1]*3600 + p[2]*60 + p[3]) * 1e6 + p[4]*1000;
+    if (us < t0 - 43200e6) us += 86400e6; printf "%.0f", us }'
+}
+
+cpu_ticks() { # pid: utime + stime of every thread
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  awk '{print $12 + $13}' <<<"$stat"
+}
+
+# "tid name ticks" for every thread of the process.
+thread_ticks() { # pid
+  local task stat
+  for task in /proc/"$1"/task/*; do
+    stat=$(cat "$task/stat" 2>/dev/null) || continue
+    echo "${task##*/} $(tr ' ' '_' <"$task/comm" 2>/dev/null) $(awk '{print $12 + $13}' <<<"${stat##*) }")"
+  done
+}
+
+# Percent of one core over the idle window, or nothing when the process
+# ended. The busiest threads become steps of the figure.
+idle_cpu_percent() { # figure
+  local hz before after threads_before
+  hz=$(getconf CLK_TCK)
+  threads_before=$(thread_ticks "$pid")
+  before=$(cpu_ticks "$pid") || return 1
+  sleep "$idle_window"
+  after=$(cpu_ticks "$pid") || return 1
+  join <(sort <<<"$threads_before") <(thread_ticks "$pid" | sort) |
+    awk -v hz="$hz" -v w="$idle_window" '{d = ($5 - $3) / hz / w * 100; if (d > 0) printf "%s %.2f\n", $2, d}' |
+    sort -k2 -rn | head -n 3 | while read -r name percent; do note "$1" "thread $name" "$percent"; done
+  awk -v b="$before" -v a="$after" -v hz="$hz" -v w="$idle_window" 'BEGIN{printf "%.2f", (a-b)/hz/w*100}'
+}
+
+vm_hwm_kb() { sed -nE 's/^VmHWM:[[:space:]]+([0-9]+) kB/\1/p' "/proc/$1/status" 2>/dev/null; }
+
+# Polls VmHWM until the process ends or the log shows the launch result, and
+# prints the last value seen, in MB.
+peak_mb_until_result() { # log
+  local peak=0 v
+  for _ in $(seq 600); do
+    v=$(vm_hwm_kb "$pid")
+    [ -n "$v" ] && peak=$v
+    if ! alive || log_text "$1" | grep -q 'Launcher finished with'; then break; fi
+    sleep 0.1
+  done
+  v=$(vm_hwm_kb "$pid")
+  [ -n "$v" ] && peak=$v
+  awk -v k="$peak" 'BEGIN{printf "%.1f", k/1024}'
+}
+
+# --- the modules the CDN serves ------------------------------------------------------
+
+# Random bytes are the encoded form of some module: enough for the download,
+# decoding and checksum figures, and for a launch that fails at mapping.
+serve_random() { # product system bytes
+  local dir=$servers/cdn/$1/$deployment
+  mkdir -p "$dir"
+  head -c "$3" /dev/urandom >"$dir/$2"
+  echo "$dir/$2"
+}
+
+# A module that launches the demo game, padded to the size asked for.
+serve_launch_module() { # product bytes
+  local dir=$servers/cdn/$1/$deployment plain
+  mkdir -p "$dir"
+  plain=$(mktemp)
+  cp "${TAVRIN_BENCH_MODULE:-$build/bin/DemoGame.exe}" "$plain"
+  [ "$(stat -c %s "$plain")" -lt "$2" ] && truncate -s "$2" "$plain"
+  python3 "$tools/modpack/modpack.py" "$plain" "$dir/linux64"
+  rm -f "$plain"
+}
+
+# --- figures ---------------------------------------------------------------------------
+
+bench_size() {
+  local stripped=$out/TavrinLauncher.stripped.exe
+  x86_64-w64-mingw32-strip -o "$stripped" "$build/bin/TavrinLauncher.exe"
+  sample size value "$(awk -v b="$(stat -c %s "$stripped")" 'BEGIN{printf "%.2f", b/1048576}')" "stripped file"
+  rm -f "$stripped"
+}
+
+bench_acquisition() {
+  local served rate
+  served=$(serve_random bench-acq win64 50000000)
+  local tool_out=$out/acquisition.jsonl
+  if ! wine "$build/bin/BenchAcquisition.exe" bench-acq "$deployment" win64 "$(winpath "$served")" "$runs" \
+    </dev/null >"$tool_out" 2>>"$out/wine.log"; then
+    say "BenchAcquisition failed (see $out/wine.log)"
+  fi
+  tr -d '\r' <"$tool_out" | python3 -c '
+import json, sys
+for line in sys.stdin:
+    line = line.strip()
+    if not line.startswith("{"):
+        continue
+    s = json.loads(line)
+    mb = s["bytes"] / 1e6 / s["seconds"] if s["seconds"] > 0 else 0
+    figure, role = {"download": ("download", "value"), "decode": ("decode", "value"),
+                    "memcpy": ("decode", "reference"), "sha1": ("sha1", "value")}[s["figure"]]
+    print(json.dumps({"figure": figure, "role": role, "value": round(mb, 1), "source": "BenchAcquisition"}))
+' >>"$samples"
+  for _ in $(seq "$runs"); do
+    rate=$(curl -s --cacert "$servers/ca/ca.pem" -o /dev/null -w '%{speed_download}' \
+      "https://localhost:$cdn_port/modules/bench-acq/$deployment/win64") || continue
+    sample download reference "$(awk -v r="$rate" 'BEGIN{printf "%.1f", r/1e6}')" "host curl"
+  done
+  for _ in $(seq "$runs"); do
+    local t0 t1
+    t0=$(now_us)
+    sha1sum "$served" >/dev/null
+    t1=$(now_us)
+    sample sha1 reference "$(awk -v us=$((t1 - t0)) 'BEGIN{printf "%.1f", 50e6/1e6/(us/1e6)}')" "host sha1sum"
+  done
+  rm -f "$served"
+}
+
+# Verbose runs on the error screen of a product without a module (404).
+bench_first_frame() {
+  write_settings bench-missing
+  local log at
+  log=$(log_of bench-missing)
+  for _ in $(seq "$runs"); do
+    rm -f "$log"
+    start_program TavrinLauncher.exe -v
+    if wait_for_log "$log" 'First splash frame presented' 30; then
+      at=$(log_time_us "$log" 'First splash frame presented')
+      sample first_frame value "$(seconds $((at - started_us)))" "launcher log"
+      local step
+      for step in 'Log file open' 'Embedded resources successfully loaded' 'Loader component initialized'; do
+        at=$(log_time_us "$log" "$step") && note first_frame "$step" "$(seconds $((at - started_us)))"
+      done
+    else
+      say "first frame: no frame logged"
+    fi
+    close_launcher
+    # What Wine alone takes to start a minimal window program, for comparison.
+    local start_file=$out/game-start.txt
+    rm -f "$start_file"
+    start_program DemoGame.exe --start-file "$(winpath "$start_file")" --exit-after-ms 300
+    wait_gone 20
+    [ -s "$start_file" ] && note first_frame "demo game started directly" \
+      "$(seconds $(($(tr -dc '0-9' <"$start_file") - started_us)))"
+  done
+}
+
+bench_idle_error() { # launcher exe, figure
+  write_settings bench-missing
+  local log cpu
+  log=$(log_of bench-missing)
+  for _ in $(seq "$cpu_runs"); do
+    rm -f "$log"
+    start_program "$1"
+    if wait_for_log "$log" 'Launcher finished with' 30; then
+      sleep 3 # the error screen's fades
+      cpu=$(idle_cpu_percent "$2") && sample "$2" value "$cpu" "/proc utime+stime"
+    else
+      say "$2: no error screen"
+    fi
+    close_launcher
+  done
+}
+
+bench_peak_memory() {
+  write_settings bench-big
+  serve_random bench-big linux64 50000000 >/dev/null
+  local log peak
+  log=$(log_of bench-big)
+  for _ in $(seq "$cpu_runs"); do
+    rm -rf "$(product_folder bench-big)"
+    start_program TavrinLauncher.exe
+    peak=$(peak_mb_until_result "$log")
+    sample peak_memory value "$peak" "/proc VmHWM"
+    close_launcher
+  done
+  for _ in $(seq "$cpu_runs"); do
+    start_program DemoGame.exe --exit-after-ms 2000
+    local top=0 v
+    while alive; do
+      v=$(vm_hwm_kb "$pid")
+      [ -n "$v" ] && top=$v
+      sleep 0.1
+    done
+    wait "$pid" 2>/dev/null || true
+    sample peak_memory reference "$(awk -v k="$top" 'BEGIN{printf "%.1f", k/1024}')" "/proc VmHWM"
+  done
+  rm -rf "$servers/cdn/bench-big"
+}
+
+# One launch whose game writes its start time; prints microseconds from the
+# launcher's start to the game's, or fails when no game process was created.
+launch_to_game() { # extra game args...
+  local log start_file
+  log=$(log_of bench-launch)
+  start_file=$out/game-start.txt
+  rm -f "$start_file" "$log"
+  start_program TavrinLauncher.exe --start-file "$(winpath "$start_file")" "$@"
+  for _ in $(seq 300); do
+    [ -s "$start_file" ] && break
+    log_text "$log" | grep -q 'Launcher finished with' && ! log_text "$log" | grep -q 'Launcher finished with: 301' && break
+    alive || break
+    sleep 0.1
+  done
+  if [ ! -s "$start_file" ]; then
+    close_launcher
+    return 1
+  fi
+  echo $(($(tr -dc '0-9' <"$start_file") - started_us))
+}
+
+bench_launches() {
+  write_settings bench-launch
+  serve_launch_module bench-launch 5000000
+  local us
+  rm -rf "$(product_folder bench-launch)"
+  if ! us=$(launch_to_game --exit-after-ms 1500); then
+    unavailable launch_fresh "module path not available"
+    unavailable launch_cache_hit "module path not available"
+    unavailable idle_cpu_waiting "module path not available"
+    return
+  fi
+  wait_gone 20
+  sample launch_fresh value "$(seconds "$us")" "host clock to game start"
+  for _ in $(seq $((runs - 1))); do
+    rm -rf "$(product_folder bench-launch)"
+    us=$(launch_to_game --exit-after-ms 1500) && sample launch_fresh value "$(seconds "$us")" "host clock to game start"
+    wait_gone 20
+  done
+  # The last fresh launch left the module in the cache.
+  for _ in $(seq "$runs"); do
+    us=$(launch_to_game --exit-after-ms 1500) && sample launch_cache_hit value "$(seconds "$us")" "host clock to game start"
+    wait_gone 20
+  done
+  for _ in $(seq "$runs"); do
+    local start_file=$out/game-start.txt
+    rm -f "$start_file"
+    start_program DemoGame.exe --start-file "$(winpath "$start_file")" --exit-after-ms 500
+    wait_gone 20
+    [ -s "$start_file" ] && sample launch_cache_hit reference "$(seconds $(($(tr -dc '0-9' <"$start_file") - started_us)))" "host clock to game start"
+  done
+  # A game that never shows its window keeps the launcher waiting.
+  for _ in $(seq "$cpu_runs"); do
+    if launch_to_game --hidden --exit-after-ms $(((idle_window + 6) * 1000)) >/dev/null; then
+      sleep 2
+      local cpu
+      cpu=$(idle_cpu_percent idle_cpu_waiting) && sample idle_cpu_waiting value "$cpu" "/proc utime+stime"
+    fi
+    wait_gone $((idle_window + 20))
+  done
+}
+
+# --- the run ---------------------------------------------------------------------------
+
+"$tools/devcdn/test_servers.sh" start "$servers" "$cdn_port" "$collector_port" >/dev/null || exit 1
+trap '"$tools/devcdn/test_servers.sh" stop "$servers" >/dev/null 2>&1 || true' EXIT
+export CURL_CA_BUNDLE=$servers/ca/ca.pem
+"$tools/demo/prepare.sh" "$build" "$demo"
+# The launcher as players get it: stripped. Under Wine an image whose file
+# alignment is below a page is read in whole, debug sections included, which
+# would add their size to the peak memory and to the start.
+x86_64-w64-mingw32-strip "$demo/TavrinLauncher.exe"
+# Another build of the launcher, e.g. an earlier one for a before/after figure.
+[ -n "${TAVRIN_BENCH_LAUNCHER:-}" ] && cp "$TAVRIN_BENCH_LAUNCHER" "$demo/TavrinLauncher.exe"
+: >"$out/wine.log"
+
+only=${TAVRIN_BENCH_ONLY:-size acquisition first_frame idle_error peak_memory launches}
+for part in $only; do
+  say "$part"
+  case $part in
+    size) bench_size ;;
+    acquisition) bench_acquisition ;;
+    first_frame) bench_first_frame ;;
+    idle_error) bench_idle_error TavrinLauncher.exe idle_cpu_error ;;
+    peak_memory) bench_peak_memory ;;
+    launches) bench_launches ;;
+  esac
+done
+python3 "$tools/bench/report.py" "$samples" "$out/results.json"
