@@ -37,8 +37,10 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// Code points of UTF-8 text; a malformed sequence yields U+FFFD, which the
-// fonts lack, so broken bytes fail the check too.
+// Code points of UTF-8 text; a malformed sequence yields a value beyond
+// Unicode, which no font provides, so broken bytes fail the check too.
+constexpr uint32_t kNotACodePoint = 0x110000;
+
 std::vector<uint32_t> CodePoints(const std::string& text)
 {
     std::vector<uint32_t> points;
@@ -50,7 +52,7 @@ std::vector<uint32_t> CodePoints(const std::string& text)
                               : (lead >> 3) == 0x1E ? 4
                                                     : 0;
         if (length == 0 || i + length > text.size()) {
-            points.push_back(0xFFFD);
+            points.push_back(kNotACodePoint);
             ++i;
             continue;
         }
