@@ -37,9 +37,9 @@ TEST(SettingsExample, LoadsWithEveryKeyDescribed)
     EXPECT_FALSE(settings.WaitForGameProcessExit || settings.HideGui || settings.HideBootstrapper ||
                  settings.HideLogoAnimation);
 
-    for (const char* key : {"productid", "sandboxid", "deploymentid", "executable", "title", "requested_splash",
-                            "environment", "wait_for_game_process_exit", "hide_gui", "hide_bootstrapper",
-                            "hide_logo_animation"}) {
+    for (const char* key :
+         {"productid", "sandboxid", "deploymentid", "executable", "title", "requested_splash", "environment",
+          "wait_for_game_process_exit", "hide_gui", "hide_bootstrapper", "hide_logo_animation"}) {
         EXPECT_NE(json.find(std::string("\"") + key + "\""), std::string::npos) << key;
         EXPECT_NE(text.find(std::string("  ") + key + " "), std::string::npos) << key;
     }
