@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "acquisition/ca_bundle.h"
 #include "settings/files_win.h"
 
 namespace tavrin::launcher {
@@ -12,7 +13,6 @@ namespace tavrin::launcher {
 namespace {
 
 constexpr size_t kReservedBodyBytes = 1024;
-constexpr char kHostCaBundle[] = "/etc/ssl/certs/ca-certificates.crt";
 
 bool GlobalInitOnce()
 {
@@ -97,15 +97,25 @@ std::string DosPathOfUnixPath(const std::string& unixPath)
 
 }  // namespace
 
+std::string WineCaBundlePath(std::vector<std::string>& tried)
+{
+    std::wstring curlCaBundle;
+    std::wstring sslCertFile;
+    GetEnvironmentValue(L"CURL_CA_BUNDLE", curlCaBundle);
+    GetEnvironmentValue(L"SSL_CERT_FILE", sslCertFile);
+    const auto onHost = [](const std::string& hostPath) {
+        return PathExists(DosPathOfUnixPath(hostPath).c_str());
+    };
+    std::string path =
+        ChooseCaBundle(curlCaBundle.empty() ? std::string() : Utf16ToUtf8(curlCaBundle),
+                       sslCertFile.empty() ? std::string() : Utf16ToUtf8(sslCertFile), onHost, tried);
+    return path.rfind('/', 0) == 0 ? DosPathOfUnixPath(path) : path;
+}
+
 std::string WineCaBundlePath()
 {
-    std::wstring value;
-    std::string path = kHostCaBundle;
-    if ((GetEnvironmentValue(L"CURL_CA_BUNDLE", value) && !value.empty()) ||
-        (GetEnvironmentValue(L"SSL_CERT_FILE", value) && !value.empty())) {
-        path = Utf16ToUtf8(value);
-    }
-    return path.rfind('/', 0) == 0 ? DosPathOfUnixPath(path) : path;
+    std::vector<std::string> tried;
+    return WineCaBundlePath(tried);
 }
 
 cCurlHandle::cCurlHandle() { ResponseBody.Bytes.reserve(kReservedBodyBytes); }
@@ -186,7 +196,13 @@ bool cCurlHandle::ApplyTrustStore()
     if (!IsWine()) {
         return true;
     }
-    return SetOption(CURLOPT_CAINFO, WineCaBundlePath().c_str()) && SetOption(CURLOPT_SSL_VERIFYPEER, 1L) &&
+    std::vector<std::string> tried;
+    const std::string bundle = WineCaBundlePath(tried);
+    if (bundle.empty()) {
+        Logf("No CA bundle found on the host, tried: %s", JoinPaths(tried).c_str());
+        return false;
+    }
+    return SetOption(CURLOPT_CAINFO, bundle.c_str()) && SetOption(CURLOPT_SSL_VERIFYPEER, 1L) &&
            SetOption(CURLOPT_SSL_VERIFYHOST, 2L);
 }
 

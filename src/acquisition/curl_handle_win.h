@@ -114,8 +114,10 @@ private:
 };
 
 // The CA bundle a Wine process verifies servers against, as a DOS path:
-// CURL_CA_BUNDLE, else SSL_CERT_FILE (curl's own order), else the host's
-// system bundle. Unix paths are turned into DOS paths.
+// CURL_CA_BUNDLE, else SSL_CERT_FILE (curl's own order), else the first
+// system bundle of the host; empty when the host has none. Unix paths are
+// turned into DOS paths; tried lists the host locations probed.
+std::string WineCaBundlePath(std::vector<std::string>& tried);
 std::string WineCaBundlePath();
 
 }  // namespace tavrin::launcher

@@ -67,9 +67,13 @@ std::string ChooseLocaleFile(const std::vector<std::string>& names, std::string 
     if (IsListed(names, wanted)) {
         return wanted;
     }
-    // The bare language is matched as given, not lower-cased.
+    // The bare language is matched as given, not lower-cased. A language
+    // without a file gets English, not whichever file the listing names
+    // first: with several languages shipped, that would be a random one.
     std::string bare = language + ".cfg";
-    std::string other = IsListed(names, bare) ? bare : names.front();
+    std::string other = IsListed(names, bare)           ? bare
+                        : IsListed(names, kDefaultFile) ? kDefaultFile
+                                                        : names.front();
     return FallbackLocaleFile(wanted, other);
 }
 

@@ -14,7 +14,8 @@ std::string WantedLocaleFile(const std::string& language, const std::string& reg
 std::string FallbackLocaleFile(const std::string& wanted, const std::string& other);
 
 // Picks among the listed names (in listing order); "en_us.cfg" when the list
-// is empty. The choice need not be present in the list.
+// is empty or holds nothing for the language, if it is listed. The choice
+// need not be present in the list.
 std::string ChooseLocaleFile(const std::vector<std::string>& names, std::string language,
                              const std::string& region);
 

@@ -2,7 +2,8 @@
 // real window code draws into a software surface after a scripted sequence
 // of frames, the same calls the launcher makes on each state change.
 //
-//   TavrinScreens.exe OUT_DIR
+//   TavrinScreens.exe OUT_DIR [LOCALIZATION_DIR]
+// With the localization folder, the translated screens are drawn too.
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 #include <SDL_image.h>
@@ -15,6 +16,7 @@
 #include "core/launch_result.h"
 #include "localization/localization.h"
 #include "localization/messages.h"
+#include "settings/files_win.h"
 #include "settings/settings.h"
 #include "ui/assets_win.h"
 #include "ui/bootstrapper_window_win.h"
@@ -30,8 +32,14 @@ constexpr char kDots[] = "[...]";
 // One splash window drawing into memory.
 class cOffscreenSplash {
 public:
-    explicit cOffscreenSplash(const cSettings& settings) : Settings(settings)
+    // languageFile: a language file to load first; empty for the built-in texts.
+    cOffscreenSplash(const cSettings& settings, const std::wstring& languageFile) : Settings(settings)
     {
+        std::wstring error;
+        if (!languageFile.empty() && !Localization.LoadFile(languageFile, error)) {
+            std::fprintf(stderr, "screens: %ls\n", error.c_str());
+            return;
+        }
         Surface = SDL_CreateRGBSurfaceWithFormat(0, 800, 450, 32, SDL_PIXELFORMAT_ARGB8888);
         if (Surface == nullptr)
             return;
@@ -119,12 +127,26 @@ struct cScreen {
     const char* Name;
     std::function<void(cSettings&)> Configure;
     std::function<void(cOffscreenSplash&)> Play;
+    const char* LanguageFile = nullptr;  // in the localization folder
 };
 
 void Start(cOffscreenSplash& splash)
 {
     splash.Enter(StateLoading);
     splash.Enter(StateDownloading);
+}
+
+// A network failure in the loaded language, its message filled in as the
+// download fills it.
+void TranslatedNetworkError(cOffscreenSplash& s)
+{
+    Start(s);
+    s.Frames(60);
+    s.Progress(20);
+    s.Frames(30);
+    s.Finish(kLaunchNetworkError,
+             s.Localization.GetText(kMsgDnsConnectionFailed.Key, kMsgDnsConnectionFailed.Text, {"28"}));
+    s.Frames(150);
 }
 
 const cScreen kScreens[] = {
@@ -209,6 +231,9 @@ const cScreen kScreens[] = {
          s.Finish(kLaunchModuleRejected, "The module was rejected.");
          s.Frames(150);
      }},
+    {"12_error_german", nullptr, TranslatedNetworkError, "de.cfg"},
+    {"13_error_russian", nullptr, TranslatedNetworkError, "ru.cfg"},
+    {"14_error_greek", nullptr, TranslatedNetworkError, "el.cfg"},
 };
 
 }  // namespace
@@ -217,20 +242,25 @@ int main(int argc, char** argv)
 {
     SDL_SetMainReady();
     if (argc < 2) {
-        std::fprintf(stderr, "usage: TavrinScreens OUT_DIR\n");
+        std::fprintf(stderr, "usage: TavrinScreens OUT_DIR [LOCALIZATION_DIR]\n");
         return 2;
     }
     const std::string out = std::string(argv[1]) + "\\";
+    const std::wstring languages = argc > 2 ? Utf8ToUtf16(std::string(argv[2]) + "\\") : std::wstring();
     if (SDL_Init(0) != 0 || IMG_Init(IMG_INIT_PNG) == 0 || TTF_Init() != 0) {
         std::fprintf(stderr, "screens: SDL set-up failed: %s\n", SDL_GetError());
         return 1;
     }
     int failures = 0;
     for (const cScreen& screen : kScreens) {
+        if (screen.LanguageFile != nullptr && languages.empty())
+            continue;
         cSettings settings;
         if (screen.Configure)
             screen.Configure(settings);
-        cOffscreenSplash splash(settings);
+        cOffscreenSplash splash(settings, screen.LanguageFile != nullptr
+                                              ? languages + Utf8ToUtf16(screen.LanguageFile)
+                                              : std::wstring());
         if (!splash.Ready) {
             ++failures;
             continue;

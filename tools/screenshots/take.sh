@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of every screen of the splash window.
 #   take.sh BUILD_WINDOWS_DIR OUT_DIR
-# (a) every screen drawn offscreen by the real window code (TavrinScreens.exe);
+# (a) every screen drawn offscreen by the real window code (TavrinScreens.exe),
+#     the error screen also in three of the shipped languages;
 # (b) the real launcher window under Wine for the screens a run reaches here
 #     without a network: the invalid and the missing settings file.
 # Needs DISPLAY and a wineserver for WINEPREFIX: ./dev screenshots starts both.
@@ -13,7 +14,7 @@ out=$(cd "$2" && pwd)
 say() { echo "screenshots: $*" >&2; }
 
 say "offscreen screens"
-wine "$build/bin/TavrinScreens.exe" "$(winepath -w "$out")" </dev/null
+wine "$build/bin/TavrinScreens.exe" "$(winepath -w "$out")" "$(winepath -w "$build/bin/Tavrin/Localization")" </dev/null
 
 work=$(mktemp -d)
 launcher_pid=
