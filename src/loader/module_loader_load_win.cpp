@@ -56,7 +56,8 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveModule(const std::vector<uint8_t>&
     return Facts.Wine ? ResolveNativeModule(bytes, entries) : ResolveWindowsModule(bytes, entries);
 }
 
-ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<uint8_t>& bytes, void* entries[4])
+ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<uint8_t>& bytes,
+                                                            void* entries[4])
 {
     if (!VerifyModuleSignature(bytes)) {
         return kModuleSignatureFailed;
@@ -84,7 +85,8 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<ui
     return kModuleLoadFailed;
 }
 
-ModuleLoadStatus cWindowsModuleLoader::ResolveNativeModule(const std::vector<uint8_t>& bytes, void* entries[4])
+ModuleLoadStatus cWindowsModuleLoader::ResolveNativeModule(const std::vector<uint8_t>& bytes,
+                                                           void* entries[4])
 {
     LogPrintf(Info, "Starting Wine module mapping, Wine version: %s.", GetWineVersion().c_str());
     void* handle = LoadNativeModule(bytes);
@@ -96,6 +98,10 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveNativeModule(const std::vector<uin
         entries[i] = NativeSymbol(handle, kNativeSymbols[i]);
         if (!entries[i]) {
             LogPrintf(Error, "The anti-cheat module lacks the symbol '%s'.", kNativeSymbols[i]);
+            // A rejected module is never called, not even at shutdown.
+            for (int k = 0; k < 4; ++k) {
+                entries[k] = nullptr;
+            }
             return kModuleLoadFailed;
         }
     }
