@@ -56,8 +56,7 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveModule(const std::vector<uint8_t>&
     return Facts.Wine ? ResolveNativeModule(bytes, entries) : ResolveWindowsModule(bytes, entries);
 }
 
-ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<uint8_t>& bytes,
-                                                            void* entries[4])
+ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<uint8_t>& bytes, void* entries[4])
 {
     if (!VerifyModuleSignature(bytes)) {
         return kModuleSignatureFailed;
@@ -85,8 +84,7 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<ui
     return kModuleLoadFailed;
 }
 
-ModuleLoadStatus cWindowsModuleLoader::ResolveNativeModule(const std::vector<uint8_t>& bytes,
-                                                           void* entries[4])
+ModuleLoadStatus cWindowsModuleLoader::ResolveNativeModule(const std::vector<uint8_t>& bytes, void* entries[4])
 {
     LogPrintf(Info, "Starting Wine module mapping, Wine version: %s.", GetWineVersion().c_str());
     void* handle = LoadNativeModule(bytes);
