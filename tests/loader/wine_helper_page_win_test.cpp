@@ -36,7 +36,7 @@ TEST(WineHelperPage, TakesTheFirstFreeFixedAddress)
     MEMORY_BASIC_INFORMATION info{};
     ASSERT_NE(VirtualQuery(WineHelperPage(), &info, sizeof(info)), 0u);
     EXPECT_EQ(info.Protect, static_cast<DWORD>(PAGE_EXECUTE_READ));  // never writable once filled
-    EXPECT_TRUE(PlaceWineHelperPage());  // placed once; a second call keeps it
+    EXPECT_TRUE(PlaceWineHelperPage());                              // placed once; a second call keeps it
     EXPECT_EQ(reinterpret_cast<uintptr_t>(WineHelperPage()), kFirst + kStep);
     ReleaseWineHelperPage();
     EXPECT_EQ(WineHelperPage(), nullptr);
