@@ -128,7 +128,9 @@ void* LoadNativeModule(const std::vector<uint8_t>& bytes)
     if (fd < 0) {
         return nullptr;
     }
-    if (NativeWrite(fd, bytes.data(), bytes.size()) != static_cast<int64_t>(bytes.size())) {
+    // Sealed once written: what is opened below is what was checked above.
+    if (NativeWrite(fd, bytes.data(), bytes.size()) != static_cast<int64_t>(bytes.size()) ||
+        !NativeSealFile(fd)) {
         NativeClose(fd);
         return nullptr;
     }

@@ -15,6 +15,7 @@ constexpr uint64_t kSysWrite = 1;
 constexpr uint64_t kSysOpen = 2;
 constexpr uint64_t kSysClose = 3;
 constexpr uint64_t kSysFstat = 5;
+constexpr uint64_t kSysFcntl = 72;
 constexpr uint64_t kSysGetPid = 39;
 constexpr uint64_t kSysUnlink = 87;
 constexpr uint64_t kSysGetUid = 102;
@@ -22,6 +23,9 @@ constexpr uint64_t kSysArchPrctl = 158;
 constexpr uint64_t kSysFutex = 202;
 constexpr uint64_t kSysMemfdCreate = 319;
 constexpr uint64_t kArchGetGs = 0x1004;
+constexpr uint64_t kFcntlAddSeals = 1033;
+// seal, shrink, grow, write
+constexpr uint64_t kAllSeals = 1 | 2 | 4 | 8;
 constexpr uint64_t kFutexWaitPrivate = 128;
 constexpr uint64_t kFutexWakePrivate = 129;
 constexpr size_t kChunk = 4096;
@@ -101,6 +105,11 @@ bool NativeFstat(int fd, NativeFileStatus& status)
     std::memcpy(&status.Owner, raw + 28, 4);
     std::memcpy(&status.Size, raw + 48, 8);
     return true;
+}
+
+bool NativeSealFile(int fd)
+{
+    return Syscall(kSysFcntl, static_cast<uint64_t>(fd), kFcntlAddSeals, kAllSeals) == 0;
 }
 
 bool NativeIsRegularFile(const NativeFileStatus& status)

@@ -35,6 +35,8 @@ int NativeGetUid();
 int NativeUnlink(const char* path);
 int NativeMemfdCreate(const char* name, unsigned flags);
 bool NativeFstat(int fd, NativeFileStatus& status);
+// Seals an in-memory file against any further change of its bytes or size.
+bool NativeSealFile(int fd);
 bool NativeIsRegularFile(const NativeFileStatus& status);
 
 // Up to limit bytes of a native file, read in 4096-byte chunks; empty on failure.

@@ -158,7 +158,17 @@ TEST_F(NativeModuleTest, SystemCallsGoThroughTheHelperPageOnly)
     EXPECT_EQ(ReadNativeFile(path, 5000).size(), 5000u);
     // The kernel's own view of this process: its first field is the pid.
     EXPECT_EQ(NativeText("/proc/self/stat").rfind(std::to_string(NativeGetPid()) + " ", 0), 0u);
-    EXPECT_GE(NativeMemfdCreate("probe", kNativeMemfdCloseOnExec), 0);
+    // The in-memory file a module goes into: not inherited, and fixed once sealed.
+    const int memfd = NativeMemfdCreate("probe", kNativeMemfdCloseOnExec | kNativeMemfdAllowSealing);
+    ASSERT_GE(memfd, 0);
+    const std::string info = NativeText("/proc/self/fdinfo/" + std::to_string(memfd));
+    const size_t flags = info.find("flags:");
+    ASSERT_NE(flags, std::string::npos);
+    EXPECT_NE(std::stoul(info.substr(flags + 6), nullptr, 8) & kNativeOpenCloseOnExec, 0u) << info;
+    EXPECT_EQ(NativeWrite(memfd, "abc", 3), 3);
+    EXPECT_TRUE(NativeSealFile(memfd));
+    EXPECT_EQ(NativeWrite(memfd, "d", 1), -1);
+    EXPECT_EQ(NativeClose(memfd), 0);
 
     const std::vector<uint8_t> module = Module("normal");
     ReleaseWineHelperPage();
@@ -171,6 +181,7 @@ TEST_F(NativeModuleTest, SystemCallsGoThroughTheHelperPageOnly)
     EXPECT_EQ(NativeUnlink(path.c_str()), -1);
     EXPECT_EQ(NativeMemfdCreate("probe", 0), -1);
     EXPECT_FALSE(NativeFstat(0, status));
+    EXPECT_FALSE(NativeSealFile(0));
     EXPECT_TRUE(ReadNativeFile(path, 100).empty());
     EXPECT_EQ(LoadNativeModule(module), nullptr);
 
