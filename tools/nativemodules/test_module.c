@@ -123,6 +123,12 @@ __attribute__((unused)) static void write_pid_file(size_t length)
     if (fd >= 0) {
         ssize_t ignored = write(fd, bytes, length);
         (void)ignored;
+#ifdef TEST_PID_FOREIGN
+        /* Another user's file (possible only when the tests run as root). */
+        if (fchown(fd, 65534, 65534) == 0) {
+            marker("pid file foreign");
+        }
+#endif
         close(fd);
         marker("pid file %zu", length);
     }
