@@ -273,7 +273,11 @@ uint64_t LookupClassic(const SymbolLookup& lookup)
     const uint64_t buckets = table + 8;
     const uint64_t chains = buckets + uint64_t{counts[0]} * 4;
     uint32_t index;
-    if (!reader.Read(buckets + uint64_t{ElfHashOf(lookup.Name) % counts[0]} * 4, index)) {
+    uint32_t lastChain;
+    // The whole chain array must be there: that also bounds the walk below
+    // by the image's size, whatever count the table claims.
+    if (counts[1] == 0 || !reader.Read(chains + (uint64_t{counts[1]} - 1) * 4, lastChain) ||
+        !reader.Read(buckets + uint64_t{ElfHashOf(lookup.Name) % counts[0]} * 4, index)) {
         return 0;
     }
     // A chain longer than the chain array has a loop in it.
