@@ -95,6 +95,10 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveNativeModule(const std::vector<uin
         entries[i] = NativeSymbol(handle, kNativeSymbols[i]);
         if (!entries[i]) {
             LogPrintf(Error, "The anti-cheat module lacks the symbol '%s'.", kNativeSymbols[i]);
+            // A rejected module is never called, not even at shutdown.
+            for (int k = 0; k < 4; ++k) {
+                entries[k] = nullptr;
+            }
             return kModuleLoadFailed;
         }
     }

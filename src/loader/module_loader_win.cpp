@@ -179,6 +179,9 @@ void cModuleLoader::ReleaseModule()
             reinterpret_cast<KZV_SecondFunction>(second)(&value);
         }
     }
+    if (Facts.Wine) {
+        StopNativeModuleCallbacks();
+    }
     // The module may report until its second entry point has returned.
     cModuleCallbackGate::Instance().Close(this);
 }

@@ -24,5 +24,8 @@ uint32_t GetWindowsPidForNativePid(int32_t nativePid, uint32_t limitMs);
 // Records from threads without a Wine thread environment are queued and
 // delivered on a Windows thread through cModuleLoader::DeliverModuleCallback.
 void* NativeModuleCallbackEntry();
+// Delivers the reports still queued and ends the delivery thread; called
+// once the module's second entry point has returned.
+void StopNativeModuleCallbacks();
 
 }  // namespace tavrin::launcher

@@ -38,21 +38,31 @@ std::atomic<void*> gHelperPage{nullptr};
 
 bool PlaceWineHelperPage()
 {
-    if (!gHelperPage.load()) {
-        for (int i = 0; i < kAttempts; ++i) {
-            void* wanted = reinterpret_cast<void*>(kFirstAddress + static_cast<uintptr_t>(i) * kAddressStep);
-            void* page = VirtualAlloc(wanted, kPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
-            if (page) {
-                gHelperPage.store(page);
-                break;
-            }
-        }
+    if (void* placed = gHelperPage.load()) {
+        return reinterpret_cast<uintptr_t>(placed) >= kLowestAcceptable;
     }
-    void* page = gHelperPage.load();
-    if (reinterpret_cast<uintptr_t>(page) < kLowestAcceptable)
-        return false;
-    std::memcpy(page, kSyscallStub, sizeof(kSyscallStub));
-    return true;
+    for (int i = 0; i < kAttempts; ++i) {
+        void* wanted = reinterpret_cast<void*>(kFirstAddress + static_cast<uintptr_t>(i) * kAddressStep);
+        void* page = VirtualAlloc(wanted, kPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (!page) {
+            continue;
+        }
+        if (reinterpret_cast<uintptr_t>(page) < kLowestAcceptable) {
+            VirtualFree(page, 0, MEM_RELEASE);
+            return false;
+        }
+        std::memcpy(page, kSyscallStub, sizeof(kSyscallStub));
+        // Never writable and executable at once.
+        DWORD previous = 0;
+        if (!VirtualProtect(page, kPageSize, PAGE_EXECUTE_READ, &previous)) {
+            VirtualFree(page, 0, MEM_RELEASE);
+            return false;
+        }
+        FlushInstructionCache(GetCurrentProcess(), page, kPageSize);
+        gHelperPage.store(page);
+        return true;
+    }
+    return false;
 }
 
 void* WineHelperPage() { return gHelperPage.load(); }

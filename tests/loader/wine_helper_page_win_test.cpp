@@ -35,8 +35,8 @@ TEST(WineHelperPage, TakesTheFirstFreeFixedAddress)
     EXPECT_EQ(stub[0], 0x57);  // push rdi
     MEMORY_BASIC_INFORMATION info{};
     ASSERT_NE(VirtualQuery(WineHelperPage(), &info, sizeof(info)), 0u);
-    EXPECT_EQ(info.Protect, static_cast<DWORD>(PAGE_EXECUTE_READWRITE));
-    EXPECT_TRUE(PlaceWineHelperPage());  // placed once; a second call keeps it
+    EXPECT_EQ(info.Protect, static_cast<DWORD>(PAGE_EXECUTE_READ));  // never writable once filled
+    EXPECT_TRUE(PlaceWineHelperPage());                              // placed once; a second call keeps it
     EXPECT_EQ(reinterpret_cast<uintptr_t>(WineHelperPage()), kFirst + kStep);
     ReleaseWineHelperPage();
     EXPECT_EQ(WineHelperPage(), nullptr);

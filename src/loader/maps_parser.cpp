@@ -1,0 +1,129 @@
+#include "loader/maps_parser.h"
+
+#include <cctype>
+
+namespace tavrin::launcher {
+
+namespace {
+
+std::vector<std::string_view> SplitDroppingEmpty(std::string_view text, char separator)
+{
+    std::vector<std::string_view> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            pieces.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return pieces;
+}
+
+bool ParseHex(std::string_view text, uint64_t& value)
+{
+    if (text.empty() || text.size() > 16) {
+        return false;
+    }
+    value = 0;
+    for (char c : text) {
+        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                          : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
+                          : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                                                                      : -1;
+        if (digit < 0) {
+            return false;
+        }
+        value = (value << 4) | static_cast<uint64_t>(digit);
+    }
+    return true;
+}
+
+bool ParseLine(std::string_view line, MapsRegion& region)
+{
+    const std::vector<std::string_view> pieces = SplitDroppingEmpty(line, ' ');
+    if (pieces.size() < 6) {
+        return false;
+    }
+    const size_t dash = pieces[0].find('-');
+    if (dash == std::string_view::npos || pieces[0].find('-', dash + 1) != std::string_view::npos) {
+        return false;
+    }
+    if (!ParseHex(pieces[0].substr(0, dash), region.Start) ||
+        !ParseHex(pieces[0].substr(dash + 1), region.End) || !ParseHex(pieces[2], region.Offset) ||
+        region.End <= region.Start) {
+        return false;
+    }
+    region.Readable = !pieces[1].empty() && pieces[1][0] == 'r';
+    region.Path.clear();
+    for (size_t i = 5; i < pieces.size(); ++i) {
+        region.Path.append(pieces[i]);
+    }
+    return true;
+}
+
+bool ContainsNoCase(std::string_view haystack, std::string_view needle)
+{
+    if (needle.size() > haystack.size()) {
+        return false;
+    }
+    for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
+        size_t k = 0;
+        while (k < needle.size() && std::tolower(static_cast<unsigned char>(haystack[i + k])) ==
+                                        static_cast<unsigned char>(needle[k])) {
+            ++k;
+        }
+        if (k == needle.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool NamesLibc(const std::string& path)
+{
+    return ContainsNoCase(path, "/libc-") || ContainsNoCase(path, "libc.so");
+}
+
+}  // namespace
+
+std::vector<MapsRegion> ParseMaps(std::string_view text)
+{
+    std::vector<MapsRegion> regions;
+    for (std::string_view line : SplitDroppingEmpty(text, '\n')) {
+        MapsRegion region;
+        if (ParseLine(line, region)) {
+            regions.push_back(std::move(region));
+        }
+    }
+    return regions;
+}
+
+bool FindLibcInMaps(std::string_view text, ElfImage& image)
+{
+    image = ElfImage{};
+    const std::vector<MapsRegion> regions = ParseMaps(text);
+    const MapsRegion* first = nullptr;
+    for (const MapsRegion& region : regions) {
+        if (NamesLibc(region.Path)) {
+            first = &region;
+            break;
+        }
+    }
+    // A file offset beyond the start cannot belong to a real mapping.
+    if (!first || first->Offset > first->Start) {
+        return false;
+    }
+    image.Base = first->Start - first->Offset;
+    for (const MapsRegion& region : regions) {
+        if (region.Readable && region.Path == first->Path) {
+            image.Readable.push_back(MemoryRange{region.Start, region.End});
+        }
+    }
+    return true;
+}
+
+}  // namespace tavrin::launcher

@@ -1,0 +1,58 @@
+#include "loader/wine_callback_ring.h"
+
+namespace tavrin::launcher {
+
+bool cCallbackRing::Push(void* context, int32_t code, const char* message, int32_t nativePid)
+{
+    // Any free slot will do: the ticket keeps the order.
+    const uint64_t ticket = NextTicket.fetch_add(1);
+    for (size_t probe = 0; probe < kSlots; ++probe) {
+        Slot& slot = Slots[(ticket + probe) % kSlots];
+        uint32_t expected = kEmpty;
+        if (!slot.State.compare_exchange_strong(expected, kWriting, std::memory_order_acquire)) {
+            continue;
+        }
+        slot.Ticket = ticket;
+        QueuedCallback& record = slot.Record;
+        record.Context = context;
+        record.Code = code;
+        record.NativePid = nativePid;
+        record.HasMessage = message != nullptr;
+        size_t length = 0;
+        if (message) {
+            while (length + 1 < sizeof(record.Message) && message[length] != '\0') {
+                record.Message[length] = message[length];
+                ++length;
+            }
+        }
+        record.Message[length] = '\0';
+        slot.State.store(kFull, std::memory_order_release);
+        Pushes.fetch_add(1);
+        return true;
+    }
+    DroppedCount.fetch_add(1);
+    return false;
+}
+
+bool cCallbackRing::Pop(QueuedCallback& record)
+{
+    Slot* oldest = nullptr;
+    for (Slot& slot : Slots) {
+        if (slot.State.load(std::memory_order_acquire) == kFull &&
+            (!oldest || slot.Ticket < oldest->Ticket)) {
+            oldest = &slot;
+        }
+    }
+    if (!oldest) {
+        return false;
+    }
+    uint32_t expected = kFull;
+    if (!oldest->State.compare_exchange_strong(expected, kReading, std::memory_order_acquire)) {
+        return false;
+    }
+    record = oldest->Record;
+    oldest->State.store(kEmpty, std::memory_order_release);
+    return true;
+}
+
+}  // namespace tavrin::launcher

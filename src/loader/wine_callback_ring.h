@@ -1,0 +1,49 @@
+// Module reports from threads that may not run Windows code: a fixed ring of
+// slots claimed with atomics, the message copied into the slot, so a
+// producer neither allocates, locks nor calls anything. A consumer on a
+// Windows thread takes the records out in the order they were pushed.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace tavrin::launcher {
+
+struct QueuedCallback {
+    void* Context = nullptr;
+    int32_t Code = 0;
+    int32_t NativePid = 0;
+    bool HasMessage = false;
+    char Message[1024] = {};  // cut to fit, always NUL-terminated
+};
+
+class cCallbackRing {
+public:
+    static constexpr size_t kSlots = 32;
+
+    // False when every slot is taken: the record is dropped and counted.
+    bool Push(void* context, int32_t code, const char* message, int32_t nativePid);
+    // Takes out the oldest record; false when none is ready.
+    bool Pop(QueuedCallback& record);
+    uint32_t Dropped() const { return DroppedCount.load(); }
+
+    // A word that changes on every push, for a consumer to sleep on.
+    const std::atomic<uint32_t>& Signal() const { return Pushes; }
+    // Changes the signal word without a record, to wake a sleeping consumer.
+    void Nudge() { Pushes.fetch_add(1); }
+
+private:
+    enum : uint32_t { kEmpty, kWriting, kFull, kReading };
+    struct Slot {
+        std::atomic<uint32_t> State{kEmpty};
+        uint64_t Ticket = 0;
+        QueuedCallback Record;
+    };
+    Slot Slots[kSlots];
+    std::atomic<uint64_t> NextTicket{0};
+    std::atomic<uint32_t> Pushes{0};
+    std::atomic<uint32_t> DroppedCount{0};
+};
+
+}  // namespace tavrin::launcher
