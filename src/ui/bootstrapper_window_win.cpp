@@ -118,6 +118,9 @@ bool cBootstrapperWindow::CreateUserInterfaceElements()
     Rects[ErrorOverlay] = std::make_shared<cUiRect>(ElementType::SolidRect, 2, ErrorOverlay, 229, 0, false);
     Texts[StatusText] = std::make_shared<cUiText>(1, StatusText, 255, 0, true);
     Texts[PercentText] = std::make_shared<cUiText>(1, PercentText, 255, 0, true);
+    // Only the status line animates "[...]"; other texts show brackets as written.
+    Texts[StatusText]->Cycles = true;
+    Texts[PercentText]->Cycles = true;
     Texts[ErrorTitle] = std::make_shared<cUiText>(3, ErrorTitle, 255, 0, false);
     Texts[ErrorMessage] = std::make_shared<cUiText>(3, ErrorMessage, 255, 0, false);
     Buttons[CloseButton] = std::make_shared<cUiButton>(
