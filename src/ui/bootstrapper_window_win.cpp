@@ -311,8 +311,8 @@ void cBootstrapperWindow::LayoutErrorScreen()
     int32_t messageHeight = 0;
     title->SizeAboutToShow(titleWidth, titleHeight);
     message->SizeAboutToShow(messageWidth, messageHeight);
-    cErrorPlacement placement =
-        PlaceErrorScreen(WindowWidth, Metrics, titleWidth, titleHeight, messageWidth, messageHeight);
+    cErrorPlacement placement = PlaceErrorScreen(WindowWidth, WindowHeight, Metrics, titleWidth, titleHeight,
+                                                 messageWidth, messageHeight, exit->RectChild->Height);
     title->SetPosition(placement.Title.X, placement.Title.Y);
     message->SetPosition(placement.Message.X, placement.Message.Y);
     exit->SetPosition(exit->RectChild->X, placement.ExitY);
