@@ -342,3 +342,17 @@ TEST(GameExitCode, WaitedForGameGivesItsOwnExitCode)
     EXPECT_EQ(WaitForGameExitCode(game), 3);
     EXPECT_EQ(WaitForGameExitCode(cProcessHandle()), ExitNoGameProcess);
 }
+
+TEST(GameExitCode, FailedWaitIsNotAnExitCode)
+{
+    DWORD id = 0;
+    cProcessHandle game = StartDemoGame(L"--no-window --exit-after-ms 20000", id);
+    ASSERT_TRUE(game);
+    // A handle that may query the process but not wait for it: the wait fails
+    // while the game still runs.
+    HANDLE queryOnly = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), game.Get(), GetCurrentProcess(), &queryOnly,
+                                PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0));
+    EXPECT_EQ(WaitForGameExitCode(cProcessHandle(queryOnly)), ExitGameExitCodeUnavailable);
+    TerminateProcess(game.Get(), 0);
+}
