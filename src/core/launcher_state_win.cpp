@@ -128,7 +128,8 @@ bool AntiCheatLauncher::ApplyLaunchResult()
             LauncherSettings.HideBootstrapper = false;
             Window.ShowErrorExtras();
         }
-        if (gImmediateExitOnError)
+        // Headless, there is no Exit button to press: the error ends the run.
+        if (gImmediateExitOnError || gHeadlessMode)
             RequestExit();
     }
     LogPrintf(Info, "Unlocking the launch lock, allowing next game to launch to take place.");

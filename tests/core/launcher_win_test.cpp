@@ -205,6 +205,16 @@ TEST_F(LauncherTest, ResultsChangeTheScreenAndTheExitFlag)
     }
 }
 
+TEST_F(LauncherTest, HeadlessErrorEndsTheRunWithItsCode)
+{
+    // Without a window nobody can press Exit: the error itself ends the run.
+    gHeadlessMode = true;
+    Launcher->OnGameLauncherFinished(207, "the message");
+    RunFrames(2);
+    EXPECT_TRUE(Launcher->ExitRequested());
+    EXPECT_EQ(ExitCodeForResult(Launcher->LaunchResult()), 207);
+}
+
 TEST_F(LauncherTest, TwoResultsWithinOneFrameBothShowTheLater)
 {
     Launcher->SetState(StateDownloading);
