@@ -44,6 +44,15 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* userData)
     return ParseResponseHeaderLine(data, size * count, static_cast<HeaderMap*>(userData));
 }
 
+// The transfer ended through a decision of its own (a cancel from the
+// progress callback, the body limit), not through the network: a proxy
+// would end the same way, only later.
+bool IsTransportFailure(CURLcode code)
+{
+    return code != CURLE_OK && code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_WRITE_ERROR &&
+           code != CURLE_OUT_OF_MEMORY;
+}
+
 size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData)
 {
     auto* body = static_cast<cCurlHandle::BodyBuffer*>(userData);
@@ -260,6 +269,9 @@ bool cCurlHandle::Perform(const std::string& url, CURLcode& code, int32_t totalT
     code = Transfer();
     if (code == CURLE_OK) {
         return true;
+    }
+    if (!IsTransportFailure(code)) {
+        return false;
     }
 
     ClearResponse();
