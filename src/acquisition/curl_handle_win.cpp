@@ -44,6 +44,20 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* userData)
     return ParseResponseHeaderLine(data, size * count, static_cast<HeaderMap*>(userData));
 }
 
+// A module is up to hundreds of megabytes: growing the buffer step by step
+// would hold the old and the new buffer at once. The announced length is
+// reserved in one go, never beyond the limit (a larger body fails anyway).
+void ReserveAnnouncedLength(cCurlHandle::BodyBuffer& body)
+{
+    curl_off_t announced = -1;
+    if (body.Easy == nullptr ||
+        curl_easy_getinfo(body.Easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) != CURLE_OK ||
+        announced <= 0 || static_cast<uint64_t>(announced) > body.Limit) {
+        return;
+    }
+    body.Bytes.reserve(static_cast<size_t>(announced));
+}
+
 // The transfer ended through a decision of its own (a cancel from the
 // progress callback, the body limit), not through the network: a proxy
 // would end the same way, only later.
@@ -62,6 +76,9 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData)
     const size_t bytes = size * count;
     if (bytes > body->Limit - std::min(body->Limit, body->Bytes.size())) {
         return 0;
+    }
+    if (body->Bytes.empty()) {
+        ReserveAnnouncedLength(*body);
     }
     body->Bytes.insert(body->Bytes.end(), reinterpret_cast<uint8_t*>(data),
                        reinterpret_cast<uint8_t*>(data) + bytes);
@@ -149,10 +166,12 @@ bool cCurlHandle::Setup()
             return false;
         }
     }
+    ResponseBody.Easy = Easy;
     ConnectTimeout = kDefaultConnectTimeoutMs;
     if (!ApplyFixedOptions()) {
         curl_easy_cleanup(Easy);
         Easy = nullptr;
+        ResponseBody.Easy = nullptr;
         return false;
     }
     return true;
@@ -217,6 +236,13 @@ void cCurlHandle::ClearResponse()
 {
     ResponseHeaders.clear();
     ResponseBody.Bytes.clear();
+}
+
+std::vector<uint8_t> cCurlHandle::TakeBody()
+{
+    std::vector<uint8_t> body = std::move(ResponseBody.Bytes);
+    ResponseBody.Bytes.clear();
+    return body;
 }
 
 long cCurlHandle::ResponseCode() const

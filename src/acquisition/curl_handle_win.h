@@ -30,6 +30,8 @@ public:
     struct BodyBuffer {
         std::vector<uint8_t> Bytes;
         size_t Limit = kDefaultMaxBodyBytes;
+        // Asked for the announced length when the first bytes arrive.
+        CURL* Easy = nullptr;
     };
 
     cCurlHandle();
@@ -72,6 +74,8 @@ public:
     bool DiscoverProxies(const std::string& url, std::vector<ProxyCandidate>& list);
 
     const std::vector<uint8_t>& Body() const { return ResponseBody.Bytes; }
+    // Hands the received body over without copying it; the handle's is empty after.
+    std::vector<uint8_t> TakeBody();
     const HeaderMap& Headers() const { return ResponseHeaders; }
     int32_t ConnectTimeoutMs() const { return ConnectTimeout; }
     bool ProxyUsed() const { return UsedProxy; }

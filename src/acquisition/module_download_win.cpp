@@ -80,14 +80,16 @@ bool LoadFromCache(ModuleDownloadContext& context)
 
 // A 200 answer above the size of a "service off" body: keep it encoded for
 // the cache, load a decoded copy.
-void AcceptModule(ModuleDownloadContext& context, const cCurlHandle& curl)
+// The body moves out of the transfer; only the cache's encoded copy is a
+// second buffer, so the peak is one encoded and one decoded module.
+void AcceptModule(ModuleDownloadContext& context, cCurlHandle& curl)
 {
     NotifyDone(context);
     std::string etag;
     if (!curl.GetResponseHeader("ETag", etag)) {
         etag = "N/A";
     }
-    std::vector<uint8_t> module = curl.Body();
+    std::vector<uint8_t> module = curl.TakeBody();
     if (context.Cache != nullptr) {
         context.Cache->ModuleBytes = module;
         context.Cache->ReceivedETag = etag;
