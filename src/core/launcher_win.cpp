@@ -158,6 +158,9 @@ void AntiCheatLauncher::RunMainLoop()
             HandleEvent(event);
         Update(elapsed);
     }
+    // The telemetry upload and the wait for the game follow: not with a
+    // hidden, confined pointer left from the press that ended the loop.
+    Window.ReleaseMouse();
 }
 
 void AntiCheatLauncher::Update(int64_t elapsedNs)

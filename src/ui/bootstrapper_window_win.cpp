@@ -400,8 +400,11 @@ void cBootstrapperWindow::Hide()
 
 void cBootstrapperWindow::DestroyIcons() { Icons.Clear(); }
 
+void cBootstrapperWindow::ReleaseMouse() { EndDrag(*this); }
+
 void cBootstrapperWindow::Destroy()
 {
+    ReleaseMouse();
     {
         std::lock_guard<std::mutex> lock(ActiveElementsLock);
         ActiveElements.clear();
