@@ -24,12 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
     }
     LogLevelFromArguments(arguments);
+    // Only the first accepted option is read and taken out of the list (with
+    // its copies); a later, different one goes on to the game like any
+    // argument.
+    const size_t before = arguments.size();
+    bool accepted = false;
+    for (const std::string& argument : arguments) {
+        accepted = accepted || (argument.rfind("-anticheat_settings=", 0) == 0 &&
+                                argument.find_first_of("\"'") == std::string::npos);
+    }
     std::string fileName;
     ReadSettingsOption(arguments, fileName);
-    for (const std::string& argument : arguments) {
-        if (argument.find("-anticheat_settings=") == 0) {
-            __builtin_trap();
-        }
+    if (accepted && arguments.size() >= before) {
+        __builtin_trap();
     }
     std::string directory;
     DirectoryOfPath(line.c_str(), directory);
