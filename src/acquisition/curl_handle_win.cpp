@@ -44,18 +44,27 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* userData)
     return ParseResponseHeaderLine(data, size * count, static_cast<HeaderMap*>(userData));
 }
 
-// One allocation for a body whose length the server announced, instead of
-// repeated doubling copies of a large module; a length past the limit fails
-// later anyway and reserves nothing.
+// A module is up to hundreds of megabytes: growing the buffer step by step
+// would hold the old and the new buffer at once. The announced length is
+// reserved in one go, never beyond the limit (a larger body fails anyway).
 void ReserveAnnouncedLength(cCurlHandle::BodyBuffer& body)
 {
-    curl_off_t length = -1;
-    if (body.Transfer == nullptr ||
-        curl_easy_getinfo(body.Transfer, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
-        length <= 0 || static_cast<uint64_t>(length) > body.Limit) {
+    curl_off_t announced = -1;
+    if (body.Easy == nullptr ||
+        curl_easy_getinfo(body.Easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) != CURLE_OK ||
+        announced <= 0 || static_cast<uint64_t>(announced) > body.Limit) {
         return;
     }
-    body.Bytes.reserve(static_cast<size_t>(length));
+    body.Bytes.reserve(static_cast<size_t>(announced));
+}
+
+// The transfer ended through a decision of its own (a cancel from the
+// progress callback, the body limit), not through the network: a proxy
+// would end the same way, only later.
+bool IsTransportFailure(CURLcode code)
+{
+    return code != CURLE_OK && code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_WRITE_ERROR &&
+           code != CURLE_OUT_OF_MEMORY;
 }
 
 size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData)
@@ -64,12 +73,12 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* userData)
     if (body == nullptr) {
         return 0;
     }
-    if (body->Bytes.empty()) {
-        ReserveAnnouncedLength(*body);
-    }
     const size_t bytes = size * count;
     if (bytes > body->Limit - std::min(body->Limit, body->Bytes.size())) {
         return 0;
+    }
+    if (body->Bytes.empty()) {
+        ReserveAnnouncedLength(*body);
     }
     body->Bytes.insert(body->Bytes.end(), reinterpret_cast<uint8_t*>(data),
                        reinterpret_cast<uint8_t*>(data) + bytes);
@@ -167,10 +176,12 @@ bool cCurlHandle::Setup()
             return false;
         }
     }
+    ResponseBody.Easy = Easy;
     ConnectTimeout = kDefaultConnectTimeoutMs;
     if (!ApplyFixedOptions()) {
         curl_easy_cleanup(Easy);
         Easy = nullptr;
+        ResponseBody.Easy = nullptr;
         return false;
     }
     return true;
@@ -178,7 +189,6 @@ bool cCurlHandle::Setup()
 
 bool cCurlHandle::ApplyFixedOptions()
 {
-    ResponseBody.Transfer = Easy;
     return SetOption(CURLOPT_NOSIGNAL, 1L) && SetOption(CURLOPT_PROTOCOLS_STR, "http,https") &&
            SetOption(CURLOPT_HEADERDATA, static_cast<void*>(&ResponseHeaders)) &&
            SetOption(CURLOPT_HEADERFUNCTION, &OnHeaderLine) &&
@@ -244,6 +254,13 @@ void cCurlHandle::ClearResponse()
     ResponseBody.Bytes.clear();
 }
 
+std::vector<uint8_t> cCurlHandle::TakeBody()
+{
+    std::vector<uint8_t> body = std::move(ResponseBody.Bytes);
+    ResponseBody.Bytes.clear();
+    return body;
+}
+
 long cCurlHandle::ResponseCode() const
 {
     long status = 0;
@@ -294,6 +311,9 @@ bool cCurlHandle::Perform(const std::string& url, CURLcode& code, int32_t totalT
     code = Transfer();
     if (code == CURLE_OK) {
         return true;
+    }
+    if (!IsTransportFailure(code)) {
+        return false;
     }
 
     ClearResponse();

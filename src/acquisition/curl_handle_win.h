@@ -31,7 +31,8 @@ public:
     struct BodyBuffer {
         std::vector<uint8_t> Bytes;
         size_t Limit = kDefaultMaxBodyBytes;
-        CURL* Transfer = nullptr;  // for the announced length
+        // Asked for the announced length when the first bytes arrive.
+        CURL* Easy = nullptr;
     };
 
     cCurlHandle();
@@ -74,8 +75,8 @@ public:
     bool DiscoverProxies(const std::string& url, std::vector<ProxyCandidate>& list);
 
     const std::vector<uint8_t>& Body() const { return ResponseBody.Bytes; }
-    // Moves the received body out, leaving the handle an empty one.
-    std::vector<uint8_t> TakeBody() { return std::exchange(ResponseBody.Bytes, {}); }
+    // Hands the received body over without copying it; the handle's is empty after.
+    std::vector<uint8_t> TakeBody();
     const HeaderMap& Headers() const { return ResponseHeaders; }
     int32_t ConnectTimeoutMs() const { return ConnectTimeout; }
     bool ProxyUsed() const { return UsedProxy; }

@@ -43,7 +43,7 @@ void DeleteCache(const std::string& modulePath);
 
 // Resets the entry to the path and decides whether it is valid: the file
 // exists, is at most 168 hours old (older ones are deleted) and matches its
-// metadata.
+// metadata. Temporary files left by an interrupted store are removed.
 void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path);
 
 // Reads the cached module, deletes its files, keeps the encoded bytes in the
@@ -51,10 +51,10 @@ void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path);
 // valid or the file is unreadable or empty.
 bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadModule);
 
-// After a successful launch: writes the module bytes and then its metadata
-// (each through a temporary file and a rename, so a crash never leaves a
-// module beside metadata that vouches for it wrongly). Always forgets the
-// bytes and the received ETag.
+// After a successful launch: writes the module and its metadata to temporary
+// files and only then renames both over the old pair, so a failed store
+// keeps the old pair and a crash never leaves a module beside metadata that
+// vouches for it wrongly. Always forgets the bytes and the received ETag.
 void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded);
 
 }  // namespace tavrin::launcher

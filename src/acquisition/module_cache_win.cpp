@@ -122,18 +122,71 @@ private:
 // cache instead of the whole module in memory beside its copies.
 constexpr DWORD kHashReadBytes = 1024 * 1024;
 
-// Writes a sibling temporary file and renames it over the target, so the
-// target holds either its old content or all of the new.
-bool ReplaceFileContent(const std::string& path, const void* data, size_t size)
+// The complete new content in a sibling temporary file.
+bool WriteTemporary(const std::string& path, const void* data, size_t size)
 {
-    const std::wstring target = Wide(path);
     const std::wstring temporary = Wide(path + kTemporarySuffix);
     cWriteFile file(temporary);
     const bool written = file.WriteAll(data, size);
     file.Close();
-    if (!written ||
-        !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!written) {
         DeleteFileW(temporary.c_str());
+    }
+    return written;
+}
+
+bool MoveTemporaryIntoPlace(const std::string& path)
+{
+    return MoveFileExW(Wide(path + kTemporarySuffix).c_str(), Wide(path).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// Leftovers of a store that was cut short; they are never read.
+void DeleteTemporaries(const std::string& modulePath)
+{
+    DeleteFileW(Wide(modulePath + kTemporarySuffix).c_str());
+    DeleteFileW(Wide(modulePath + kMetadataSuffix + kTemporarySuffix).c_str());
+}
+
+// Writes a sibling temporary file and renames it over the target, so the
+// target holds either its old content or all of the new.
+bool ReplaceFileContent(const std::string& path, const void* data, size_t size)
+{
+    if (!WriteTemporary(path, data, size)) {
+        return false;
+    }
+    if (!MoveTemporaryIntoPlace(path)) {
+        DeleteFileW(Wide(path + kTemporarySuffix).c_str());
+        return false;
+    }
+    return true;
+}
+
+// Both new files are complete before either replaces the old pair, so a
+// failed store leaves the previous module and its metadata as they were.
+// Between the two renames the old metadata sits beside the new module; its
+// SHA-1 does not match, so it never vouches for the new bytes.
+bool ReplaceCachedPair(const std::string& modulePath, const std::vector<uint8_t>& module,
+                       const std::string& etag)
+{
+    std::string digest;
+    if (!ComputeSha1(module.data(), module.size(), digest)) {
+        return false;
+    }
+    const std::string metadataPath = modulePath + kMetadataSuffix;
+    const std::string metadata = FormatCacheMetadata(digest, etag);
+    if (!WriteTemporary(modulePath, module.data(), module.size()) ||
+        !WriteTemporary(metadataPath, metadata.data(), metadata.size())) {
+        DeleteTemporaries(modulePath);
+        return false;
+    }
+    if (!MoveTemporaryIntoPlace(modulePath)) {
+        DeleteTemporaries(modulePath);
+        return false;
+    }
+    if (!MoveTemporaryIntoPlace(metadataPath)) {
+        DeleteTemporaries(modulePath);
+        DeleteCache(modulePath);
         return false;
     }
     return true;
@@ -245,8 +298,12 @@ void DeleteCache(const std::string& modulePath)
 void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path)
 {
     entry.Reset(path);
+    if (path.empty()) {
+        return;
+    }
+    DeleteTemporaries(path);
     uint64_t ageMs = 0;
-    if (path.empty() || !GetFileAgeMs(Wide(path), ageMs)) {
+    if (!GetFileAgeMs(Wide(path), ageMs)) {
         return;
     }
     if (IsCacheAgeExpired(ageMs)) {
@@ -278,11 +335,8 @@ bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadMod
 void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded)
 {
     if (launchSucceeded && !entry.ModuleBytes.empty() && !entry.Path.empty()) {
-        // Old metadata must never vouch for new bytes, even for a moment.
-        DeleteFileW(Wide(entry.Path + kMetadataSuffix).c_str());
-        if (ReplaceFileContent(entry.Path, entry.ModuleBytes.data(), entry.ModuleBytes.size())) {
-            WriteMetadata(entry.Path, entry.ReceivedETag);
-        }
+        DeleteTemporaries(entry.Path);
+        ReplaceCachedPair(entry.Path, entry.ModuleBytes, entry.ReceivedETag);
     }
     entry.ModuleBytes.clear();
     entry.ReceivedETag.clear();

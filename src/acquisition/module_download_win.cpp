@@ -82,8 +82,9 @@ bool LoadFromCache(ModuleDownloadContext& context)
 }
 
 // A 200 answer above the size of a "service off" body: keep it encoded for
-// the cache, load a decoded copy. The body is moved, not copied, so a module
-// is held at most twice (encoded and decoded) while it loads.
+// the cache, load a decoded copy.
+// The body moves out of the transfer; only the cache's encoded copy is a
+// second buffer, so the peak is one encoded and one decoded module.
 void AcceptModule(ModuleDownloadContext& context, cCurlHandle& curl)
 {
     NotifyDone(context);

@@ -67,7 +67,10 @@ int32_t WaitForGameExitCode(const cProcessHandle& process)
     if (!process)
         return ExitNoGameProcess;
     LogPrintf(Info, "Waiting for game process to exit, will return exit code upon termination.");
-    WaitForSingleObject(process.Get(), INFINITE);
+    // Only a process that has ended has an exit code: after a failed wait the
+    // query would report STILL_ACTIVE as if the game had returned 259.
+    if (WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0)
+        return ExitGameExitCodeUnavailable;
     DWORD code = 0;
     if (!GetExitCodeProcess(process.Get(), &code))
         return ExitGameExitCodeUnavailable;

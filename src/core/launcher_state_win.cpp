@@ -12,8 +12,6 @@ namespace {
 
 constexpr char kCyclingDots[] = "[...]";
 
-std::string EmptyIfNullText(const char* text) { return text ? text : ""; }
-
 }  // namespace
 
 bool AntiCheatLauncher::SetState(LauncherState target)
@@ -34,20 +32,9 @@ bool AntiCheatLauncher::SetState(LauncherState target)
 KZV_ModuleDownloadProgressResult AntiCheatLauncher::OnModuleDownloadProgress(uint32_t completed,
                                                                              uint32_t total)
 {
-    uint32_t percent = ProgressPercent(completed, total);
-    LogPrintf(VeryVerbose, "Current progress: %u (%u/%u).", percent, completed, total);
-
-    uint32_t seen = BytesCompleted.load();
-    while (completed > seen && !BytesCompleted.compare_exchange_weak(seen, completed)) {
-    }
-    seen = BytesTotal.load();
-    while (total > seen && !BytesTotal.compare_exchange_weak(seen, total)) {
-    }
-    if (completed != 0 && completed == total)
-        DownloadEnd.store(MonotonicNow());
-
-    uint32_t previous = LastProgressPercent.exchange(percent);
-    if (percent > previous && CurrentState.load() == StateDownloading)
+    const cProgressStep step = Reports.RecordProgress(completed, total, MonotonicNow());
+    LogPrintf(VeryVerbose, "Current progress: %u (%u/%u).", step.Percent, completed, total);
+    if (step.Rose && CurrentState.load() == StateDownloading)
         PostToMainThread([this] { return UpdateProgressDisplay(); });
     return ExitRequested() ? KZV_ProgressStop : KZV_ProgressContinue;
 }
@@ -56,7 +43,7 @@ bool AntiCheatLauncher::UpdateProgressDisplay()
 {
     if (State() != StateDownloading)
         return false;
-    uint32_t percent = LastProgressPercent.load();
+    uint32_t percent = Reports.Percent();
     if (percent <= 100 && !gHeadlessMode)
         Window.ShowProgress(percent);
     if (percent == 100 && State() == StateDownloading) {
@@ -70,22 +57,11 @@ bool AntiCheatLauncher::UpdateProgressDisplay()
 
 void AntiCheatLauncher::OnGameLauncherFinished(KZV_ProtectedGameLaunchResult result, const char* message)
 {
-    {
-        std::lock_guard<std::mutex> lock(ResultMessageLock);
-        ResultMessage = EmptyIfNullText(message);
-        Result.store(result);
-    }
-    int64_t unset = INT64_MIN;
-    DownloadEnd.compare_exchange_strong(unset, MonotonicNow());
-    LastProgressPercent.store(100);
+    Reports.RecordResult(result, message, MonotonicNow());
     PostToMainThread([this] { return ApplyLaunchResult(); });
 }
 
-std::string AntiCheatLauncher::LaunchResultMessage() const
-{
-    std::lock_guard<std::mutex> lock(ResultMessageLock);
-    return ResultMessage;
-}
+std::string AntiCheatLauncher::LaunchResultMessage() const { return Reports.Message(); }
 
 std::string AntiCheatLauncher::LaunchResultTitle(KZV_ProtectedGameLaunchResult result)
 {
@@ -97,17 +73,13 @@ bool AntiCheatLauncher::ApplyLaunchResult()
 {
     KZV_ProtectedGameLaunchResult result;
     std::string message;
-    {
-        std::lock_guard<std::mutex> lock(ResultMessageLock);
-        result = Result.load();
-        message = ResultMessage;
-    }
+    Reports.ReadResult(result, message);
     LogPrintf(Info, "Launcher finished with: %u, '%s'.", static_cast<uint32_t>(result), message.c_str());
     std::string title = LaunchResultTitle(result);
     if (result == kLaunchNetworkError || result == kLaunchModuleUnavailable)
         LogPrintf(Error, "Could not reach the Tavrin CDN!");
 
-    LastProgressPercent.store(100);
+    Reports.SetPercent(100);
     if (!gHeadlessMode)
         Window.ShowFullProgress();
 
@@ -128,7 +100,8 @@ bool AntiCheatLauncher::ApplyLaunchResult()
             LauncherSettings.HideBootstrapper = false;
             Window.ShowErrorExtras();
         }
-        if (gImmediateExitOnError)
+        // Headless, there is no Exit button to press: the error ends the run.
+        if (gImmediateExitOnError || gHeadlessMode)
             RequestExit();
     }
     LogPrintf(Info, "Unlocking the launch lock, allowing next game to launch to take place.");
@@ -138,15 +111,15 @@ bool AntiCheatLauncher::ApplyLaunchResult()
 
 void AntiCheatLauncher::ReportTelemetry()
 {
-    KZV_ProtectedGameLaunchResult result = Result.load();
+    KZV_ProtectedGameLaunchResult result = Reports.Result();
     if (LauncherSettings.Status < 0 || result == kLaunchNoResult)
         return;
 
     cRunFigures figures;
     figures.Result = result;
-    figures.BytesCompleted = BytesCompleted.load();
-    figures.BytesTotal = BytesTotal.load();
-    figures.DownloadNs = DownloadEnd.load() - DownloadStart.load();
+    figures.BytesCompleted = Reports.BytesCompleted();
+    figures.BytesTotal = Reports.BytesTotal();
+    figures.DownloadNs = Reports.DownloadEnd() - DownloadStart.load();
     figures.TotalNs = MonotonicNow() - RunStart;
     int64_t visible = WindowVisibleTime.load();
     figures.WindowWaitNs = visible != 0 ? visible - PollStart.load() : -1;

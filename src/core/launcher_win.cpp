@@ -41,10 +41,7 @@ AntiCheatLauncher::~AntiCheatLauncher()
     Window.DestroyIcons();
     ReleaseLaunchLock();
     LogFile.Close();
-    {
-        std::lock_guard<std::mutex> lock(TaskQueueLock);
-        TaskQueue.clear();
-    }
+    Tasks.Clear();
     GameProcessHandle.Reset();
     Window.Destroy();
     if (gLauncher == this)
@@ -158,6 +155,9 @@ void AntiCheatLauncher::RunMainLoop()
             HandleEvent(event);
         Update(elapsed);
     }
+    // The telemetry upload and the wait for the game follow: not with a
+    // hidden, confined pointer left from the press that ended the loop.
+    Window.ReleaseMouse();
 }
 
 void AntiCheatLauncher::Update(int64_t elapsedNs)
@@ -186,32 +186,11 @@ void AntiCheatLauncher::NoteFramePresented()
     LogPrintf(Verbose, "First splash frame presented.");
 }
 
-void AntiCheatLauncher::PostToMainThread(MainThreadTask task)
-{
-    std::lock_guard<std::mutex> lock(TaskQueueLock);
-    TaskQueue.push_back(std::move(task));
-}
+void AntiCheatLauncher::PostToMainThread(MainThreadTask task) { Tasks.Post(std::move(task)); }
 
-size_t AntiCheatLauncher::PendingTaskCount()
-{
-    std::lock_guard<std::mutex> lock(TaskQueueLock);
-    return TaskQueue.size();
-}
+size_t AntiCheatLauncher::PendingTaskCount() { return Tasks.Pending(); }
 
-bool AntiCheatLauncher::RunNextTask()
-{
-    MainThreadTask task;
-    {
-        std::lock_guard<std::mutex> lock(TaskQueueLock);
-        if (TaskQueue.empty())
-            return false;
-        task = std::move(TaskQueue.front());
-        TaskQueue.pop_front();
-    }
-    if (task())
-        PostToMainThread(std::move(task));
-    return true;
-}
+bool AntiCheatLauncher::RunNextTask() { return Tasks.RunNext(); }
 
 void AntiCheatLauncher::HandleEvent(const SDL_Event& event)
 {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/key_ring.h"
+#include "core/launch_reports.h"
 #include "core/launch_result.h"
 #include "core/telemetry_events.h"
 #include "localization/localization.h"
@@ -28,9 +29,6 @@
 namespace tavrin::launcher {
 
 class cGameLauncher;
-
-// Work posted to the main thread; true asks to run again in a later frame.
-using MainThreadTask = std::function<bool()>;
 
 class AntiCheatLauncher : public tavrin::cBackgroundWorker {
 public:
@@ -60,7 +58,7 @@ public:
     bool ExitRequested() const { return ExitRequestedFlag.load(); }
     void RequestExit() { ExitRequestedFlag.store(true); }
     LauncherState State() const { return static_cast<LauncherState>(CurrentState.load()); }
-    KZV_ProtectedGameLaunchResult LaunchResult() const { return Result.load(); }
+    KZV_ProtectedGameLaunchResult LaunchResult() const { return Reports.Result(); }
     std::string LaunchResultMessage() const;
     const tavrin::cSettings& Settings() const { return LauncherSettings; }
     cGameLauncher* GameLauncher() const { return Launcher.get(); }
@@ -92,8 +90,7 @@ private:
     cKeyRing KeyRing;
     std::atomic<int32_t> CurrentState{StateNone};
 
-    std::deque<MainThreadTask> TaskQueue;
-    std::mutex TaskQueueLock;
+    cMainThreadTasks Tasks;
 
     tavrin::cSettings LauncherSettings;
     std::string SettingsFileName = "Settings.json";
@@ -110,14 +107,8 @@ private:
     std::unique_ptr<cGameLauncher> Launcher;
 
     // Written by the game launcher's thread, read by main-thread tasks.
-    std::atomic<uint32_t> LastProgressPercent{0};
-    std::atomic<uint32_t> BytesCompleted{0};
-    std::atomic<uint32_t> BytesTotal{0};
+    cLaunchReports Reports;
     std::atomic<int64_t> DownloadStart{INT64_MIN};
-    std::atomic<int64_t> DownloadEnd{INT64_MIN};
-    std::atomic<KZV_ProtectedGameLaunchResult> Result{0};
-    std::string ResultMessage;
-    mutable std::mutex ResultMessageLock;
 
     int64_t RunStart = INT64_MIN;
     std::atomic<bool> ExitRequestedFlag{false};

@@ -47,6 +47,17 @@ std::vector<std::string> SplitTokens(const std::string& text, const char* separa
     return tokens;
 }
 
+const char* LanguageFileQuirk(const std::string& fileText)
+{
+    if (fileText.rfind("\xEF\xBB\xBF", 0) == 0) {
+        return "starts with a byte-order mark, its first section cannot be found";
+    }
+    if (fileText.find('\r') != std::string::npos && fileText.find('\n') == std::string::npos) {
+        return "ends its lines with a bare CR, nothing in it is read";
+    }
+    return nullptr;
+}
+
 bool cLocalization::LoadText(std::string fileText, std::wstring& error)
 {
     std::lock_guard<std::mutex> guard(Lock);

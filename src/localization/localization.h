@@ -58,6 +58,11 @@ private:
     std::map<std::string, std::map<std::string, std::string>> Sections;
 };
 
+// Why a language file's text will not read as its author meant, or null:
+// a leading UTF-8 byte-order mark becomes part of the first section's name,
+// and without any line feed no line is ever complete.
+const char* LanguageFileQuirk(const std::string& fileText);
+
 // Cuts text into the non-empty runs between separator characters.
 std::vector<std::string> SplitTokens(const std::string& text, const char* separators);
 

@@ -2,6 +2,7 @@
 
 #include "localization/locale_choice.h"
 #include "localization/localization.h"
+#include "logging/logger.h"
 #include "settings/files_win.h"
 
 namespace tavrin::launcher {
@@ -71,6 +72,11 @@ bool cLocalization::LoadFile(const std::wstring& path, std::wstring& error)
     if (!ReadWholeFile(path, bytes)) {
         error = L"File not found '" + path + L"'";
         return false;
+    }
+    // The file is still read as it is; the warning tells its author why
+    // texts fall back to English.
+    if (const char* quirk = LanguageFileQuirk(bytes)) {
+        LogPrintf(Warning, "Language file '%s' %s.", tavrin::Utf16ToUtf8(path).c_str(), quirk);
     }
     return LoadText(std::move(bytes), error);
 }

@@ -20,6 +20,9 @@ namespace {
 std::mutex gLogFileLock;
 cLogFile* gRegisteredLogFile = nullptr;
 
+// Launches within one second beyond this continue the previous log.
+constexpr uint32_t kMaxBackupsPerSecond = 99;
+
 constexpr const char* kNoCacheDirectory =
     "Failed to retrieve the cache directory path, log files will be unavailable!";
 
@@ -54,17 +57,31 @@ bool LastWriteStamp(const std::wstring& path, std::string& stamp)
     return true;
 }
 
-void BackUpLogFile(const std::wstring& directory)
+// Renames the previous log to its dated backup name, or, when a backup of
+// the same second exists, to the first free "-<n>" variant of it. False when
+// the previous log is still in place (no free name, or the rename failed):
+// the new run must then append instead of truncating.
+bool BackUpLogFile(const std::wstring& directory)
 {
     const std::wstring log = directory + Utf8ToUtf16(kLogFileName);
     std::string stamp;
     if (!LastWriteStamp(log, stamp)) {
-        return;
+        return true;
     }
-    const std::wstring backup = directory + L"anticheatlauncher-backup-" + Utf8ToUtf16(stamp) + L".log";
-    // Without the replace flag: a backup of the same second stays, and the
-    // old log is truncated on opening instead.
-    MoveFileW(log.c_str(), backup.c_str());
+    const std::wstring base = directory + L"anticheatlauncher-backup-" + Utf8ToUtf16(stamp);
+    for (uint32_t counter = 0; counter <= kMaxBackupsPerSecond; ++counter) {
+        const std::wstring backup =
+            base + (counter == 0 ? std::wstring() : L"-" + std::to_wstring(counter)) + L".log";
+        // Without the replace flag: an existing backup is never overwritten.
+        if (MoveFileW(log.c_str(), backup.c_str())) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+            return false;
+        }
+    }
+    return false;
 }
 
 void DeleteOldBackups(const std::wstring& directory)
@@ -150,9 +167,18 @@ void RotateLogFiles(const std::string& directory)
     if (directory.empty()) {
         return;
     }
+    RotateLogFilesKeeping(directory);
+}
+
+bool RotateLogFilesKeeping(const std::string& directory)
+{
+    if (directory.empty()) {
+        return true;
+    }
     const std::wstring wide = Utf8ToUtf16(directory);
-    BackUpLogFile(wide);
+    const bool movedAway = BackUpLogFile(wide);
     DeleteOldBackups(wide);
+    return movedAway;
 }
 
 bool cLogFile::Open(const std::string& directory, uint32_t level)
@@ -167,10 +193,11 @@ bool cLogFile::Open(const std::string& directory, uint32_t level)
     if (directory.empty()) {
         return false;
     }
-    RotateLogFiles(directory);
+    // A previous log that could not be moved away is continued, never truncated.
+    const bool movedAway = RotateLogFilesKeeping(directory);
     const std::wstring path = Utf8ToUtf16(directory + kLogFileName);
     // Text mode: the C runtime writes each line break as CR LF.
-    FILE* file = _wfsopen(path.c_str(), L"wt", _SH_DENYNO);
+    FILE* file = _wfsopen(path.c_str(), movedAway ? L"wt" : L"at", _SH_DENYNO);
     if (file == nullptr) {
         return false;
     }

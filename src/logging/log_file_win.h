@@ -25,9 +25,13 @@ bool GetCacheDirectory(const std::string& productId, const std::string& deployme
 std::string GetLogFilePath(const std::string& productId, const std::string& deploymentId);
 
 // Renames directory's current log to "anticheatlauncher-backup-<UTC last
-// write>.log" (never over an existing backup), then deletes backups older
-// than seven days. The directory ends with a separator.
+// write>.log", or "...-<n>.log" when that backup exists (never over an
+// existing backup), then deletes backups older than seven days. The
+// directory ends with a separator.
 void RotateLogFiles(const std::string& directory);
+// The same; false when a previous log is still in place because it could
+// not be renamed.
+bool RotateLogFilesKeeping(const std::string& directory);
 
 // The open log stream and its level. The launcher owns one; while it is the
 // registered file, WriteLogFileLine writes into it.

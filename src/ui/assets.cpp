@@ -1,5 +1,8 @@
 #include "ui/assets.h"
 
+#include <climits>
+#include <cstring>
+
 namespace tavrin::launcher {
 
 const cBuiltInFont kBuiltInFonts[6] = {
@@ -22,6 +25,38 @@ bool IsSupportedSplashExtension(const std::string& extension) { return extension
 bool IsSplashSizeAccepted(int32_t width, int32_t height)
 {
     return width == kSplashWidth && height == kSplashHeight;
+}
+
+namespace {
+
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr uint8_t kIhdrHeader[8] = {0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+constexpr size_t kIhdrSizeEnd = 24;  // signature, chunk length and type, width, height
+
+uint32_t BigEndian32(const uint8_t* bytes)
+{
+    return static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
+           static_cast<uint32_t>(bytes[2]) << 8 | bytes[3];
+}
+
+}  // namespace
+
+bool ReadPngSize(const uint8_t* bytes, size_t size, int32_t& width, int32_t& height)
+{
+    width = 0;
+    height = 0;
+    if (bytes == nullptr || size < kIhdrSizeEnd || std::memcmp(bytes, kPngSignature, 8) != 0 ||
+        std::memcmp(bytes + 8, kIhdrHeader, 8) != 0) {
+        return false;
+    }
+    const uint32_t w = BigEndian32(bytes + 16);
+    const uint32_t h = BigEndian32(bytes + 20);
+    if (w == 0 || h == 0 || w > INT32_MAX || h > INT32_MAX) {
+        return false;
+    }
+    width = static_cast<int32_t>(w);
+    height = static_cast<int32_t>(h);
+    return true;
 }
 
 bool IsSplashFileSizeAccepted(int64_t bytes) { return bytes >= 0 && bytes <= kMaximumSplashFileBytes; }

@@ -2,6 +2,7 @@
 // splash limits and path, and which system font file serves which key.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -52,6 +53,11 @@ std::string BuildSplashPath(const std::string& launcherDirectory, const std::str
 bool IsSupportedSplashExtension(const std::string& extension);
 
 bool IsSplashSizeAccepted(int32_t width, int32_t height);
+
+// The picture size from a PNG's signature and leading IHDR chunk, without
+// decoding anything. False when the bytes do not start that way or a side
+// is zero or beyond 2^31 - 1.
+bool ReadPngSize(const uint8_t* bytes, size_t size, int32_t& width, int32_t& height);
 bool IsSplashFileSizeAccepted(int64_t bytes);
 
 // The face of a font key, or false for keys outside the table.

@@ -271,16 +271,13 @@ bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fall
     return LoadFontsFrom(store, localization, GetSystemFontsFolder(), fallBack);
 }
 
-bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const std::string& path)
+namespace {
+
+// The whole file, refused beyond the splash size limit. The size is checked
+// again on the bytes read: the file may grow meanwhile.
+bool ReadImageFile(const std::string& path, std::vector<uint8_t>& bytes)
 {
-    if (renderer == nullptr || path.empty()) {
-        LogPrintf(Verbose, "Called with invalid parameters: %p, '%s'.", static_cast<void*>(renderer),
-                  path.c_str());
-        return false;
-    }
-    // The size is checked again on the bytes read: the file may grow meanwhile.
     const int64_t fileSize = GetFileSize(path.c_str());
-    std::vector<uint8_t> bytes;
     bool read = false;
     if (fileSize <= kMaximumSplashFileBytes) {
         read = ReadFileBytes(path.c_str(), bytes, kMaximumSplashFileBytes + 1);
@@ -292,8 +289,15 @@ bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const st
                   path.c_str(), static_cast<long long>(kMaximumSplashFileBytes));
         return false;
     }
+    return read;
+}
+
+bool DecodeTexture(cAssetTexture& record, SDL_Renderer* renderer, const std::vector<uint8_t>& bytes,
+                   const std::string& path)
+{
     DestroyRecordTexture(record);
-    SDL_RWops* stream = read ? SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())) : nullptr;
+    SDL_RWops* stream =
+        bytes.empty() ? nullptr : SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     SDL_Surface* surface = stream != nullptr ? IMG_Load_RW(stream, 1) : nullptr;
     if (surface == nullptr) {
         LogPrintf(Error, "Unable to load image '%s'. SDL_image Error: '%s'.", path.c_str(), IMG_GetError());
@@ -301,6 +305,27 @@ bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const st
     }
     TextureFromSurface(renderer, surface, record, path, 0);
     return record.Texture != nullptr;
+}
+
+void LogSplashSizeRefused()
+{
+    LogPrintf(Error,
+              "The provided splash screen did not meet the size requirements, the supported "
+              "size is %ix%i.",
+              kSplashWidth, kSplashHeight);
+}
+
+}  // namespace
+
+bool LoadTextureFromFile(cAssetTexture& record, SDL_Renderer* renderer, const std::string& path)
+{
+    if (renderer == nullptr || path.empty()) {
+        LogPrintf(Verbose, "Called with invalid parameters: %p, '%s'.", static_cast<void*>(renderer),
+                  path.c_str());
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    return ReadImageFile(path, bytes) && DecodeTexture(record, renderer, bytes, path);
 }
 
 bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTexture& record)
@@ -325,16 +350,24 @@ bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTex
         LogPrintf(Error, "The provided splash screen was not of a supported format: '%s'.", path.c_str());
         return false;
     }
-    if (!LoadTextureFromFile(record, renderer, path)) {
+    // The header's size is checked before decoding: a small file may claim
+    // a picture of gigabytes.
+    std::vector<uint8_t> bytes;
+    int32_t width = 0;
+    int32_t height = 0;
+    const bool read = renderer != nullptr && ReadImageFile(path, bytes);
+    const bool header = read && ReadPngSize(bytes.data(), bytes.size(), width, height);
+    if (header && !IsSplashSizeAccepted(width, height)) {
+        LogSplashSizeRefused();
+        return false;
+    }
+    if (!header || !DecodeTexture(record, renderer, bytes, path)) {
         LogPrintf(Error, "Could not create a texture from the provided custom splash screen: '%s'.",
                   path.c_str());
         return false;
     }
     if (!IsSplashSizeAccepted(record.Width, record.Height)) {
-        LogPrintf(Error,
-                  "The provided splash screen did not meet the size requirements, the supported "
-                  "size is %ix%i.",
-                  kSplashWidth, kSplashHeight);
+        LogSplashSizeRefused();
         DestroyRecordTexture(record);
         return false;
     }

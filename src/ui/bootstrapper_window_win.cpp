@@ -118,6 +118,9 @@ bool cBootstrapperWindow::CreateUserInterfaceElements()
     Rects[ErrorOverlay] = std::make_shared<cUiRect>(ElementType::SolidRect, 2, ErrorOverlay, 229, 0, false);
     Texts[StatusText] = std::make_shared<cUiText>(1, StatusText, 255, 0, true);
     Texts[PercentText] = std::make_shared<cUiText>(1, PercentText, 255, 0, true);
+    // Only the status line animates "[...]"; other texts show brackets as written.
+    Texts[StatusText]->Cycles = true;
+    Texts[PercentText]->Cycles = true;
     Texts[ErrorTitle] = std::make_shared<cUiText>(3, ErrorTitle, 255, 0, false);
     Texts[ErrorMessage] = std::make_shared<cUiText>(3, ErrorMessage, 255, 0, false);
     Buttons[CloseButton] = std::make_shared<cUiButton>(
@@ -308,8 +311,8 @@ void cBootstrapperWindow::LayoutErrorScreen()
     int32_t messageHeight = 0;
     title->SizeAboutToShow(titleWidth, titleHeight);
     message->SizeAboutToShow(messageWidth, messageHeight);
-    cErrorPlacement placement =
-        PlaceErrorScreen(WindowWidth, Metrics, titleWidth, titleHeight, messageWidth, messageHeight);
+    cErrorPlacement placement = PlaceErrorScreen(WindowWidth, WindowHeight, Metrics, titleWidth, titleHeight,
+                                                 messageWidth, messageHeight, exit->RectChild->Height);
     title->SetPosition(placement.Title.X, placement.Title.Y);
     message->SetPosition(placement.Message.X, placement.Message.Y);
     exit->SetPosition(exit->RectChild->X, placement.ExitY);
@@ -397,8 +400,11 @@ void cBootstrapperWindow::Hide()
 
 void cBootstrapperWindow::DestroyIcons() { Icons.Clear(); }
 
+void cBootstrapperWindow::ReleaseMouse() { EndDrag(*this); }
+
 void cBootstrapperWindow::Destroy()
 {
+    ReleaseMouse();
     {
         std::lock_guard<std::mutex> lock(ActiveElementsLock);
         ActiveElements.clear();

@@ -53,6 +53,8 @@ public:
     // Draws the active elements as they are, without advancing them.
     void Draw();
     void HandleEvent(const SDL_Event& event);
+    // Ends a drag left open by the last press (hidden, confined pointer).
+    void ReleaseMouse();
 
     // Kind 1: status and percentage text; kind 2: error title and message.
     void SetScreenTexts(uint32_t kind, const std::string& first, const std::string& second);

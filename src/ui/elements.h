@@ -276,6 +276,8 @@ public:
     std::vector<cUiTextureRef> CurrentTexturesCopy() const;
 
     int32_t Mode = TextModeSingle;
+    // Reads "<text>[<inner>]" as a cycle of variants instead of literal text.
+    bool Cycles = false;
     int32_t BoxWidth = 0;
     int32_t BoxHeight = 0;
     int32_t X = 0;

@@ -56,7 +56,7 @@ bool BuildTextTextures(cUiText& text, const std::string& content, std::vector<cU
     auto measure = [&font](const std::string& piece, int32_t& width) {
         return font.MeasureText(piece, width);
     };
-    if (!PlanTextPieces(content, measure, pieces, plannedMode))
+    if (!PlanTextPieces(content, measure, text.Cycles, pieces, plannedMode))
         return false;
 
     std::vector<cUiTextureRef> built;

@@ -113,6 +113,15 @@ void OnMouseButton(cBootstrapperWindow& window, uint32_t eventType, uint8_t butt
     }
 }
 
+void EndDrag(cBootstrapperWindow& window)
+{
+    if (!window.BeingDragged) {
+        return;
+    }
+    window.ButtonStates[kLeftMouseButton] = kReleased;
+    SetDragging(window, false);
+}
+
 void OnMouseMotion(cBootstrapperWindow& window, int32_t relativeX, int32_t relativeY)
 {
     if (window.BeingDragged) {

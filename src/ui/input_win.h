@@ -18,6 +18,10 @@ void HandleInputEvent(cBootstrapperWindow& window, const SDL_Event& event);
 // the left button also starts and ends a drag.
 void OnMouseButton(cBootstrapperWindow& window, uint32_t eventType, uint8_t button);
 
+// Ends a drag still in progress: the pointer is shown and free again. A click
+// on Close ends the loop on the press, so the release never arrives.
+void EndDrag(cBootstrapperWindow& window);
+
 // Moves a dragged window, otherwise fades the buttons for the pointer; then
 // stores the global mouse position for the next hit test.
 void OnMouseMotion(cBootstrapperWindow& window, int32_t relativeX, int32_t relativeY);

@@ -116,14 +116,26 @@ cStatusPlacement PlaceStatusTexts(int32_t windowWidth, const cLayoutMetrics& met
     return placement;
 }
 
-cErrorPlacement PlaceErrorScreen(int32_t windowWidth, const cLayoutMetrics& metrics, int32_t titleWidth,
-                                 int32_t titleHeight, int32_t messageWidth, int32_t messageHeight)
+cErrorPlacement PlaceErrorScreen(int32_t windowWidth, int32_t windowHeight, const cLayoutMetrics& metrics,
+                                 int32_t titleWidth, int32_t titleHeight, int32_t messageWidth,
+                                 int32_t messageHeight, int32_t exitHeight)
 {
     cErrorPlacement placement;
     placement.Title = {windowWidth / 2 - titleWidth / 2, titleHeight / 2 + metrics.ErrorTitleOffset};
     placement.Message = {windowWidth / 2 - messageWidth / 2,
                          placement.Title.Y + titleHeight + metrics.ErrorGap};
     placement.ExitY = placement.Message.Y + messageHeight + metrics.ErrorGap;
+
+    // The Exit button is the only way out of an error: a long message moves
+    // the stack up, and the button never leaves the window.
+    const int32_t lowestExitY = std::max(0, windowHeight - exitHeight - metrics.BarHeight);
+    const int32_t overflow = placement.ExitY - lowestExitY;
+    if (overflow > 0) {
+        const int32_t lift = std::min(overflow, std::max(0, placement.Title.Y));
+        placement.Title.Y -= lift;
+        placement.Message.Y -= lift;
+        placement.ExitY = std::min(placement.ExitY - lift, lowestExitY);
+    }
     return placement;
 }
 

@@ -110,7 +110,11 @@ struct cErrorPlacement {
     int32_t ExitY = 0;
 };
 
-cErrorPlacement PlaceErrorScreen(int32_t windowWidth, const cLayoutMetrics& metrics, int32_t titleWidth,
-                                 int32_t titleHeight, int32_t messageWidth, int32_t messageHeight);
+// Title, message and Exit button stacked below the error title offset; when
+// the stack would push the button below the window (less the bar's height),
+// it moves up, and the button is kept inside in any case.
+cErrorPlacement PlaceErrorScreen(int32_t windowWidth, int32_t windowHeight, const cLayoutMetrics& metrics,
+                                 int32_t titleWidth, int32_t titleHeight, int32_t messageWidth,
+                                 int32_t messageHeight, int32_t exitHeight);
 
 }  // namespace tavrin::launcher

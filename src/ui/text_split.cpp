@@ -50,6 +50,17 @@ size_t KeepSequenceWhole(const std::string& text, size_t position, size_t cut)
     return end - position;
 }
 
+// The end of the character that starts at position; 0 once the text is used up.
+size_t NextCharacter(const std::string& text, size_t position)
+{
+    if (position >= text.size())
+        return 0;
+    ++position;
+    while (position < text.size() && IsUtf8Continuation(text[position]))
+        ++position;
+    return position;
+}
+
 }  // namespace
 
 size_t SplitVariants(const std::string& text, std::vector<std::string>& variants)
@@ -61,7 +72,8 @@ size_t SplitVariants(const std::string& text, std::vector<std::string>& variants
         return 0;
     std::string prefix = text.substr(0, open);
     std::string inner = text.substr(open + 1, close - open - 1);
-    for (size_t i = 0; i <= inner.size(); ++i)
+    variants.push_back(prefix);
+    for (size_t i = NextCharacter(inner, 0); i != 0; i = NextCharacter(inner, i))
         variants.push_back(prefix + inner.substr(0, i));
     return variants.size();
 }
@@ -82,20 +94,21 @@ bool SplitLines(int32_t measuredWidth, const std::string& text, std::vector<std:
         size_t cut = FindCut(chunk);
         if (cut == chunk.size())
             cut = KeepSequenceWhole(text, position, cut);
-        lines.push_back(chunk.substr(0, cut));
+        // The cut may reach past the chunk to finish a character.
+        lines.push_back(text.substr(position, cut));
         position += cut;
     }
     return true;
 }
 
-bool PlanTextPieces(const std::string& text, const cMeasureText& measure, std::vector<std::string>& pieces,
-                    int32_t& mode)
+bool PlanTextPieces(const std::string& text, const cMeasureText& measure, bool cycles,
+                    std::vector<std::string>& pieces, int32_t& mode)
 {
     pieces.clear();
     mode = TextModeNone;
     if (text.empty())
         return false;
-    size_t variants = SplitVariants(text, pieces);
+    size_t variants = cycles ? SplitVariants(text, pieces) : 0;
     if (variants != 0) {
         LogPrintf(Verbose, "Called with dynamic text element, substring count: %u.",
                   static_cast<uint32_t>(variants));

@@ -95,6 +95,27 @@ TEST_F(CurlHandleTest, BodyBeyondTheLimitEndsTheTransfer)
     EXPECT_EQ(curl.Body().size(), 11u);
 }
 
+TEST_F(CurlHandleTest, BodyIsReceivedIntoOneBufferAndHandedOver)
+{
+    // Large enough that growing the buffer step by step would overshoot it.
+    const std::string folder = Servers + "\\cdn\\large";
+    CreateDirectoryW(Utf8ToUtf16(folder).c_str(), nullptr);
+    CreateDirectoryW(Utf8ToUtf16(folder + "\\d").c_str(), nullptr);
+    const std::vector<uint8_t> served = PatternBytes(3'000'001, 7);
+    ASSERT_TRUE(WriteBytes(folder + "\\d\\s", std::string(served.begin(), served.end())));
+    cCurlHandle curl;
+    ASSERT_TRUE(curl.Setup());
+    CURLcode code = CURLE_FAILED_INIT;
+    ASSERT_TRUE(curl.Perform(AllowedCdnPrefix(true) + "modules/large/d/s", code, 0));
+    // The announced length is reserved once: no regrowth that briefly holds two copies.
+    EXPECT_EQ(curl.Body().capacity(), served.size());
+    const uint8_t* received = curl.Body().data();
+    std::vector<uint8_t> taken = curl.TakeBody();
+    EXPECT_EQ(taken.data(), received);
+    EXPECT_EQ(taken, served);
+    EXPECT_TRUE(curl.Body().empty());
+}
+
 TEST_F(CurlHandleTest, ClientLowSpeedRuleSurvivesTheResetBeforeEachRequest)
 {
     const std::string folder = Servers + "\\cdn\\stall";

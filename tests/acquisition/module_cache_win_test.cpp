@@ -89,6 +89,29 @@ TEST_F(ModuleCacheTest, StoredModuleIsProbedValidAndConsumedWhenLoaded)
     EXPECT_TRUE(next.Valid);
 }
 
+TEST_F(ModuleCacheTest, FailedStoreKeepsTheOldPairAndLeftoversAreRemoved)
+{
+    StoreModule(Encoded(PatternBytes(3000, 2)), "\"old\"");
+    // A folder where the temporary module file goes: the new write fails.
+    const std::string partial = ModulePath() + ".partial";
+    ASSERT_TRUE(CreateDirectoryW(Utf8ToUtf16(partial).c_str(), nullptr));
+    StoreModule(Encoded(PatternBytes(4000, 3)), "\"new\"");
+    ModuleCacheEntry kept;
+    ProbeModuleCache(kept, ModulePath());
+    EXPECT_TRUE(kept.Valid);
+    EXPECT_EQ(kept.CachedETag, "\"old\"");
+    RemoveDirectoryW(Utf8ToUtf16(partial).c_str());
+
+    // Files of a store cut short are gone after the next probe.
+    ASSERT_TRUE(WriteBytes(partial, "half a module"));
+    ASSERT_TRUE(WriteBytes(MetadataPath() + ".partial", "sha1="));
+    ModuleCacheEntry probed;
+    ProbeModuleCache(probed, ModulePath());
+    EXPECT_TRUE(probed.Valid);
+    EXPECT_FALSE(FileExists(partial));
+    EXPECT_FALSE(FileExists(MetadataPath() + ".partial"));
+}
+
 TEST_F(ModuleCacheTest, MetadataVariants)
 {
     const std::string encoded = Encoded(PatternBytes(5000, 2));

@@ -47,6 +47,13 @@ std::vector<uint8_t> ConnectionSettings(const std::string& proxy, const std::str
     return blob;
 }
 
+// The name only the test proxy resolves, on the port of this build's dev CDN.
+std::string ProxyOnlyUrl(const std::string& path)
+{
+    const std::string host = CdnHost(true);  // "localhost:<port>"
+    return "https://cdn.proxy-only.test" + host.substr(host.find(':')) + path;
+}
+
 std::vector<std::string> gLines;
 void Collect(const char* line) { gLines.emplace_back(line); }
 
@@ -123,7 +130,7 @@ TEST_F(ProxyFallbackTest, NameOnlyTheProxyResolvesIsReachedThroughIt)
     curl.SetLogFunction(&Collect);
     ASSERT_TRUE(curl.Setup());
     ASSERT_TRUE(curl.SetConnectTimeout(30000));
-    const std::string url = "https://cdn.proxy-only.test:18443/modules/proxied/d/s";
+    const std::string url = ProxyOnlyUrl("/modules/proxied/d/s");
     CURLcode code = CURLE_OK;
     ASSERT_TRUE(curl.Perform(url, code, 0)) << (gLines.empty() ? "" : gLines.back());
     EXPECT_EQ(code, CURLE_OK);
@@ -134,7 +141,7 @@ TEST_F(ProxyFallbackTest, NameOnlyTheProxyResolvesIsReachedThroughIt)
     EXPECT_EQ(curl.ConnectTimeoutMs(), 30000);  // back at the saved value
     EXPECT_TRUE(Logged("Setting NOPROXY URLs: a.test,b.test"));
     EXPECT_TRUE(Logged("Trying proxy: http://localhost:" + ProxyPort));
-    EXPECT_NE(ReadText(Servers + "\\proxy.log").find("cdn.proxy-only.test:18443"), std::string::npos);
+    EXPECT_NE(ReadText(Servers + "\\proxy.log").find(ProxyOnlyUrl("").substr(8)), std::string::npos);
 }
 
 TEST_F(ProxyFallbackTest, StaticSettingsAsDiscovered)
@@ -169,12 +176,41 @@ TEST_F(ProxyFallbackTest, EveryCandidateFailingReportsTheLastCode)
     ASSERT_TRUE(curl.Setup());
     ASSERT_TRUE(curl.SetConnectTimeout(2500));
     CURLcode code = CURLE_OK;
-    EXPECT_FALSE(curl.Perform("https://cdn.proxy-only.test:18443/modules/proxied/d/s", code, 0));
+    EXPECT_FALSE(curl.Perform(ProxyOnlyUrl("/modules/proxied/d/s"), code, 0));
     EXPECT_NE(code, CURLE_OK);
     EXPECT_TRUE(curl.ProxyUsed());
     EXPECT_TRUE(curl.Body().empty());
     EXPECT_EQ(curl.ConnectTimeoutMs(), 2500);
     EXPECT_TRUE(Logged("Trying proxy: 127.0.0.1:1"));
+}
+
+int AbortTransfer(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) { return 1; }
+
+TEST_F(ProxyFallbackTest, CancelAndBodyLimitAreNotRetriedThroughProxies)
+{
+    // A proxy that would only cost time: a cancelled transfer must end at once.
+    UseProxySetting("127.0.0.1:1", "");
+    const std::string url = AllowedCdnPrefix(true) + "modules/proxied/d/s";
+    CURLcode code = CURLE_OK;
+
+    cCurlHandle cancelled;
+    cancelled.SetLogFunction(&Collect);
+    ASSERT_TRUE(cancelled.Setup());
+    cancelled.SetOption(CURLOPT_NOPROGRESS, 0L);
+    cancelled.SetOption(CURLOPT_XFERINFOFUNCTION, &AbortTransfer);
+    EXPECT_FALSE(cancelled.Perform(url, code, 0));
+    EXPECT_EQ(code, CURLE_ABORTED_BY_CALLBACK);
+
+    cCurlHandle limited;
+    limited.SetLogFunction(&Collect);
+    ASSERT_TRUE(limited.Setup());
+    limited.SetMaxBodyBytes(4);
+    EXPECT_FALSE(limited.Perform(url, code, 0));
+    EXPECT_EQ(code, CURLE_WRITE_ERROR);
+
+    EXPECT_FALSE(cancelled.ProxyUsed() || limited.ProxyUsed());
+    EXPECT_FALSE(cancelled.WinHttpLoaded() || limited.WinHttpLoaded());
+    EXPECT_FALSE(Logged("Trying proxy: 127.0.0.1:1"));
 }
 
 }  // namespace

@@ -111,10 +111,10 @@ TEST_F(LauncherProcessTest, SecondLauncherExitsWhileTheFirstRuns)
 
 TEST_F(LauncherProcessTest, ALauncherWithItsResultLetsTheNextOneStart)
 {
-    // Headless without immediate exit: the first stays in its loop after
-    // result 207, which released the lock.
+    // With a window and without immediate exit, the first stays on its error
+    // screen after result 207, which released the lock.
     cGameFolder first("{ \"productid\": \"x\" }");
-    cRunningLauncher running(first, nullptr, L"1");
+    cRunningLauncher running(first, nullptr, nullptr);
     ASSERT_TRUE(running.StillRunning());
 
     cGameFolder second("{ \"productid\": \"x\" }");
@@ -126,6 +126,8 @@ TEST_F(LauncherProcessTest, InvalidSettingsEndAsResult207WithAndWithoutWindow)
     cGameFolder folder("{ \"productid\": \"p1\", \"deploymentid\": \"d1\" }");
     EXPECT_EQ(folder.Run(L"1", L"1"), 207u);
     EXPECT_EQ(folder.Run(L"1", nullptr), 207u);
+    // Headless, nobody could press Exit: the error ends the run by itself.
+    EXPECT_EQ(folder.Run(nullptr, L"1"), 207u);
 }
 
 TEST_F(LauncherProcessTest, OnlyExactlyOneSwitchesHeadlessModeOn)

@@ -215,6 +215,16 @@ TEST_F(LauncherTest, ResultsChangeTheScreenAndTheExitFlag)
     }
 }
 
+TEST_F(LauncherTest, HeadlessErrorEndsTheRunWithItsCode)
+{
+    // Without a window nobody can press Exit: the error itself ends the run.
+    gHeadlessMode = true;
+    Launcher->OnGameLauncherFinished(207, "the message");
+    RunFrames(2);
+    EXPECT_TRUE(Launcher->ExitRequested());
+    EXPECT_EQ(ExitCodeForResult(Launcher->LaunchResult()), 207);
+}
+
 TEST_F(LauncherTest, TwoResultsWithinOneFrameBothShowTheLater)
 {
     Launcher->SetState(StateDownloading);
@@ -351,4 +361,18 @@ TEST(GameExitCode, WaitedForGameGivesItsOwnExitCode)
     ASSERT_TRUE(game);
     EXPECT_EQ(WaitForGameExitCode(game), 3);
     EXPECT_EQ(WaitForGameExitCode(cProcessHandle()), ExitNoGameProcess);
+}
+
+TEST(GameExitCode, FailedWaitIsNotAnExitCode)
+{
+    DWORD id = 0;
+    cProcessHandle game = StartDemoGame(L"--no-window --exit-after-ms 20000", id);
+    ASSERT_TRUE(game);
+    // A handle that may query the process but not wait for it: the wait fails
+    // while the game still runs.
+    HANDLE queryOnly = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), game.Get(), GetCurrentProcess(), &queryOnly,
+                                PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0));
+    EXPECT_EQ(WaitForGameExitCode(cProcessHandle(queryOnly)), ExitGameExitCodeUnavailable);
+    TerminateProcess(game.Get(), 0);
 }

@@ -12,6 +12,7 @@
 #include "localization/localization.h"
 #include "logging/logger.h"
 #include "settings/files_win.h"
+#include "test_support/captured_log.h"
 #include "test_support/scratch_folder_win.h"
 
 namespace tavrin::launcher {
@@ -19,6 +20,7 @@ namespace {
 
 std::wstring Widen(const std::string& text) { return tavrin::Utf8ToUtf16(text); }
 
+using tavrin::test::cCapturedLog;
 using tavrin::test::WriteBytes;
 
 // A scratch folder for language files.
@@ -89,6 +91,35 @@ TEST(LocalizationLoadFile, BrokenFileKeepsTheEntriesAboveTheFault)
     EXPECT_EQ(error, L"Config parsing error");
     EXPECT_EQ(table.GetText("launcher.a", "x"), "A");
     EXPECT_EQ(table.GetText("launcher.c", "x"), "x");
+}
+
+TEST(LocalizationLoadFile, FilesThatReadBadlyAreNamedInAWarning)
+{
+    const struct {
+        const wchar_t* Name;
+        std::string Text;
+        const char* Warning;
+    } cases[] = {
+        {L"bom.cfg", "\xEF\xBB\xBFlauncher:\n{\n a = A;\n}\n", "starts with a byte-order mark"},
+        {L"cr.cfg", "launcher:\r{\r a = A;\r}\r", "ends its lines with a bare CR"},
+        {L"fine.cfg", "launcher:\r\n{\r\n a = A;\r\n}\r\n", nullptr},
+    };
+    cLanguageFolder folder;
+    for (const auto& c : cases) {
+        cCapturedLog log;
+        const std::wstring path = folder.Wide() + c.Name;
+        ASSERT_TRUE(WriteBytes(path, c.Text));
+        cLocalization table;
+        std::wstring error;
+        table.LoadFile(path, error);
+        const std::string named = "Language file '" + tavrin::Utf16ToUtf8(path) + "' ";
+        EXPECT_EQ(log.Count(named), c.Warning ? 1u : 0u) << c.Text;
+        if (c.Warning) {
+            EXPECT_EQ(log.Count(c.Warning), 1u);
+            // Read as it always was: the entry stays out of reach.
+            EXPECT_EQ(table.GetText("launcher.a", "x"), "x");
+        }
+    }
 }
 
 TEST(LocalizationLoadFromDirectory, ChoosesTheFileForTheLocale)

@@ -100,17 +100,39 @@ TEST(LogFile, PreviousLogBecomesBackupNamedByItsUtcLastWrite)
     EXPECT_EQ(FileNames(folder).size(), 2u);
 }
 
-TEST(LogFile, BackupOfTheSameSecondIsKeptAndTheLogTruncated)
+TEST(LogFile, BackupsOfTheSameSecondGetACounterAndNoLineIsLost)
 {
     cScratchFolder folder(kFolderPrefix);
     const FILETIME lastWrite = NowMinusMs(kMsPerDay);
+    std::wstring second = BackupName(lastWrite);
+    second.insert(second.size() - 4, L"-1");
     WriteFile(folder.File(BackupName(lastWrite)), "earlier backup", lastWrite);
     WriteFile(folder.File(L"anticheatlauncher.log"), "old run", lastWrite);
     cLogFile log;
     ASSERT_TRUE(log.Open(folder.Utf8(), tavrin::Info));
     log.Close();
     EXPECT_EQ(ReadText(folder.File(BackupName(lastWrite))), "earlier backup");
+    EXPECT_EQ(ReadText(folder.File(second)), "old run");
     EXPECT_EQ(ReadText(folder.File(L"anticheatlauncher.log")), "");
+}
+
+TEST(LogFile, PreviousLogThatCannotBeRenamedIsContinued)
+{
+    cScratchFolder folder(kFolderPrefix);
+    const std::wstring path = folder.File(L"anticheatlauncher.log");
+    WriteFile(path, "old run\r\n", NowMinusMs(kMsPerHour));
+    // Held open by another process that allows reading and writing but not renaming.
+    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    {
+        cLogFile log;
+        ASSERT_TRUE(log.Open(folder.Utf8(), tavrin::Info));
+        log.WriteLine(tavrin::Info, "new run");
+    }
+    CloseHandle(holder);
+    EXPECT_EQ(ReadText(path), "old run\r\nnew run\r\n");
+    EXPECT_EQ(FileNames(folder).size(), 1u);
 }
 
 TEST(LogFile, CleanupDeletesOnlyBackupsOlderThanSevenDays)

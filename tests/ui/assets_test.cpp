@@ -69,5 +69,34 @@ TEST(BuiltInFonts, SystemFontNamesBecomePathsInTheFontsFolder)
     EXPECT_EQ(names[2], "C:\\Windows\\Fonts\\c.ttf");
 }
 
+TEST(PngHeader, SizeIsReadWithoutDecoding)
+{
+    const std::string header("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x03\x20\0\0\x01\xC2", 24);
+    const struct {
+        std::string Bytes;
+        bool Read;
+        int32_t Width, Height;
+    } cases[] = {
+        {header, true, 800, 450},
+        {header.substr(0, 23), false, 0, 0},                               // cut inside the height
+        {"\x88" + header.substr(1), false, 0, 0},                          // not the signature
+        {header.substr(0, 12) + "IDAT" + header.substr(16), false, 0, 0},  // IHDR must come first
+        {header.substr(0, 16) + std::string("\x80\0\0\0", 4) + header.substr(20), false, 0, 0},  // 2^31
+        {header.substr(0, 20) + std::string(4, '\0'), false, 0, 0},  // zero height
+    };
+    for (const auto& c : cases) {
+        int32_t width = -1;
+        int32_t height = -1;
+        EXPECT_EQ(
+            ReadPngSize(reinterpret_cast<const uint8_t*>(c.Bytes.data()), c.Bytes.size(), width, height),
+            c.Read);
+        EXPECT_EQ(width, c.Width);
+        EXPECT_EQ(height, c.Height);
+    }
+    int32_t width = 0;
+    int32_t height = 0;
+    EXPECT_FALSE(ReadPngSize(nullptr, 24, width, height));
+}
+
 }  // namespace
 }  // namespace tavrin::launcher

@@ -158,6 +158,11 @@ TEST_F(AssetsTest, CustomSplashLimits)
     ASSERT_TRUE(WritePng(dir + "caps.PNG", 800, 450, kRed));
     ASSERT_TRUE(WritePng(dir + "photo.jpg", 800, 450, kRed));
     ASSERT_TRUE(tavrin::test::WriteBytes(dir + "broken.png", "not a picture"));
+    // Only a header that claims 30000 x 30000 pixels: refused before decoding.
+    ASSERT_TRUE(
+        tavrin::test::WriteBytes(dir + "huge.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"
+                                                               "\0\0\x75\x30\0\0\x75\x30\x08\x06\0\0\0",
+                                                               29)));
     ASSERT_EQ(GetFileSize((dir + "exact.png").c_str()), 1048576);
     ASSERT_EQ(GetFileSize((dir + "over.png").c_str()), 1048577);
 
@@ -174,6 +179,7 @@ TEST_F(AssetsTest, CustomSplashLimits)
         {"photo.jpg", false, "was not of a supported format"},
         {"missing.png", false, "Could not locate the provided custom splash screen image"},
         {"broken.png", false, "Could not create a texture from the provided custom splash screen"},
+        {"huge.png", false, "did not meet the size requirements, the supported size is 800x450."},
     };
     const uint32_t builtInCentre = [&] {
         cAssetStore store;

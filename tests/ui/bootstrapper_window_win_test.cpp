@@ -304,6 +304,31 @@ TEST_F(WindowTest, SettledScreenIsPresentedOnceUntilItChangesOrIsInvalidated)
     EXPECT_TRUE(Window.UpdateAndDraw(kFrameNs));
 }
 
+TEST_F(WindowTest, ErrorTextsWithBracketsStayWholeAndInsideTheWindow)
+{
+    ASSERT_TRUE(Create()) << Message;
+    Window.ApplyStateGroup(5, Settings);
+    const std::string path = "Could not start the game executable 'C:\\Games\\[Beta]\\Studio Title\\Binaries"
+                             "\\Win64\\game-shipping.exe', the file may be missing or blocked.";
+    // Enough lines to push a naively stacked Exit button below the window.
+    std::string message;
+    for (int i = 0; i < 6; ++i)
+        message += path + " ";
+    Window.SetScreenTexts(2, "Launch [Error]", message);
+    Frames(80);
+
+    auto title = Window.FindText(ErrorTitle);
+    auto text = Window.FindText(ErrorMessage);
+    EXPECT_EQ(title->Mode, TextModeSingle);
+    EXPECT_EQ(text->Mode, TextModeLines);
+    EXPECT_GT(text->CurrentTextures.size(), 1u);
+    for (const cUiTextureRef& line : text->CurrentTextures)
+        EXPECT_LE(line->Width, 800);
+    cUiBounds face = Window.FindButton(ExitButton)->GetRect(ElementPart::ButtonRect);
+    EXPECT_GE(face.Y, 0);
+    EXPECT_LE(face.Y + face.Height, 450);
+}
+
 TEST_F(WindowTest, HiddenLogoFadesOnlyAfterTheRevealAndInvalidKindsChangeNothing)
 {
     cCapturedLog log;

@@ -296,6 +296,7 @@ TEST_F(TextElement, FailedBuildKeepsThePreviousContent)
 
 TEST_F(TextElement, CyclingTextShowsANewVariantEvery32Updates)
 {
+    Text.Cycles = true;
     ASSERT_TRUE(Text.SetTextNow("[...]"));
     EXPECT_EQ(Text.Mode, TextModeCycling);
     ASSERT_EQ(Text.CurrentTextures.size(), 4u);

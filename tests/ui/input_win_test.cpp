@@ -158,6 +158,19 @@ TEST_F(InputTest, ClickOnCloseRunsOnPressAndOnRelease)
     EXPECT_EQ(Log.Count("Changing the BeingDragged flag to false."), 1u);
 }
 
+TEST_F(InputTest, PressThatEndsTheRunLeavesNoHiddenPointerBehind)
+{
+    EnterState(2);
+    PointAtCentreOf(*Window.FindButton(CloseButton));
+    OnMouseButton(Window, SDL_MOUSEBUTTONDOWN, 1);
+    ASSERT_EQ(Exits, 1);
+    ASSERT_TRUE(Window.BeingDragged);
+    // The loop ends before the release arrives; the window goes with the launcher.
+    Window.Destroy();
+    EXPECT_FALSE(Window.BeingDragged);
+    EXPECT_EQ(SDL_GetRelativeMouseMode(), SDL_FALSE);
+}
+
 TEST_F(InputTest, DisabledCloseButtonIgnoresClicksButTheWindowStillDrags)
 {
     EnterState(2);

@@ -39,10 +39,24 @@ TEST(LayoutMetrics, StatusTextsShareTheBaseLineLeftOfThePercentColumn)
 TEST(LayoutMetrics, ErrorScreenStacksTitleMessageAndExit)
 {
     cLayoutMetrics m = ComputeLayoutMetrics(800, 450);
-    cErrorPlacement p = PlaceErrorScreen(800, m, 200, 42, 300, 20);
+    cErrorPlacement p = PlaceErrorScreen(800, 450, m, 200, 42, 300, 20, 36);
     EXPECT_EQ(p.Title, (cPoint{300, 21 + 103}));
     EXPECT_EQ(p.Message, (cPoint{250, 124 + 42 + 45}));
     EXPECT_EQ(p.ExitY, 211 + 20 + 45);
+}
+
+TEST(LayoutMetrics, LongMessageLiftsTheStackAndKeepsExitInside)
+{
+    cLayoutMetrics m = ComputeLayoutMetrics(800, 450);
+    // Exit would start at 211 + 150 + 45 = 406, two below its lowest place 450 - 36 - 10.
+    cErrorPlacement lifted = PlaceErrorScreen(800, 450, m, 200, 42, 300, 150, 36);
+    EXPECT_EQ(lifted.ExitY, 404);
+    EXPECT_EQ(lifted.Title.Y, 124 - 2);
+    EXPECT_EQ(lifted.Message.Y, 211 - 2);
+    // Taller than the window: the title reaches the top, the button stays inside.
+    cErrorPlacement tall = PlaceErrorScreen(800, 450, m, 200, 42, 300, 2000, 36);
+    EXPECT_EQ(tall.Title.Y, 0);
+    EXPECT_EQ(tall.ExitY, 404);
 }
 
 TEST(Progress, TargetAndStepFollowTheTrack)

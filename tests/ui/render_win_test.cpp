@@ -223,6 +223,7 @@ TEST_F(TextRenderTest, TextShadowSitsOnePixelRightAndDownOfTheGlyphs)
 TEST_F(TextRenderTest, CyclingTextHasFourVariantsAndTheEmptyOneDrawsNothing)
 {
     auto dots = MakeText(false);
+    dots->Cycles = true;
     ASSERT_TRUE(dots->SetTextNow("[...]"));
     ASSERT_EQ(dots->CurrentTextures.size(), 4u);
     EXPECT_FALSE(dots->CurrentTextures[0]->HasTexture());

@@ -18,7 +18,7 @@ std::string Joined(const std::vector<std::string>& pieces)
     return all;
 }
 
-TEST(SplitVariants, BracketedTailGrowsOneByteAtATime)
+TEST(SplitVariants, BracketedTailGrowsOneCharacterAtATime)
 {
     struct Case {
         std::string Text;
@@ -31,6 +31,8 @@ TEST(SplitVariants, BracketedTailGrowsOneByteAtATime)
         {"no brackets", {}},
         {"open [ only", {}},
         {"a]b[c]", {}},
+        // Whole UTF-8 characters only: a half letter renders as garbage.
+        {"\xD0\x97[\xD0\xB0\xE2\x80\xA6]", {"\xD0\x97", "\xD0\x97\xD0\xB0", "\xD0\x97\xD0\xB0\xE2\x80\xA6"}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> variants{"stale"};
@@ -101,6 +103,16 @@ TEST(SplitLines, ByteLimitCutsNeverSplitAUtf8Character)
     EXPECT_EQ(Joined(lines), odd);
 }
 
+TEST(SplitLines, LimitShorterThanOneCharacterKeepsEveryByte)
+{
+    // One byte per line against three- and two-byte characters.
+    const std::string text = "\xE2\x82\xAC\xD0\x96"
+                             "a";
+    std::vector<std::string> lines;
+    ASSERT_TRUE(SplitLines(520 * 100, text, lines));
+    EXPECT_EQ(lines, (std::vector<std::string>{"\xE2\x82\xAC", "\xD0\x96", "a"}));
+}
+
 TEST(PlanTextPieces, WidthUpTo520IsOneLineAnd521IsSplit)
 {
     std::vector<std::string> pieces;
@@ -111,15 +123,15 @@ TEST(PlanTextPieces, WidthUpTo520IsOneLineAnd521IsSplit)
             return true;
         };
     };
-    ASSERT_TRUE(PlanTextPieces(std::string(40, 'x'), fixed(520), pieces, mode));
+    ASSERT_TRUE(PlanTextPieces(std::string(40, 'x'), fixed(520), true, pieces, mode));
     EXPECT_EQ(mode, TextModeSingle);
     EXPECT_EQ(pieces.size(), 1u);
 
-    ASSERT_TRUE(PlanTextPieces(std::string(40, 'x'), fixed(521), pieces, mode));
+    ASSERT_TRUE(PlanTextPieces(std::string(40, 'x'), fixed(521), true, pieces, mode));
     EXPECT_EQ(mode, TextModeLines);
     EXPECT_EQ(pieces.size(), 1u);  // 521 / 520 rounds to one line, still drawn as lines
 
-    ASSERT_TRUE(PlanTextPieces(std::string(40, 'x'), fixed(1040), pieces, mode));
+    ASSERT_TRUE(PlanTextPieces(std::string(40, 'x'), fixed(1040), true, pieces, mode));
     EXPECT_EQ(pieces.size(), 2u);
 }
 
@@ -133,21 +145,36 @@ TEST(PlanTextPieces, VariantsSkipMeasuringAndFailuresMeasureAsZero)
         out = 5000;
         return true;
     };
-    ASSERT_TRUE(PlanTextPieces("LOADING[...]", counting, pieces, mode));
+    ASSERT_TRUE(PlanTextPieces("LOADING[...]", counting, true, pieces, mode));
     EXPECT_EQ(mode, TextModeCycling);
     EXPECT_EQ(measured, 0);
 
     // "[" without a later "]" is measured like any text.
-    ASSERT_TRUE(PlanTextPieces("x[", counting, pieces, mode));
+    ASSERT_TRUE(PlanTextPieces("x[", counting, true, pieces, mode));
     EXPECT_EQ(measured, 1);
 
     auto failing = [](const std::string&, int32_t& out) {
         out = 9999;
         return false;
     };
-    ASSERT_TRUE(PlanTextPieces("anything", failing, pieces, mode));
+    ASSERT_TRUE(PlanTextPieces("anything", failing, true, pieces, mode));
     EXPECT_EQ(mode, TextModeSingle);
-    EXPECT_FALSE(PlanTextPieces("", failing, pieces, mode));
+    EXPECT_FALSE(PlanTextPieces("", failing, true, pieces, mode));
+}
+
+TEST(PlanTextPieces, TextsThatDoNotCycleKeepTheirBracketsAndAreSplit)
+{
+    std::vector<std::string> pieces;
+    int32_t mode = 0;
+    auto wide = [](const std::string&, int32_t& out) {
+        out = 1040;
+        return true;
+    };
+    const std::string message = "Could not start 'C:\\Games\\[Beta]\\game.exe': access denied.";
+    ASSERT_TRUE(PlanTextPieces(message, wide, false, pieces, mode));
+    EXPECT_EQ(mode, TextModeLines);
+    EXPECT_GE(pieces.size(), 2u);
+    EXPECT_EQ(Joined(pieces), message);
 }
 
 }  // namespace
