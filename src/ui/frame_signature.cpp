@@ -75,6 +75,17 @@ void AddTextLines(cFrameSignature& out, const cUiElement& element)
         AddTexture(out, line.get());
 }
 
+// A picture or text drawn with alpha 0 (blended) shows nothing, whatever
+// it holds: the hidden status texts keep cycling their dots behind the
+// error screen, and must not make it redraw twice a second.
+bool IsInvisible(cFrameSignature& out, const cUiElement& element, ElementPart part)
+{
+    if (element.GetAlpha(part) != 0)
+        return false;
+    out.push_back(0);
+    return true;
+}
+
 void AddElement(cFrameSignature& out, const cUiElement& element)
 {
     out.push_back(element.Id);
@@ -88,10 +99,14 @@ void AddElement(cFrameSignature& out, const cUiElement& element)
         break;
     case ElementType::Image:
     case ElementType::Animation:
+        if (IsInvisible(out, element, ElementPart::ButtonImage))
+            break;
         AddPart(out, element, ElementPart::ButtonImage);
         AddSource(out, element);
         break;
     case ElementType::Text:
+        if (IsInvisible(out, element, ElementPart::TextTexture))
+            break;
         AddPart(out, element, ElementPart::TextTexture);
         AddTextLines(out, element);
         break;

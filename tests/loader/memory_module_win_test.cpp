@@ -13,6 +13,7 @@
 #include "loader/pe_view.h"
 #include "settings/files_win.h"
 #include "test_support/captured_log.h"
+#include "test_support/module_marker_win.h"
 #include "test_support/pe_image_builder.h"
 #include "test_support/scratch_folder_win.h"
 
@@ -45,37 +46,6 @@ Bytes ReadTestModule(const std::string& name)
     }
     return bytes;
 }
-
-// The modules append what ran to the file named by TAVRIN_TEST_MARKER.
-class cMarker {
-public:
-    cMarker() : Path(Folder.File(L"marker.txt"))
-    {
-        SetEnvironmentVariableW(L"TAVRIN_TEST_MARKER", Path.c_str());
-    }
-    ~cMarker() { SetEnvironmentVariableW(L"TAVRIN_TEST_MARKER", nullptr); }
-
-    Lines Read() const
-    {
-        Bytes bytes;
-        tavrin::ReadFileBytes(Path.c_str(), bytes, 1 << 20);
-        Lines lines;
-        std::string line;
-        for (uint8_t c : bytes) {
-            if (c == '\n') {
-                lines.push_back(line);
-                line.clear();
-            } else {
-                line += static_cast<char>(c);
-            }
-        }
-        return lines;
-    }
-
-private:
-    tt::cScratchFolder Folder;
-    std::wstring Path;
-};
 
 void CollectCode(KZV_CallbackRecord* record)
 {
@@ -130,7 +100,7 @@ uint32_t ExportRva(const Bytes& image, const char* wanted)
 
 TEST(MemoryModuleFamily, NormalModuleRunsThroughItsEntryPointsAndUnmaps)
 {
-    cMarker marker;
+    tt::cModuleMarker marker;
     const Bytes bytes = ReadTestModule("module_normal.dll");
     ASSERT_FALSE(bytes.empty()) << "module_normal.dll not built";
     cMemoryModule module;
@@ -178,7 +148,7 @@ class MemoryModuleInit : public testing::TestWithParam<InitCase> {};
 
 TEST_P(MemoryModuleInit, ReportsAndReturns)
 {
-    cMarker marker;
+    tt::cModuleMarker marker;
     const Bytes bytes = ReadTestModule(GetParam().Module);
     cMemoryModule module;
     ASSERT_TRUE(module.Map(bytes.data(), bytes.size(), kLoaderFlags));
@@ -211,7 +181,7 @@ TEST(MemoryModuleFamily, MissingPositionsGiveNull)
 
 TEST(MemoryModuleFamily, RefusedAttachIsUndoneInsideMap)
 {
-    cMarker marker;
+    tt::cModuleMarker marker;
     const Bytes bytes = ReadTestModule("module_entry_refuses.dll");
     cMemoryModule module;
     EXPECT_FALSE(module.Map(bytes.data(), bytes.size(), kLoaderFlags));
@@ -222,7 +192,7 @@ TEST(MemoryModuleFamily, RefusedAttachIsUndoneInsideMap)
 
 TEST(MemoryModuleFamily, UnresolvableImportRefusesBeforeAnyModuleCodeRuns)
 {
-    cMarker marker;
+    tt::cModuleMarker marker;
     const Bytes bytes = ReadTestModule("module_bad_import.dll");
     cMemoryModule module;
     EXPECT_FALSE(module.Map(bytes.data(), bytes.size(), kLoaderFlags));
@@ -261,7 +231,7 @@ TEST(MemoryModuleFamily, FixupsMoveByTheFull64BitDisplacement)
 
 TEST(MemoryModuleFamily, TlsCallbacksRunBeforeAndAfterTheEntryPoint)
 {
-    cMarker marker;
+    tt::cModuleMarker marker;
     const Bytes bytes = ReadTestModule("module_tls.dll");
     cMemoryModule module;
     ASSERT_TRUE(module.Map(bytes.data(), bytes.size(), kLoaderFlags));
@@ -284,7 +254,7 @@ class MemoryModuleRuntime : public testing::TestWithParam<RuntimeCase> {};
 
 TEST_P(MemoryModuleRuntime, InitializesAndRuns)
 {
-    cMarker marker;
+    tt::cModuleMarker marker;
     const Bytes bytes = ReadTestModule(GetParam().Module);
     cMemoryModule module;
     ASSERT_TRUE(module.Map(bytes.data(), bytes.size(), GetParam().Flags));

@@ -11,6 +11,7 @@
 
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
+#include "test_support/loader_reports.h"
 #include "test_support/module_marker_win.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
@@ -23,16 +24,7 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-struct Report {
-    int32_t Code;
-    std::string Message;
-    bool operator==(const Report&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Report& report)
-{
-    return out << report.Code << " '" << report.Message << "'";
-}
+using tavrin::test::Report;
 
 class ModuleLoadTest : public ::testing::Test {
 protected:

@@ -11,6 +11,7 @@
 
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
+#include "test_support/loader_reports.h"
 #include "test_support/captured_log.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
@@ -22,16 +23,7 @@ using tavrin::test::cScratchFolder;
 
 namespace {
 
-struct Report {
-    int32_t Code;
-    std::string Message;
-    bool operator==(const Report&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Report& report)
-{
-    return out << report.Code << " '" << report.Message << "'";
-}
+using tavrin::test::Report;
 
 class ModuleLoaderTest : public ::testing::Test {
 protected:

@@ -19,6 +19,7 @@
 #include "loader/wine_helper_page_win.h"
 #include "loader/wine_syscalls_win.h"
 #include "settings/files_win.h"
+#include "test_support/loader_reports.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
 
@@ -52,16 +53,7 @@ std::string PidFile(const char* prefix = "kzv_wine_pid_")
 
 std::string MarkerPath() { return "/tmp/tavrin-native-marker-" + std::to_string(NativeGetPid()); }
 
-struct Report {
-    int32_t Code;
-    std::string Message;
-    bool operator==(const Report&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Report& report)
-{
-    return out << report.Code << " '" << report.Message << "'";
-}
+using tavrin::test::Report;
 
 class NativeModuleTest : public ::testing::Test {
 protected:

@@ -106,6 +106,7 @@ TEST(FrameSignature, EveryVisibleChangeChangesTheSignature)
 TEST(FrameSignature, TextVariantsAndLinesCount)
 {
     Scene scene;
+    scene.Status->Cycles = true;  // as the window's status text does
     scene.Status->SetTextNow("LOADING[...]");
     scene.Settle();
     cFrameSignature before = scene.Sign();
