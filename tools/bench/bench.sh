@@ -20,7 +20,7 @@
 # TAVRIN_BENCH_ONLY limits the run to some parts (names at the end of this
 # file); TAVRIN_BENCH_LAUNCHER runs another launcher build in the demo folder.
 # TAVRIN_BENCH_MODULE names the plain (not encoded) module a launch serves;
-# without it the launch serves what the demo serves, and when no game process
+# without it the launch serves the native demo module, and when no game process
 # is created the launch rows say so instead of failing.
 set -uo pipefail
 
@@ -199,12 +199,13 @@ serve_random() { # product system bytes
   echo "$dir/$2"
 }
 
-# A module that launches the demo game, padded to the size asked for.
+# The native demo module (it asks for the game and confirms), padded with
+# zeros to the size asked for: the bytes past its segments are never mapped.
 serve_launch_module() { # product bytes
   local dir=$servers/cdn/$1/$deployment plain
   mkdir -p "$dir"
   plain=$(mktemp)
-  cp "${TAVRIN_BENCH_MODULE:-$build/bin/DemoGame.exe}" "$plain"
+  cp "${TAVRIN_BENCH_MODULE:-$build/nativemodules/tavrin_native_demo.so}" "$plain"
   [ "$(stat -c %s "$plain")" -lt "$2" ] && truncate -s "$2" "$plain"
   python3 "$tools/modpack/modpack.py" "$plain" "$dir/linux64"
   rm -f "$plain"
