@@ -518,7 +518,7 @@ bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
         return false;
     // A settled screen (the error screen, a held logo) would otherwise cost a
     // full software redraw and blit every 16 ms for nothing.
-    cFrameSignature frame = SignFrame(ActiveElementsCopy());
+    cFrameSignature frame = SignFrame(active);
     if (FrameOnScreen && frame == LastFrame)
         return false;
     SDL_RenderClear(RendererHandle);

@@ -16,6 +16,7 @@
 
 #include "localization/localization.h"
 #include "localization/messages.h"
+#include "test_support/utf8.h"
 
 namespace tavrin::launcher {
 namespace {
@@ -35,35 +36,6 @@ std::string ReadFile(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// Code points of UTF-8 text; a malformed sequence yields a value beyond
-// Unicode, which no font provides, so broken bytes fail the check too.
-constexpr uint32_t kNotACodePoint = 0x110000;
-
-std::vector<uint32_t> CodePoints(const std::string& text)
-{
-    std::vector<uint32_t> points;
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80           ? 1
-                              : (lead >> 5) == 0x6  ? 2
-                              : (lead >> 4) == 0xE  ? 3
-                              : (lead >> 3) == 0x1E ? 4
-                                                    : 0;
-        if (length == 0 || i + length > text.size()) {
-            points.push_back(kNotACodePoint);
-            ++i;
-            continue;
-        }
-        uint32_t point = length == 1 ? lead : lead & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) {
-            point = (point << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
-        points.push_back(point);
-        i += length;
-    }
-    return points;
 }
 
 class TranslationGlyphs : public ::testing::Test {
@@ -88,11 +60,11 @@ protected:
         TTF_Quit();
     }
 
-    // Missing characters of text, as "U+XXXX in FONT" lines.
+    // Missing characters of text, each as "U+<hex> in <font file>; ".
     std::string MissingGlyphs(const std::string& text) const
     {
         std::string missing;
-        for (uint32_t point : CodePoints(text)) {
+        for (uint32_t point : tavrin::test::CodePoints(text)) {
             for (size_t f = 0; f < Fonts.size(); ++f) {
                 if (!TTF_GlyphIsProvided32(Fonts[f], point)) {
                     char line[64];

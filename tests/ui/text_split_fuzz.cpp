@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "test_support/utf8.h"
 #include "ui/elements.h"
 #include "ui/text_split.h"
 
@@ -12,40 +13,15 @@ using namespace tavrin::launcher;
 
 namespace {
 
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-// Lead bytes followed by the right number of continuation bytes (overlong
-// forms are not a concern here: only where characters begin).
-bool IsWellFormedUtf8(const std::string& text)
-{
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80           ? 1
-                              : (lead >> 5) == 0x6  ? 2
-                              : (lead >> 4) == 0xE  ? 3
-                              : (lead >> 3) == 0x1E ? 4
-                                                    : 0;
-        if (length == 0 || i + length > text.size()) {
-            return false;
-        }
-        for (size_t k = 1; k < length; ++k) {
-            if (!IsContinuation(text[i + k])) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
-}
-
 // A piece of well-formed text must not start or end inside a character.
 bool CutsACharacter(const std::string& text, const std::string& piece, size_t at)
 {
-    if (!IsWellFormedUtf8(text)) {
+    if (!tavrin::test::IsWellFormedUtf8(text)) {
         return false;
     }
     const size_t end = at + piece.size();
-    return (at < text.size() && IsContinuation(text[at])) || (end < text.size() && IsContinuation(text[end]));
+    return (at < text.size() && tavrin::test::IsUtf8Continuation(text[at])) ||
+           (end < text.size() && tavrin::test::IsUtf8Continuation(text[end]));
 }
 
 }  // namespace

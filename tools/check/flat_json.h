@@ -18,7 +18,7 @@ struct JsonEntry {
     std::string_view Raw;           // the bytes between the quotes, or the whole unquoted value
     size_t ValueOffset = 0;         // of the value's first byte (its opening quote for strings)
     bool EscapedQuote = false;      // \" inside the value
-    bool MeaningfulEscape = false;  // \n \t \r \b \f \/ or \uXXXX inside the value
+    bool MeaningfulEscape = false;  // \n \t \r \b \f \/ or a \u escape inside the value
     bool InvalidEscape = false;     // a backslash JSON does not allow (C:\Games)
 };
 
