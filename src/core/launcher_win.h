@@ -91,6 +91,7 @@ private:
     std::string LocalizationDirectory() const;
     bool CreateGameLauncher();
     void BeginModuleDownload();
+    bool WindowSearchDue(int64_t now);
 
     cHostFacts Host;
     cBootstrapperWindow Window;
@@ -110,6 +111,8 @@ private:
     int64_t FrameCountdown = 0;
     int64_t FramePeriod = 16'000'000;
     bool FirstFramePresented = false;
+    // Monotonic time of the last search for the game's window; 0: none yet.
+    int64_t LastWindowSearch = 0;
 
     std::unique_ptr<cGameLauncher> Launcher;
     // The download began in Configure; the module is held until Start.
