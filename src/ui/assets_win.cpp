@@ -54,10 +54,27 @@ void SetAlphaBlending(SDL_Texture* texture)
     }
 }
 
+// An opaque picture (the splash) decodes as RGB. Blended onto the window as
+// such, every pixel of every redraw took SDL's generic per-pixel blit; with
+// an alpha channel in the window's channel order (ARGB8888) it takes the
+// fast one. Pictures with alpha stay as decoded: they are small on screen,
+// and converting the logo sheet would delay the first frame.
+SDL_Surface* WithWindowAlphaFormat(SDL_Surface* surface)
+{
+    if (surface->format->Amask != 0)
+        return surface;
+    SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
+    if (converted == nullptr)
+        return surface;
+    SDL_FreeSurface(surface);
+    return converted;
+}
+
 // Takes the surface; the record gets the texture (or stays empty).
 void TextureFromSurface(SDL_Renderer* renderer, SDL_Surface* surface, cAssetTexture& record,
                         const std::string& path, size_t embeddedSize)
 {
+    surface = WithWindowAlphaFormat(surface);
     record.Texture = SDL_CreateTextureFromSurface(renderer, surface);
     if (record.Texture != nullptr) {
         record.Width = surface->w;
