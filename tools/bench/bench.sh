@@ -11,14 +11,18 @@
 #                      line (UTC milliseconds, verbose run);
 #   launch overhead    host clock before `wine`, to the demo game's own start
 #                      time (--start-file); the reference starts the demo game
-#                      directly the same way;
+#                      directly the same way. The native module path (the
+#                      product under Wine) and the Windows module path (the
+#                      test build TavrinLauncherPe with the test PKI's signed
+#                      module and its root trusted in the prefix);
 #   idle CPU           utime + stime of the launcher's Wine process in /proc
-#                      over 10 s;
+#                      over 10 s (waiting for the game: the Windows path);
 #   peak memory        VmHWM of the Wine process in /proc, polled;
 #   download, decode, SHA-1   BenchAcquisition (the launcher's own code),
 #                      against host curl, a memcpy and host sha1sum.
 # TAVRIN_BENCH_ONLY limits the run to some parts (names at the end of this
-# file); TAVRIN_BENCH_LAUNCHER runs another launcher build in the demo folder.
+# file); TAVRIN_BENCH_LAUNCHER and TAVRIN_BENCH_LAUNCHER_PE run other builds
+# of the launcher and of its Windows-module-path test build.
 # TAVRIN_BENCH_MODULE names the plain (not encoded) module a launch serves;
 # without it the launch serves the native demo module, and when no game process
 # is created the launch rows say so instead of failing.
@@ -329,12 +333,13 @@ bench_peak_memory() {
 
 # One launch whose game writes its start time; prints microseconds from the
 # launcher's start to the game's, or fails when no game process was created.
-launch_to_game() { # extra game args...
-  local log start_file
-  log=$(log_of bench-launch)
+launch_to_game() { # launcher product extra game args...
+  local launcher=$1 log start_file
+  log=$(log_of "$2")
+  shift 2
   start_file=$out/game-start.txt
   rm -f "$start_file" "$log"
-  start_program TavrinLauncher.exe --start-file "$(winpath "$start_file")" "$@"
+  start_program "$launcher" --start-file "$(winpath "$start_file")" "$@"
   for _ in $(seq 300); do
     [ -s "$start_file" ] && break
     log_text "$log" | grep -q 'Launcher finished with' && ! log_text "$log" | grep -q 'Launcher finished with: 301' && break
@@ -348,27 +353,30 @@ launch_to_game() { # extra game args...
   echo $(($(tr -dc '0-9' <"$start_file") - started_us))
 }
 
-bench_launches() {
-  write_settings bench-launch
-  serve_launch_module bench-launch 5000000
-  local us
-  rm -rf "$(product_folder bench-launch)"
-  if ! us=$(launch_to_game --exit-after-ms 1500); then
-    unavailable launch_fresh "module path not available"
-    unavailable launch_cache_hit "module path not available"
-    unavailable idle_cpu_waiting "module path not available"
+# Fresh and cache-hit launches of one launcher build and module path, then
+# the idle CPU while that launcher waits for a game that never shows its
+# window. The native path under Wine leaves once the module has confirmed,
+# so only the Windows path has a wait to measure.
+launches_of() { # launcher product fresh_figure cache_figure waiting_figure
+  local launcher=$1 product=$2 fresh=$3 cache=$4 waiting=$5 us
+  rm -rf "$(product_folder "$product")"
+  if ! us=$(launch_to_game "$launcher" "$product" --exit-after-ms 1500); then
+    unavailable "$fresh" "module path not available"
+    unavailable "$cache" "module path not available"
     return
   fi
   wait_gone 20
-  sample launch_fresh value "$(seconds "$us")" "host clock to game start"
+  sample "$fresh" value "$(seconds "$us")" "host clock to game start"
   for _ in $(seq $((runs - 1))); do
-    rm -rf "$(product_folder bench-launch)"
-    us=$(launch_to_game --exit-after-ms 1500) && sample launch_fresh value "$(seconds "$us")" "host clock to game start"
+    rm -rf "$(product_folder "$product")"
+    us=$(launch_to_game "$launcher" "$product" --exit-after-ms 1500) &&
+      sample "$fresh" value "$(seconds "$us")" "host clock to game start"
     wait_gone 20
   done
   # The last fresh launch left the module in the cache.
   for _ in $(seq "$runs"); do
-    us=$(launch_to_game --exit-after-ms 1500) && sample launch_cache_hit value "$(seconds "$us")" "host clock to game start"
+    us=$(launch_to_game "$launcher" "$product" --exit-after-ms 1500) &&
+      sample "$cache" value "$(seconds "$us")" "host clock to game start"
     wait_gone 20
   done
   for _ in $(seq "$runs"); do
@@ -376,17 +384,40 @@ bench_launches() {
     rm -f "$start_file"
     start_program DemoGame.exe --start-file "$(winpath "$start_file")" --exit-after-ms 500
     wait_gone 20
-    [ -s "$start_file" ] && sample launch_cache_hit reference "$(seconds $(($(tr -dc '0-9' <"$start_file") - started_us)))" "host clock to game start"
+    [ -s "$start_file" ] &&
+      sample "$cache" reference "$(seconds $(($(tr -dc '0-9' <"$start_file") - started_us)))" "host clock to game start"
   done
-  # A game that never shows its window keeps the launcher waiting.
+  [ -n "$waiting" ] || return
+  local cpu
   for _ in $(seq "$cpu_runs"); do
-    if launch_to_game --hidden --exit-after-ms $(((idle_window + 6) * 1000)) >/dev/null; then
-      sleep 2
-      local cpu
-      cpu=$(idle_cpu_percent idle_cpu_waiting) && sample idle_cpu_waiting value "$cpu" "/proc utime+stime"
+    if launch_to_game "$launcher" "$product" --hidden --exit-after-ms $(((idle_window + 6) * 1000)) >/dev/null &&
+      sleep 2 && cpu=$(idle_cpu_percent "$waiting"); then
+      sample "$waiting" value "$cpu" "/proc utime+stime"
     fi
     wait_gone $((idle_window + 20))
   done
+}
+
+bench_launches() {
+  write_settings bench-launch
+  serve_launch_module bench-launch 5000000
+  launches_of TavrinLauncher.exe bench-launch launch_fresh launch_cache_hit ""
+}
+
+# The test launcher build that takes the Windows module path under Wine, with
+# the test PKI's module (unpadded: padding would break its signature) and the
+# test root trusted in this prefix.
+bench_launches_windows() {
+  if ! wine "$build/bin/BenchTrustRoot.exe" "$(winpath "$build/testpki/root.cer")" </dev/null >>"$out/wine.log" 2>&1; then
+    unavailable launch_cache_hit_pe "test root not trusted"
+    unavailable idle_cpu_waiting "test root not trusted"
+    return
+  fi
+  write_settings bench-launch-pe
+  local dir=$servers/cdn/bench-launch-pe/$deployment
+  mkdir -p "$dir"
+  python3 "$tools/modpack/modpack.py" "$build/signed/module_normal.dll" "$dir/win64"
+  launches_of TavrinLauncherPe.exe bench-launch-pe launch_fresh_pe launch_cache_hit_pe idle_cpu_waiting
 }
 
 # --- the run ---------------------------------------------------------------------------
@@ -399,11 +430,24 @@ export CURL_CA_BUNDLE=$servers/ca/ca.pem
 # alignment is below a page is read in whole, debug sections included, which
 # would add their size to the peak memory and to the start.
 x86_64-w64-mingw32-strip "$demo/TavrinLauncher.exe"
-# Another build of the launcher, e.g. an earlier one for a before/after figure.
-[ -n "${TAVRIN_BENCH_LAUNCHER:-}" ] && cp "$TAVRIN_BENCH_LAUNCHER" "$demo/TavrinLauncher.exe"
+x86_64-w64-mingw32-strip -o "$demo/TavrinLauncherPe.exe" "$build/bin/TavrinLauncherPe.exe"
+# Other builds of the launcher, e.g. earlier ones for before/after figures.
+[ -n "${TAVRIN_BENCH_LAUNCHER:-}" ] && x86_64-w64-mingw32-strip -o "$demo/TavrinLauncher.exe" "$TAVRIN_BENCH_LAUNCHER"
+[ -n "${TAVRIN_BENCH_LAUNCHER_PE:-}" ] &&
+  x86_64-w64-mingw32-strip -o "$demo/TavrinLauncherPe.exe" "$TAVRIN_BENCH_LAUNCHER_PE"
 : >"$out/wine.log"
+# A player's session has a desktop already. Without a program that keeps it,
+# Wine ends its desktop process with the last program of the session and
+# every launch would pay for starting it again (about 0.2 s of the window's
+# first appearance, measured here). TAVRIN_BENCH_COLD=1 measures that case.
+if [ -z "${TAVRIN_BENCH_COLD:-}" ]; then
+  (cd "$demo" && exec wine DemoGame.exe --hidden --exit-after-ms 3600000 </dev/null >/dev/null 2>&1) &
+  keeper=$!
+  trap 'kill $keeper 2>/dev/null; "$tools/devcdn/test_servers.sh" stop "$servers" >/dev/null 2>&1 || true' EXIT
+  sleep 2
+fi
 
-only=${TAVRIN_BENCH_ONLY:-size acquisition first_frame idle_error peak_memory launches}
+only=${TAVRIN_BENCH_ONLY:-size acquisition first_frame idle_error peak_memory launches launches_windows}
 for part in $only; do
   say "$part"
   case $part in
@@ -413,6 +457,7 @@ for part in $only; do
     idle_error) bench_idle_error TavrinLauncher.exe idle_cpu_error ;;
     peak_memory) bench_peak_memory ;;
     launches) bench_launches ;;
+    launches_windows) bench_launches_windows ;;
   esac
 done
 python3 "$tools/bench/report.py" "$samples" "$out/results.json"
