@@ -21,14 +21,7 @@ void cModuleLoader::Run()
     context.Cache = &CacheEntry;
     context.Texts = &Localization;
     context.OnProgress = [this](uint32_t total, uint32_t done) { return OnProgress(total, done); };
-    context.LoadModule = [this](std::vector<uint8_t> bytes) {
-        LoadAllowed.Wait(-1);
-        if (StopRequested()) {
-            ModuleWithheld.store(true);
-            return;
-        }
-        LoadModule(std::move(bytes));
-    };
+    context.LoadModule = [this](std::vector<uint8_t> bytes) { LoadModule(std::move(bytes)); };
     context.Report = [this](int32_t code, const std::string& message) { Report(code, message); };
     context.ShowInfo = &ShowOverrideNotice;
     CdnPathOverride = ReadCdnOverride();
@@ -64,14 +57,10 @@ void cModuleLoader::ProbeModuleCache()
     tavrin::launcher::ProbeModuleCache(CacheEntry, path);
 }
 
-// Runs after the loader's thread has been joined. A cached module that was
-// held back and never ran goes back to the cache: this launch proved nothing
-// against it.
+// Runs after the loader's thread has been joined.
 void cModuleLoader::StoreCachedModule()
 {
-    const bool untriedCachedCopy =
-        ModuleWithheld.load() && CacheEntry.Valid && CacheEntry.ReceivedETag == CacheEntry.CachedETag;
-    tavrin::launcher::StoreCachedModule(CacheEntry, LaunchSucceededFlag() || untriedCachedCopy);
+    tavrin::launcher::StoreCachedModule(CacheEntry, LaunchSucceededFlag());
 }
 
 }  // namespace tavrin::launcher

@@ -48,11 +48,8 @@ AntiCheatLauncher::~AntiCheatLauncher()
         gLauncher = nullptr;
 }
 
-// Called before SDL starts, so that the module's download overlaps SDL's
-// start and the window's creation.
-bool AntiCheatLauncher::Configure(std::string& message)
+bool AntiCheatLauncher::Initialize(std::string& message)
 {
-    Configured = true;
     message.clear();
     RunStart = MonotonicNow();
 
@@ -70,15 +67,6 @@ bool AntiCheatLauncher::Configure(std::string& message)
 
     SetupLocalization();
 
-    if (LauncherSettings.Status >= 0 && CreateGameLauncher())
-        BeginModuleDownload();
-    return true;
-}
-
-bool AntiCheatLauncher::Initialize(std::string& message)
-{
-    if (!Configured && !Configure(message))
-        return false;
     if (!Window.Create(
             LauncherSettings, Localization, LauncherDirectory, [this] { FallBackToEnglishTexts(); }, message))
         return false;
@@ -129,45 +117,20 @@ std::string AntiCheatLauncher::LocalizationDirectory() const
 
 bool AntiCheatLauncher::Start()
 {
-    if (!DownloadBegun && !CreateGameLauncher())
-        return false;
-    SetState(StateDownloading);
-
-    if (LauncherSettings.Status < 0) {
-        std::string text = LauncherSettings.BuildSettingsErrorText(SettingsFileName, Localization);
-        OnGameLauncherFinished(kLaunchInvalidGameOrSettings, text.c_str());
-        return true;
-    }
-    if (DownloadBegun) {
-        // Progress reported before this state posted nothing.
-        PostToMainThread([this] { return UpdateProgressDisplay(); });
-    } else {
-        BeginModuleDownload();
-    }
-    // The window exists: what the module reports can be shown.
-    Launcher->Loader().ReleaseModuleLoad();
-    return true;
-}
-
-// Replaces any earlier game launcher.
-bool AntiCheatLauncher::CreateGameLauncher()
-{
     bool gameDev = LauncherSettings.IsDevelopmentEnvironment();
     Launcher.reset(new (std::nothrow) cGameLauncher(&LauncherSettings, Arguments, gameDev, Host));
     if (!Launcher) {
         LogPrintf(Error, "Failed to create GameLauncher instance!");
         return false;
     }
+    SetState(StateDownloading);
     Launcher->LoadLocalization(LocalizationDirectory(), Language.c_str(), Region.c_str());
-    return true;
-}
 
-// Downloads (or revalidates) the module with its loading held back: a
-// launcher whose window fails never runs the module or starts the game.
-void AntiCheatLauncher::BeginModuleDownload()
-{
-    Launcher->Loader().HoldModuleLoad();
-    DownloadBegun = true;
+    if (LauncherSettings.Status < 0) {
+        std::string text = LauncherSettings.BuildSettingsErrorText(SettingsFileName, Localization);
+        OnGameLauncherFinished(kLaunchInvalidGameOrSettings, text.c_str());
+        return true;
+    }
     DownloadStart = MonotonicNow();
     Launcher->StartModuleDownload(
         LauncherSettings.Executable.c_str(), Arguments, LauncherDirectory.c_str(),
@@ -175,6 +138,7 @@ void AntiCheatLauncher::BeginModuleDownload()
         [this](KZV_ProtectedGameLaunchResult result, const char* message) {
             OnGameLauncherFinished(result, message);
         });
+    return true;
 }
 
 // --- main loop ---------------------------------------------------------------

@@ -36,11 +36,6 @@ public:
                       const cHostFacts& host = DetectHostFacts());
     ~AntiCheatLauncher() override;
 
-    // The steps of Initialize before the window: directory, settings, locale
-    // and the start of the module download. The entry routine calls it before
-    // SDL starts; Initialize calls it when nobody has. False when the
-    // launcher's directory is unknown; message then holds the error box text.
-    bool Configure(std::string& message);
     bool Initialize(std::string& message);
     bool Start();
     void HandleEvent(const SDL_Event& event);
@@ -89,8 +84,6 @@ private:
     void CheckKeySequence(const SDL_Event& event);
     std::string LaunchResultTitle(KZV_ProtectedGameLaunchResult result);
     std::string LocalizationDirectory() const;
-    bool CreateGameLauncher();
-    void BeginModuleDownload();
     bool WindowSearchDue(int64_t now);
 
     cHostFacts Host;
@@ -115,9 +108,6 @@ private:
     int64_t LastWindowSearch = 0;
 
     std::unique_ptr<cGameLauncher> Launcher;
-    // The download began in Configure; the module is held until Start.
-    bool DownloadBegun = false;
-    bool Configured = false;
 
     // Written by the game launcher's thread, read by main-thread tasks.
     cLaunchReports Reports;

@@ -47,12 +47,6 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
     cSdlGuard sdl;
     auto launcher = std::make_unique<AntiCheatLauncher>(logger, arguments, LauncherHostFacts());
 
-    // Settings first: the module downloads while SDL starts and the window
-    // is built.
-    if (!launcher->Configure(message)) {
-        ShowErrorBox(message);
-        return TerminateLauncher(ExitInitializeFailed, logger);
-    }
     if (!gHeadlessMode && !sdl.Initialize()) {
         ShowErrorBox("Failed to initialize dependencies.");
         return TerminateLauncher(ExitDependencyInitFailed, logger);

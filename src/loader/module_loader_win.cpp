@@ -37,13 +37,6 @@ cHostFacts DetectHostFacts()
 cModuleLoader::cModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts)
     : Arguments(std::move(arguments)), Facts(hostFacts)
 {
-    LoadAllowed.Set();
-}
-
-void cModuleLoader::RequestStop()
-{
-    cThread::RequestStop();
-    LoadAllowed.Set();
 }
 
 cModuleLoader::~cModuleLoader() { Shutdown(); }

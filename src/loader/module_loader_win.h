@@ -94,15 +94,6 @@ public:
     // released the module.
     static void DeliverModuleCallback(void* context, int32_t code, const char* message, int32_t nativePid);
 
-    // The module may be fetched while the launcher's window is still being
-    // built, but none of its code runs before the launcher can show what it
-    // reports: while held, the loader's thread waits with the module's bytes
-    // until ReleaseModuleLoad, or until it is stopped. Hold before Initialize.
-    void HoldModuleLoad() { LoadAllowed.Reset(); }
-    void ReleaseModuleLoad() { LoadAllowed.Set(); }
-    // Also lets a held thread go, to find the stop.
-    void RequestStop() override;
-
     // Stops and joins the thread, calls the module's second entry point and
     // keeps a module that launched in the cache. A second call does nothing.
     void Shutdown();
@@ -159,10 +150,6 @@ protected:
     ModuleCacheEntry CacheEntry;
     std::atomic<bool> LaunchSucceeded{false};
     cHostFacts Facts;
-    // Signalled unless HoldModuleLoad holds the module back.
-    cWakeEvent LoadAllowed;
-    // The loader stopped while it held the module: the module never ran.
-    std::atomic<bool> ModuleWithheld{false};
 };
 
 class cWindowsModuleLoader : public cModuleLoader {

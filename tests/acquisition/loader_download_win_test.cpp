@@ -214,46 +214,6 @@ TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport)
     EXPECT_FALSE(FileExists(CachedModule));
 }
 
-// The launcher revalidates while its window is built and holds the module
-// until the window exists: a held module never runs, and when the launcher
-// stops first (its window failed) the cached copy is kept, not lost.
-TEST_F(LoaderDownloadTest, HeldModuleRunsOnlyWhenReleasedAndStaysCachedWhenNot)
-{
-    const std::vector<uint8_t> plain = PatternBytes(20000, 34);
-    Serve(plain);
-    bool cacheFiles = true;
-    ASSERT_EQ(Launch(true, cacheFiles), plain);
-    ASSERT_TRUE(FileExists(CachedModule));
-
-    for (const bool release : {false, true}) {
-        SCOPED_TRACE(release ? "released" : "stopped while held");
-        cRecordingLoader loader({}, DetectHostFacts());
-        ProgressCallback progress = [](uint32_t, uint32_t) { return KZV_ProgressContinue; };
-        ResultCallback sink = [](int32_t, const char*) {};
-        loader.HoldModuleLoad();
-        ASSERT_TRUE(loader.Initialize(progress, sink, Game, Folder.Utf8(), "linux64", ProductName(), "s1",
-                                      "d1", true));
-        // The cached copy leaves the cache when the 304 hands it to the loader.
-        for (int i = 0; i < 3000 && FileExists(CachedModule); ++i) {
-            Sleep(10);
-        }
-        ASSERT_FALSE(FileExists(CachedModule));
-        Sleep(200);
-        EXPECT_TRUE(loader.LoadedModuleBytes().empty());
-        if (release) {
-            loader.ReleaseModuleLoad();
-            for (int i = 0; i < 3000 && loader.LoadedModuleBytes().empty(); ++i) {
-                Sleep(10);
-            }
-            EXPECT_EQ(loader.LoadedModuleBytes(), plain);
-        }
-        loader.Shutdown();
-        // Released but not launched: gone, as after any failed launch.
-        EXPECT_EQ(FileExists(CachedModule), !release);
-    }
-    EXPECT_TRUE(Outcomes.empty());
-}
-
 TEST_F(LoaderDownloadTest, NoModuleOnTheCdnReports506)
 {
     bool cacheFiles = false;
