@@ -34,7 +34,7 @@ bool cCallbackRing::Push(void* context, int32_t code, const char* message, int32
     return false;
 }
 
-bool cCallbackRing::Pop(QueuedCallback& record)
+cCallbackRing::Slot* cCallbackRing::OldestFull()
 {
     Slot* oldest = nullptr;
     for (Slot& slot : Slots) {
@@ -42,6 +42,19 @@ bool cCallbackRing::Pop(QueuedCallback& record)
             (!oldest || slot.Ticket < oldest->Ticket)) {
             oldest = &slot;
         }
+    }
+    return oldest;
+}
+
+bool cCallbackRing::Pop(QueuedCallback& record)
+{
+    // A slot the scan passed while empty may fill behind it with an older
+    // record than the one found. Once a record was seen full, every record
+    // its producer pushed before it is visible to the next scan: scan again
+    // until a scan confirms the oldest.
+    Slot* oldest = OldestFull();
+    for (Slot* confirmed = oldest ? OldestFull() : nullptr; confirmed != oldest; confirmed = OldestFull()) {
+        oldest = confirmed;
     }
     if (!oldest) {
         return false;

@@ -40,6 +40,9 @@ private:
         uint64_t Ticket = 0;
         QueuedCallback Record;
     };
+    // The full slot with the smallest ticket, or null.
+    Slot* OldestFull();
+
     Slot Slots[kSlots];
     std::atomic<uint64_t> NextTicket{0};
     std::atomic<uint32_t> Pushes{0};
