@@ -14,6 +14,7 @@
 #include "loader/wine_helper_page_win.h"
 #include "logging/logger.h"
 #include "settings/files_win.h"
+#include "ui/embedded_decoding_win.h"
 
 using namespace tavrin;
 using namespace tavrin::launcher;
@@ -47,6 +48,9 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
     cSdlGuard sdl;
     auto launcher = std::make_unique<AntiCheatLauncher>(logger, arguments, LauncherHostFacts());
 
+    // The built-in pictures decode while SDL starts.
+    if (!gHeadlessMode)
+        StartEmbeddedTextureDecoding();
     if (!gHeadlessMode && !sdl.Initialize()) {
         ShowErrorBox("Failed to initialize dependencies.");
         return TerminateLauncher(ExitDependencyInitFailed, logger);

@@ -12,6 +12,7 @@
 #include "logging/logger.h"
 #include "settings/files_win.h"
 #include "settings/strings.h"
+#include "ui/embedded_decoding_win.h"
 
 namespace tavrin::launcher {
 
@@ -414,12 +415,17 @@ bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string&
             return false;
         }
         DestroyRecordTexture(record);
-        LoadEmbeddedTexture(renderer, data, size, record);
+        if (SDL_Surface* decoded = TakeDecodedEmbeddedTexture(key))
+            TextureFromSurface(renderer, decoded, record, std::string(), size);
+        else
+            LoadEmbeddedTexture(renderer, data, size, record);
         if (record.Texture == nullptr) {
             LogPrintf(Error, "Failed in loading the following texture: '%u'.", static_cast<unsigned>(key));
             return false;
         }
     }
+    // A custom splash leaves the built-in one decoded for nothing.
+    DiscardDecodedEmbeddedTextures();
     return true;
 }
 
