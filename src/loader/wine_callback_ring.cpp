@@ -53,7 +53,11 @@ bool cCallbackRing::Pop(QueuedCallback& record)
     // its producer pushed before it is visible to the next scan: scan again
     // until a scan confirms the oldest.
     Slot* oldest = OldestFull();
-    for (Slot* confirmed = oldest ? OldestFull() : nullptr; confirmed != oldest; confirmed = OldestFull()) {
+    while (oldest) {
+        Slot* confirmed = OldestFull();
+        if (confirmed == oldest) {
+            break;
+        }
         oldest = confirmed;
     }
     if (!oldest) {

@@ -91,22 +91,15 @@ void TextureFromSurface(SDL_Renderer* renderer, SDL_Surface* surface, cAssetText
     SDL_FreeSurface(surface);
 }
 
-void LoadEmbeddedTexture(SDL_Renderer* renderer, const void* data, size_t size, cAssetTexture& record)
+// The picture decoded ahead of the window when there is one, else decoded now.
+void LoadEmbeddedTexture(SDL_Renderer* renderer, int32_t key, const void* data, size_t size,
+                         cAssetTexture& record)
 {
-    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
-    if (stream == nullptr) {
-        LogPrintf(Error, "Unable to load embedded texture, size: %i. SDL Error: '%s'.",
-                  static_cast<int>(size), SDL_GetError());
-        return;
-    }
-    // The decoder closes the stream whether or not it succeeds.
-    SDL_Surface* surface = IMG_Load_RW(stream, 1);
-    if (surface == nullptr) {
-        LogPrintf(Error, "Unable to create texture from embedded texture, size: %i. SDL Error: '%s'.",
-                  static_cast<int>(size), SDL_GetError());
-        return;
-    }
-    TextureFromSurface(renderer, surface, record, std::string(), size);
+    SDL_Surface* surface = TakeDecodedEmbeddedTexture(key);
+    if (surface == nullptr)
+        surface = DecodeEmbeddedPicture(data, size);
+    if (surface != nullptr)
+        TextureFromSurface(renderer, surface, record, std::string(), size);
 }
 
 bool OpenSystemFont(cAssetStore& store, const cBuiltInFont& font,
@@ -243,6 +236,23 @@ bool GetEmbeddedFont(int32_t key, const void*& data, size_t& size)
         return false;
     }
     return GetEmbeddedResource(kFontResources[face], data, size);
+}
+
+SDL_Surface* DecodeEmbeddedPicture(const void* data, size_t size)
+{
+    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
+    if (stream == nullptr) {
+        LogPrintf(Error, "Unable to load embedded texture, size: %i. SDL Error: '%s'.",
+                  static_cast<int>(size), SDL_GetError());
+        return nullptr;
+    }
+    // The decoder closes the stream whether or not it succeeds.
+    SDL_Surface* surface = IMG_Load_RW(stream, 1);
+    if (surface == nullptr) {
+        LogPrintf(Error, "Unable to create texture from embedded texture, size: %i. SDL Error: '%s'.",
+                  static_cast<int>(size), SDL_GetError());
+    }
+    return surface;
 }
 
 bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size)
@@ -415,10 +425,7 @@ bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string&
             return false;
         }
         DestroyRecordTexture(record);
-        if (SDL_Surface* decoded = TakeDecodedEmbeddedTexture(key))
-            TextureFromSurface(renderer, decoded, record, std::string(), size);
-        else
-            LoadEmbeddedTexture(renderer, data, size, record);
+        LoadEmbeddedTexture(renderer, key, data, size, record);
         if (record.Texture == nullptr) {
             LogPrintf(Error, "Failed in loading the following texture: '%u'.", static_cast<unsigned>(key));
             return false;

@@ -86,4 +86,8 @@ std::string GetSystemFontsFolder();
 bool GetEmbeddedFont(int32_t key, const void*& data, size_t& size);
 bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size);
 
+// Decodes a built-in picture's file image; null (and logged) when it fails.
+// Any thread.
+SDL_Surface* DecodeEmbeddedPicture(const void* data, size_t size);
+
 }  // namespace tavrin::launcher

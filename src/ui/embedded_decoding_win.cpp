@@ -1,7 +1,5 @@
 #include "ui/embedded_decoding_win.h"
 
-#include <SDL_image.h>
-
 #include <array>
 #include <mutex>
 #include <thread>
@@ -47,11 +45,7 @@ SDL_Surface* DecodeEmbeddedTexture(int32_t key)
 {
     const void* data = nullptr;
     size_t size = 0;
-    if (!GetEmbeddedTexture(key, data, size))
-        return nullptr;
-    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
-    // The decoder closes the stream whether or not it succeeds.
-    return stream != nullptr ? IMG_Load_RW(stream, 1) : nullptr;
+    return GetEmbeddedTexture(key, data, size) ? DecodeEmbeddedPicture(data, size) : nullptr;
 }
 
 }  // namespace

@@ -409,8 +409,8 @@ bench_launches() {
 # test root trusted in this prefix.
 bench_launches_windows() {
   if ! wine "$build/bin/BenchTrustRoot.exe" "$(winpath "$build/testpki/root.cer")" </dev/null >>"$out/wine.log" 2>&1; then
-    unavailable launch_cache_hit_pe "test root not trusted"
-    unavailable idle_cpu_waiting "test root not trusted"
+    local figure
+    for figure in launch_fresh_pe launch_cache_hit_pe idle_cpu_waiting; do unavailable "$figure" "test root not trusted"; done
     return
   fi
   write_settings bench-launch-pe
@@ -422,8 +422,13 @@ bench_launches_windows() {
 
 # --- the run ---------------------------------------------------------------------------
 
+keeper=
+finish() {
+  [ -n "$keeper" ] && kill "$keeper" 2>/dev/null
+  "$tools/devcdn/test_servers.sh" stop "$servers" >/dev/null 2>&1 || true
+}
 "$tools/devcdn/test_servers.sh" start "$servers" "$cdn_port" "$collector_port" >/dev/null || exit 1
-trap '"$tools/devcdn/test_servers.sh" stop "$servers" >/dev/null 2>&1 || true' EXIT
+trap finish EXIT
 export CURL_CA_BUNDLE=$servers/ca/ca.pem
 "$tools/demo/prepare.sh" "$build" "$demo"
 # The launcher as players get it: stripped. Under Wine an image whose file
@@ -443,7 +448,6 @@ x86_64-w64-mingw32-strip -o "$demo/TavrinLauncherPe.exe" "$build/bin/TavrinLaunc
 if [ -z "${TAVRIN_BENCH_COLD:-}" ]; then
   (cd "$demo" && exec wine DemoGame.exe --hidden --exit-after-ms 3600000 </dev/null >/dev/null 2>&1) &
   keeper=$!
-  trap 'kill $keeper 2>/dev/null; "$tools/devcdn/test_servers.sh" stop "$servers" >/dev/null 2>&1 || true' EXIT
   sleep 2
 fi
 
