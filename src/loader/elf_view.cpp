@@ -20,6 +20,8 @@ constexpr int64_t kTagVersionSymbols = 0x6FFFFFF0;
 constexpr uint64_t kSymbolSize = 24;
 constexpr uint16_t kSectionUndefined = 0;
 constexpr uint16_t kVersionHidden = 0x8000;
+constexpr uint8_t kSymbolObject = 1;
+constexpr uint8_t kSymbolFunction = 2;
 
 class cImageReader {
 public:
@@ -171,8 +173,10 @@ struct SymbolLookup {
     const DynamicTables& Tables;
     std::string_view Name;
 
-    // The symbol at index when it carries the name, is defined, and is the
-    // default version (as the dynamic loader would bind it); else 0.
+    // The symbol at index when it carries the name, is defined, is a plain
+    // function or object (an indirect function's value is its resolver, a
+    // thread-local one's an offset: neither is an address to use), and is
+    // the default version (as the dynamic loader would bind it); else 0.
     uint64_t Match(uint64_t index) const
     {
         uint64_t symbol = Tables.Symbols + index * kSymbolSize;
@@ -180,10 +184,12 @@ struct SymbolLookup {
             return 0;
         }
         uint32_t nameOffset;
+        uint8_t info;
         uint16_t section;
         uint64_t value;
-        if (!Reader.Read(symbol, nameOffset) || !Reader.Read(symbol + 6, section) ||
-            !Reader.Read(symbol + 8, value) || section == kSectionUndefined || !NameMatches(nameOffset)) {
+        if (!Reader.Read(symbol, nameOffset) || !Reader.Read(symbol + 4, info) ||
+            !Reader.Read(symbol + 6, section) || !Reader.Read(symbol + 8, value) ||
+            section == kSectionUndefined || !IsPlainSymbol(info) || !NameMatches(nameOffset)) {
             return 0;
         }
         if (Tables.Versions) {
@@ -194,6 +200,12 @@ struct SymbolLookup {
         }
         uint64_t address;
         return Reader.At(value, address) ? address : 0;
+    }
+
+    static bool IsPlainSymbol(uint8_t info)
+    {
+        const uint8_t type = info & 0xF;
+        return type == kSymbolObject || type == kSymbolFunction;
     }
 
     bool NameMatches(uint32_t offset) const

@@ -123,7 +123,7 @@ void cWindowsModuleLoader::FillInitRecord()
 {
     InitRecord = KZV_InitRecord{};
     InitRecord.Version = kInitRecordVersion;
-    InitRecord.Context = static_cast<cModuleLoader*>(this);
+    InitRecord.Context = CallbackContext();
     InitRecord.ProductId = ProductId.c_str();
     InitRecord.SandboxId = SandboxId.c_str();
     InitRecord.DeploymentId = DeploymentId.c_str();

@@ -65,7 +65,7 @@ bool cModuleLoader::Initialize(ProgressCallback progress, ResultCallback resultS
     }
     ProbeModuleCache();
     // From here until the module is released its reports reach this loader.
-    cModuleCallbackGate::Instance().Open(this);
+    Context = cModuleCallbackGate::Instance().Open(this);
     if (!Start()) {
         Report(kLoaderCreationFailed, Text(kMsgCreateThread));
         return false;
@@ -141,8 +141,8 @@ void cModuleLoader::DeliverModuleCallback(void* context, int32_t code, const cha
     if (!context) {
         return;
     }
-    const bool delivered = cModuleCallbackGate::Instance().Pass(context, [&] {
-        auto* loader = static_cast<cModuleLoader*>(context);
+    const bool delivered = cModuleCallbackGate::Instance().Pass(context, [&](void* target) {
+        auto* loader = static_cast<cModuleLoader*>(target);
         if (nativePid != 0) {
             loader->GameProcessId.store(GetWindowsPidForNativePid(nativePid, kNativePidLookupMs));
         }
@@ -183,7 +183,8 @@ void cModuleLoader::ReleaseModule()
         StopNativeModuleCallbacks();
     }
     // The module may report until its second entry point has returned.
-    cModuleCallbackGate::Instance().Close(this);
+    cModuleCallbackGate::Instance().Close(Context);
+    Context = nullptr;
 }
 
 // --- cWindowsModuleLoader --------------------------------------------------------

@@ -101,6 +101,10 @@ public:
     // "tavrin_" + the suffix of the system name + ".kzv".
     std::string ModuleFileName() const;
 
+    // What the module passes back in its reports: one per opening, so a late
+    // report of an earlier module never reaches a later loader.
+    void* CallbackContext() const { return Context; }
+
     void SetLaunchSucceeded() { LaunchSucceeded.store(true); }
     bool LaunchSucceededFlag() const { return LaunchSucceeded.load(); }
 
@@ -150,6 +154,7 @@ protected:
     ModuleCacheEntry CacheEntry;
     std::atomic<bool> LaunchSucceeded{false};
     cHostFacts Facts;
+    void* Context = nullptr;
 };
 
 class cWindowsModuleLoader : public cModuleLoader {

@@ -88,7 +88,8 @@ UnixFileNameFunction UnixFileName()
 }
 
 // The process-id file lies in a folder every user can write to: only a
-// regular file of exactly four bytes that belongs to this user counts.
+// regular file of exactly four bytes that belongs to this user and has no
+// other name counts (another user may link to a file of ours).
 bool ReadPidFile(const std::string& path, uint32_t& windowsPid)
 {
     const int fd = NativeOpen(path.c_str(), kNativeOpenReadOnly | kNativeOpenNoFollow |
@@ -98,7 +99,8 @@ bool ReadPidFile(const std::string& path, uint32_t& windowsPid)
     }
     NativeFileStatus status;
     uint8_t bytes[kPidFileSize];
-    const bool ok = NativeFstat(fd, status) && NativeIsRegularFile(status) && status.Size == kPidFileSize &&
+    const bool ok = NativeFstat(fd, status) && NativeIsRegularFile(status) && status.Links == 1 &&
+                    status.Size == kPidFileSize &&
                     static_cast<int>(status.Owner) == NativeGetUid() &&
                     NativeRead(fd, bytes, kPidFileSize) == kPidFileSize;
     NativeClose(fd);
@@ -160,6 +162,9 @@ uint64_t CallNative(void* function, uint64_t a1, uint64_t a2, uint64_t a3)
     if (!function) {
         return 0;
     }
+    // The module may report on this thread while it runs: such reports can
+    // run Windows code here, unlike those from the module's own threads.
+    cNativeCallScope scope;
     return reinterpret_cast<NativeFunction3>(function)(a1, a2, a3);
 }
 

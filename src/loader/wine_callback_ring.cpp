@@ -2,7 +2,38 @@
 
 namespace tavrin::launcher {
 
+namespace {
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Copies what fits, never half a character.
+void CopyMessage(char (&to)[1024], const char* message)
+{
+    size_t length = 0;
+    if (message) {
+        while (length + 1 < sizeof(to) && message[length] != '\0') {
+            to[length] = message[length];
+            ++length;
+        }
+        while (message[length] != '\0' && length > 0 && IsUtf8Continuation(message[length])) {
+            --length;
+        }
+    }
+    to[length] = '\0';
+}
+
+}  // namespace
+
 bool cCallbackRing::Push(void* context, int32_t code, const char* message, int32_t nativePid)
+{
+    if (TryPush(context, code, message, nativePid)) {
+        return true;
+    }
+    CountDropped();
+    return false;
+}
+
+bool cCallbackRing::TryPush(void* context, int32_t code, const char* message, int32_t nativePid)
 {
     // Any free slot will do: the ticket keeps the order.
     const uint64_t ticket = NextTicket.fetch_add(1);
@@ -18,19 +49,11 @@ bool cCallbackRing::Push(void* context, int32_t code, const char* message, int32
         record.Code = code;
         record.NativePid = nativePid;
         record.HasMessage = message != nullptr;
-        size_t length = 0;
-        if (message) {
-            while (length + 1 < sizeof(record.Message) && message[length] != '\0') {
-                record.Message[length] = message[length];
-                ++length;
-            }
-        }
-        record.Message[length] = '\0';
+        CopyMessage(record.Message, message);
         slot.State.store(kFull, std::memory_order_release);
         Pushes.fetch_add(1);
         return true;
     }
-    DroppedCount.fetch_add(1);
     return false;
 }
 
@@ -69,6 +92,7 @@ bool cCallbackRing::Pop(QueuedCallback& record)
     }
     record = oldest->Record;
     oldest->State.store(kEmpty, std::memory_order_release);
+    Pops.fetch_add(1);
     return true;
 }
 

@@ -15,7 +15,7 @@ struct QueuedCallback {
     int32_t Code = 0;
     int32_t NativePid = 0;
     bool HasMessage = false;
-    char Message[1024] = {};  // cut to fit, always NUL-terminated
+    char Message[1024] = {};  // cut to fit at a whole UTF-8 character, always NUL-terminated
 };
 
 class cCallbackRing {
@@ -24,12 +24,19 @@ public:
 
     // False when every slot is taken: the record is dropped and counted.
     bool Push(void* context, int32_t code, const char* message, int32_t nativePid);
+    // The same without counting, for a producer that will try again.
+    bool TryPush(void* context, int32_t code, const char* message, int32_t nativePid);
+    // Counts a record its producer gave up on.
+    void CountDropped() { DroppedCount.fetch_add(1); }
     // Takes out the oldest record; false when none is ready.
     bool Pop(QueuedCallback& record);
     uint32_t Dropped() const { return DroppedCount.load(); }
 
     // A word that changes on every push, for a consumer to sleep on.
     const std::atomic<uint32_t>& Signal() const { return Pushes; }
+    // A word that changes on every pop, for a producer to sleep on while
+    // the ring is full.
+    const std::atomic<uint32_t>& FreedSignal() const { return Pops; }
     // Changes the signal word without a record, to wake a sleeping consumer.
     void Nudge() { Pushes.fetch_add(1); }
 
@@ -46,6 +53,7 @@ private:
     Slot Slots[kSlots];
     std::atomic<uint64_t> NextTicket{0};
     std::atomic<uint32_t> Pushes{0};
+    std::atomic<uint32_t> Pops{0};
     std::atomic<uint32_t> DroppedCount{0};
 };
 

@@ -19,10 +19,11 @@ constexpr uint64_t kSysFcntl = 72;
 constexpr uint64_t kSysGetPid = 39;
 constexpr uint64_t kSysUnlink = 87;
 constexpr uint64_t kSysGetUid = 102;
-constexpr uint64_t kSysArchPrctl = 158;
+constexpr uint64_t kSysGetTid = 186;
 constexpr uint64_t kSysFutex = 202;
+constexpr uint64_t kSysClockGetTime = 228;
+constexpr uint64_t kClockMonotonic = 1;
 constexpr uint64_t kSysMemfdCreate = 319;
-constexpr uint64_t kArchGetGs = 0x1004;
 constexpr uint64_t kFcntlAddSeals = 1033;
 // seal, shrink, grow, write
 constexpr uint64_t kAllSeals = 1 | 2 | 4 | 8;
@@ -31,8 +32,6 @@ constexpr uint64_t kFutexWakePrivate = 129;
 constexpr size_t kChunk = 4096;
 constexpr uint32_t kModeTypeMask = 0170000;
 constexpr uint32_t kModeRegular = 0100000;
-// The thread environment block points at itself at this offset.
-constexpr uint64_t kTebSelfOffset = 0x30;
 
 using SyscallStub = int64_t (*)(uint64_t number, uint64_t a1, uint64_t a2, uint64_t a3);
 
@@ -96,11 +95,13 @@ int NativeMemfdCreate(const char* name, unsigned flags)
 
 bool NativeFstat(int fd, NativeFileStatus& status)
 {
-    // struct stat of x86-64 Linux: 144 bytes, mode at 24, uid at 28, size at 48.
+    // struct stat of x86-64 Linux: 144 bytes, link count at 16, mode at 24,
+    // uid at 28, size at 48.
     alignas(8) uint8_t raw[144];
     if (Syscall(kSysFstat, static_cast<uint64_t>(fd), Arg(raw)) != 0) {
         return false;
     }
+    std::memcpy(&status.Links, raw + 16, 8);
     std::memcpy(&status.Mode, raw + 24, 4);
     std::memcpy(&status.Owner, raw + 28, 4);
     std::memcpy(&status.Size, raw + 48, 8);
@@ -138,20 +139,32 @@ std::vector<uint8_t> ReadNativeFile(const std::string& path, size_t limit)
     return bytes;
 }
 
-bool CurrentThreadHasWineEnvironment()
+int32_t NativeThreadId() { return static_cast<int32_t>(DirectSyscall(kSysGetTid, 0, 0, 0, 0)); }
+
+int64_t NativeMonotonicMs()
 {
-    uint64_t gsBase = 0;
-    if (DirectSyscall(kSysArchPrctl, kArchGetGs, Arg(&gsBase), 0, 0) != 0 || gsBase == 0) {
-        return false;
+    struct {
+        int64_t Seconds;
+        int64_t Nanoseconds;
+    } now{};
+    if (DirectSyscall(kSysClockGetTime, kClockMonotonic, Arg(&now), 0, 0) != 0) {
+        return 0;
     }
-    uint64_t self = 0;
-    std::memcpy(&self, reinterpret_cast<const void*>(gsBase + kTebSelfOffset), sizeof(self));
-    return self == gsBase;
+    return now.Seconds * 1000 + now.Nanoseconds / 1000000;
 }
 
 void NativeFutexWait(const uint32_t* word, uint32_t expected)
 {
     DirectSyscall(kSysFutex, Arg(word), kFutexWaitPrivate, expected, 0);
+}
+
+void NativeFutexWaitFor(const uint32_t* word, uint32_t expected, uint32_t timeoutMs)
+{
+    struct {
+        int64_t Seconds;
+        int64_t Nanoseconds;
+    } timeout{timeoutMs / 1000, static_cast<int64_t>(timeoutMs % 1000) * 1000000};
+    DirectSyscall(kSysFutex, Arg(word), kFutexWaitPrivate, expected, Arg(&timeout));
 }
 
 void NativeFutexWake(const uint32_t* word)

@@ -21,6 +21,7 @@ inline constexpr unsigned kNativeMemfdAllowSealing = 2;
 
 // The fields of the native struct stat the launcher looks at.
 struct NativeFileStatus {
+    uint64_t Links = 0;
     uint32_t Mode = 0;
     uint32_t Owner = 0;
     int64_t Size = 0;
@@ -42,14 +43,18 @@ bool NativeIsRegularFile(const NativeFileStatus& status);
 // Up to limit bytes of a native file, read in 4096-byte chunks; empty on failure.
 std::vector<uint8_t> ReadNativeFile(const std::string& path, size_t limit);
 
-// True on a thread that Wine created (its GS base is a thread environment
-// block), false on one the native side made itself. Safe on any thread and
-// without the helper page: it runs its own system call instruction and
-// touches nothing else.
-bool CurrentThreadHasWineEnvironment();
+// The kernel's id of the calling thread (gettid), on any thread and without
+// the helper page: it runs its own system call instruction and touches
+// nothing else. Wine's thread ids are not kernel ids, and a thread the
+// module started answers GetCurrentThreadId() with its creator's id.
+int32_t NativeThreadId();
+// Milliseconds of the kernel's monotonic clock, on any thread.
+int64_t NativeMonotonicMs();
 
 // Futex wait and wake on a 32-bit word, callable from native threads too.
 void NativeFutexWait(const uint32_t* word, uint32_t expected);
+// The same wait, ending after at most timeoutMs.
+void NativeFutexWaitFor(const uint32_t* word, uint32_t expected, uint32_t timeoutMs);
 void NativeFutexWake(const uint32_t* word);
 
 }  // namespace tavrin::launcher

@@ -9,11 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "acquisition/module_decode.h"
+#include "loader/native_module_win.h"
 #include "logging/log_file_win.h"
 #include "test_support/game_folder_win.h"
 #include "test_support/loopback_servers_win.h"
@@ -41,15 +43,21 @@ std::string Settings(const std::string& product)
            "  \"executable\": \"DemoGame.exe\",\n  \"environment\": \"gamedev\"\n}\n";
 }
 
-// The CDN's win64 module for a product: a file of the build, encoded.
-void ServeWindowsModule(const std::string& product, const std::string& buildFile)
+// The CDN's module of a system for a product: a file of the build, encoded.
+void ServeModule(const std::string& product, const std::string& buildFile, const std::string& system)
 {
     std::vector<uint8_t> bytes = tavrin::test::ReadBuildFile(buildFile);
     ASSERT_FALSE(bytes.empty()) << buildFile;
     EncodeModule(bytes.data(), bytes.size());
     const std::string dir = tavrin::test::ServersFolder() + "\\cdn\\" + product + "\\deploy-1";
     fs::create_directories(Utf8ToUtf16(dir));
-    tavrin::test::WriteBytes(dir + "\\win64", std::string_view(reinterpret_cast<char*>(bytes.data()), bytes.size()));
+    tavrin::test::WriteBytes(dir + "\\" + system,
+                             std::string_view(reinterpret_cast<char*>(bytes.data()), bytes.size()));
+}
+
+void ServeWindowsModule(const std::string& product, const std::string& buildFile)
+{
+    ServeModule(product, buildFile, "win64");
 }
 
 std::string CacheFolder(const std::string& product)
@@ -173,6 +181,117 @@ TEST_F(WindowsModuleLaunchTest, UnsignedModuleEndsOnTheErrorScreenWith206)
     EXPECT_EQ(EndGamesIn(folder.Folder.Path()), 0);
 
     EXPECT_EQ(folder.Run(L"1", nullptr, kGameArguments), 206u);
+}
+
+// Modules written by others from the module interface alone
+// (tools/independentmodules), in both forms: the Windows DLL through the
+// Windows module path, the native build through the product under Wine. What
+// the player sees: a launch that succeeds shows "WAITING FOR GAME" and leaves
+// with 0 while the game runs; a refused module shows the error screen, and
+// the launcher leaves with the result as its exit code.
+struct IndependentCase {
+    const char* Variant;
+    bool Native;
+    DWORD ExitCode;
+    std::vector<std::string> LauncherLines;  // each somewhere in the launcher's log
+    Lines ModuleEvents;                      // in this order in the module's own log
+};
+
+// The module's own log, named for it in the environment the launcher passes
+// on: a Unix path for the native build.
+class cIndependentModuleLog {
+public:
+    explicit cIndependentModuleLog(bool native) : Path(Folder.File(L"module-log.txt"))
+    {
+        const std::string named = native ? ToNativePath(Utf16ToUtf8(Path)) : Utf16ToUtf8(Path);
+        SetEnvironmentVariableW(L"TAVRIN_INDEPENDENT_MODULE_LOG", Utf8ToUtf16(named).c_str());
+    }
+    ~cIndependentModuleLog() { SetEnvironmentVariableW(L"TAVRIN_INDEPENDENT_MODULE_LOG", nullptr); }
+
+    Lines Read() const
+    {
+        Lines lines;
+        std::string line;
+        for (char c : tavrin::test::ReadText(Utf16ToUtf8(Path))) {
+            if (c == '\n') {
+                lines.push_back(line);
+                line.clear();
+            } else if (c != '\r') {
+                line += c;
+            }
+        }
+        return lines;
+    }
+
+private:
+    tavrin::test::cScratchFolder Folder{L"tavrin-independent-"};
+    std::wstring Path;
+};
+
+bool InOrder(const Lines& lines, const Lines& wanted)
+{
+    size_t next = 0;
+    for (const std::string& line : lines) {
+        if (next < wanted.size() && line == wanted[next]) {
+            ++next;
+        }
+    }
+    return next == wanted.size();
+}
+
+std::string ProductFor(const IndependentCase& c)
+{
+    std::string product = std::string("ind-") + c.Variant + (c.Native ? "-native" : "-pe");
+    std::replace(product.begin(), product.end(), '_', '-');
+    return product;
+}
+
+TEST_F(WindowsModuleLaunchTest, ModulesWrittenElsewhereLaunchOrEndWithTheirCode)
+{
+    const std::string success = "Launcher finished with: 301";
+    const std::vector<IndependentCase> cases = {
+        // Reports from a thread of the module's own, after init returned.
+        {"thread_confirm", false, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        {"thread_confirm", true, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        // 1,000 reports from several threads, the confirming one last.
+        {"burst", false, 0, {success}, {"report 508", "burst 998", "report 1002", "second 1"}},
+        {"burst", true, 0, {success}, {"report 508", "burst 998", "report 1002", "second 1"}},
+        // A report from inside the second entry point, and one after it from
+        // a thread still running: neither may crash the launcher.
+        {"second_reports", false, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        {"second_reports", true, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        {"slow_init", false, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        {"slow_init", true, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        // A thread that keeps running after shutdown does not keep the launcher.
+        {"lingering", false, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        {"lingering", true, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        // The ordinary C and C++ runtime, exceptions thrown and caught inside.
+        {"cxx_crt", false, 0, {success}, {"report 508", "report 1002", "second 1"}},
+        // Static TLS data needs a slot only the system's own loader can give:
+        // refused before any of its code runs, and the log says why.
+        {"static_tls", false, 206, {"Launcher finished with: 206", "Failed to load the anti-cheat module."}, {}},
+    };
+    for (const IndependentCase& c : cases) {
+        const std::string product = ProductFor(c);
+        SCOPED_TRACE(product);
+        if (c.Native) {
+            ServeModule(product, std::string("independentmodules/ind_") + c.Variant + ".so", "linux64");
+        } else {
+            ServeWindowsModule(product, std::string("signed/ind_") + c.Variant + ".dll");
+        }
+        ClearCacheFolder(product);
+        cGameFolder folder(Settings(product), c.Native ? L"TavrinLauncher.exe" : kLauncher);
+        cIndependentModuleLog moduleLog(c.Native);
+        EXPECT_EQ(folder.Run(L"1", nullptr, kGameArguments), c.ExitCode);
+        const std::string log = LogText(product);
+        for (const std::string& line : c.LauncherLines) {
+            EXPECT_TRUE(Contains(log, line)) << line << "\n" << log;
+        }
+        EXPECT_FALSE(Contains(log, "module reports were lost")) << log;
+        const Lines events = moduleLog.Read();
+        EXPECT_TRUE(InOrder(events, c.ModuleEvents)) << testing::PrintToString(events);
+        EXPECT_EQ(EndGamesIn(folder.Folder.Path()), c.ExitCode == 0 ? 1 : 0);
+    }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ struct Symbol {
     uint64_t Value;
     uint16_t Section;
     uint16_t Version;  // 0x8000: hidden (not the default version)
+    uint8_t Type = 2;  // st_info's type: 1 object, 2 function, 6 thread-local, 10 indirect
 };
 
 enum class Tables { Classic, Gnu, ClassicThenGnu, GnuThenClassic };
@@ -74,6 +75,7 @@ public:
         for (size_t i = 0; i < symbols.size(); ++i) {
             const uint64_t at = symbolTable + 24 * (i + 1);
             Put32(at, nameOffsets[i + 1]);
+            Bytes[at + 4] = symbols[i].Type;
             Put16(at + 6, symbols[i].Section);
             Put64(at + 8, symbols[i].Value);
         }
@@ -186,6 +188,8 @@ const std::vector<Symbol> kSymbols = {
     {"dlopen", 0x1000, 12, 0},         {"dlsym", 0x2000, 12, 0}, {"imported", 0, 0, 0},
     {"versioned", 0x3000, 12, 0x8002},  // an old version first, as glibc lists them
     {"versioned", 0x4000, 12, 3},      {"a", 0x10, 12, 0},       {"b", 0x20, 12, 0},
+    {"object", 0x5000, 12, 0, 1},      {"untyped", 0x5100, 12, 0, 0},
+    {"thread_local", 0x40, 12, 0, 6},  {"indirect", 0x5200, 12, 0, 10},
 };
 
 uint64_t Find(const std::vector<uint8_t>& bytes, const char* name)
@@ -207,6 +211,13 @@ TEST(ElfView, BothHashTablesGiveTheSameDefinedDefaultSymbols)
         EXPECT_EQ(Find(bytes, "b"), base + 0x20);
         EXPECT_EQ(Find(bytes, "versioned"), base + 0x4000);
         EXPECT_EQ(Find(bytes, "imported"), 0u);  // undefined: never a match
+        EXPECT_EQ(Find(bytes, "object"), base + 0x5000);
+        // Only plain functions and objects have an address to hand out: an
+        // indirect function's value is its resolver, a thread-local one's an
+        // offset into every thread's block.
+        EXPECT_EQ(Find(bytes, "untyped"), 0u);
+        EXPECT_EQ(Find(bytes, "thread_local"), 0u);
+        EXPECT_EQ(Find(bytes, "indirect"), 0u);
         EXPECT_EQ(Find(bytes, "c"), 0u);
         EXPECT_EQ(Find(bytes, "dlope"), 0u);
         EXPECT_EQ(Find(bytes, ""), 0u);
@@ -366,6 +377,11 @@ TEST(ElfView, FindsWhatDlsymFindsInTheHostCLibrary)
         EXPECT_EQ(FindElfSymbol(libc, name), reinterpret_cast<uintptr_t>(expected)) << name;
     }
     EXPECT_EQ(FindElfSymbol(libc, "no_such_symbol_here"), 0u);
+    // The string functions are indirect in this C library: their symbol's
+    // value is the resolver that picks an implementation, never to be called
+    // as the function itself.
+    EXPECT_EQ(FindElfSymbol(libc, "strlen"), 0u);
+    EXPECT_EQ(FindElfSymbol(libc, "memcpy"), 0u);
     dlclose(handle);
 }
 #endif

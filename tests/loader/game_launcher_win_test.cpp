@@ -224,7 +224,7 @@ TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread)
     std::unique_ptr<cGameLauncher> launcher =
         std::make_unique<cGameLauncher>(&Settings, std::vector<std::string>{}, false, cHostFacts{});
     launcher->Loader().RunBodyForTesting = [](cModuleLoader& loader) {
-        KZV_CallbackRecord record{&loader, kLoaderCreateGameProcess, nullptr, 0};
+        KZV_CallbackRecord record{loader.CallbackContext(), kLoaderCreateGameProcess, nullptr, 0};
         cModuleLoader::ModuleCallback(&record);
         record.Code = kLoaderLaunchConfirmed;
         record.Message = "protected";

@@ -16,11 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     tavrin::launcher::ElfImage image;
     if (tavrin::launcher::FindLibcInMaps(text, image)) {
-        if (image.Readable.empty() && image.Base == 0 && size == 0) {
-            __builtin_trap();
-        }
         for (const tavrin::launcher::MemoryRange& range : image.Readable) {
-            if (range.Start >= range.End) {
+            if (range.Start >= range.End || range.Start < image.Base) {
                 __builtin_trap();
             }
         }

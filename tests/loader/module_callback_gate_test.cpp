@@ -14,15 +14,37 @@ namespace {
 TEST(ModuleCallbackGate, OnlyOpenContextsPass)
 {
     cModuleCallbackGate& gate = cModuleCallbackGate::Instance();
-    int context = 0;
+    int target = 0;
     int calls = 0;
-    EXPECT_FALSE(gate.Pass(&context, [&] { ++calls; }));
-    gate.Open(&context);
-    EXPECT_TRUE(gate.Pass(&context, [&] { ++calls; }));
-    gate.Close(&context);
-    EXPECT_FALSE(gate.Pass(&context, [&] { ++calls; }));
+    auto count = [&](void* reached) {
+        EXPECT_EQ(reached, &target);
+        ++calls;
+    };
+    // An address was never handed out as a context.
+    EXPECT_FALSE(gate.Pass(&target, count));
+    void* context = gate.Open(&target);
+    ASSERT_NE(context, nullptr);
+    EXPECT_TRUE(gate.Pass(context, count));
+    gate.Close(context);
+    EXPECT_FALSE(gate.Pass(context, count));
     EXPECT_EQ(calls, 1);
-    gate.Close(&context);  // a second close is harmless
+    gate.Close(context);  // a second close is harmless
+}
+
+// The same target opened again gets a new context; the old one stays closed.
+TEST(ModuleCallbackGate, AnEarlierOpeningOfTheSameTargetStaysClosed)
+{
+    cModuleCallbackGate& gate = cModuleCallbackGate::Instance();
+    int target = 0;
+    int calls = 0;
+    void* first = gate.Open(&target);
+    gate.Close(first);
+    void* second = gate.Open(&target);
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(gate.Pass(first, [&](void*) { ++calls; }));
+    EXPECT_TRUE(gate.Pass(second, [&](void*) { ++calls; }));
+    EXPECT_EQ(calls, 1);
+    gate.Close(second);
 }
 
 // Module threads keep calling while the loader closes: once Close has
@@ -34,14 +56,14 @@ TEST(ModuleCallbackGate, CloseWaitsForCallbacksInFlightAndDropsLaterOnes)
         std::atomic<int> Calls{0};  // callbacks may run side by side
         bool Gone = false;          // unguarded on purpose: Close must order it after every callback
     } loader;
-    gate.Open(&loader);
+    void* context = gate.Open(&loader);
     std::atomic<bool> stop{false};
     std::atomic<int> passed{0};
     std::vector<std::thread> moduleThreads;
     for (int t = 0; t < 3; ++t) {
         moduleThreads.emplace_back([&] {
             while (!stop.load()) {
-                if (gate.Pass(&loader, [&] {
+                if (gate.Pass(context, [&](void*) {
                         EXPECT_FALSE(loader.Gone);
                         ++loader.Calls;
                     }))
@@ -52,7 +74,7 @@ TEST(ModuleCallbackGate, CloseWaitsForCallbacksInFlightAndDropsLaterOnes)
     while (passed.load() < 100) {
         std::this_thread::yield();
     }
-    gate.Close(&loader);
+    gate.Close(context);
     loader.Gone = true;
     const int calls = loader.Calls.load();
     stop.store(true);

@@ -11,6 +11,7 @@
 
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
+#include "test_support/captured_log.h"
 #include "test_support/loader_reports.h"
 #include "test_support/module_marker_win.h"
 #include "test_support/process_win.h"
@@ -18,6 +19,7 @@
 #include "test_support/trusted_test_root_win.h"
 
 using namespace tavrin::launcher;
+using tavrin::test::cCapturedLog;
 using tavrin::test::cModuleMarker;
 using tavrin::test::cScratchFolder;
 using Lines = std::vector<std::string>;
@@ -122,15 +124,19 @@ TEST_F(ModuleLoadTest, ASignedModuleChangedAfterSigningIsRefusedBeforeItRuns)
 }
 
 // A late report from a module thread after the module was released reaches
-// nobody; it neither crashes nor is delivered.
+// nobody; it neither crashes nor is delivered, and the log says so.
 TEST_F(ModuleLoadTest, ReportsAfterShutdownAreDropped)
 {
     Load("signed/module_1003.dll");
     EXPECT_EQ(TakeReports().size(), 1u);
+    void* released = Loader.CallbackContext();
+    ASSERT_NE(released, nullptr);
     Loader.Shutdown();
-    KZV_CallbackRecord late{static_cast<cModuleLoader*>(&Loader), kLoaderOtherFailure, "late", 0};
+    cCapturedLog log;
+    KZV_CallbackRecord late{released, kLoaderOtherFailure, "late", 0};
     cModuleLoader::ModuleCallback(&late);
     EXPECT_TRUE(TakeReports().empty());
+    EXPECT_TRUE(log.HasLineEndingWith("Module callback with code 509 dropped: the module has been released."));
 }
 
 }  // namespace

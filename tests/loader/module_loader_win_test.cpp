@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,11 +158,11 @@ TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext)
     Loader.RunBodyForTesting = [](cModuleLoader&) {};
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8()));
 
-    KZV_CallbackRecord record{&Loader, kLoaderLaunchSucceeded, "done", 0};
+    KZV_CallbackRecord record{Loader.CallbackContext(), kLoaderLaunchSucceeded, "done", 0};
     cModuleLoader::ModuleCallback(&record);
     // From a thread of the module's own.
     std::thread moduleThread([this] {
-        KZV_CallbackRecord fromModule{&Loader, kLoaderOtherFailure, nullptr, 0};
+        KZV_CallbackRecord fromModule{Loader.CallbackContext(), kLoaderOtherFailure, nullptr, 0};
         cModuleLoader::ModuleCallback(&fromModule);
     });
     moduleThread.join();
@@ -172,6 +173,35 @@ TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext)
 
     EXPECT_EQ(TakeReports(),
               (std::vector<Report>{{kLoaderLaunchSucceeded, "done"}, {kLoaderOtherFailure, "<null>"}}));
+}
+
+// A report kept by an earlier module must not reach a later loader, even one
+// built at the same address: every opening has a context of its own.
+TEST_F(ModuleLoaderTest, AReportFromAnEarlierOpeningNeverReachesALaterLoader)
+{
+    const std::string game = Game();
+    std::optional<cWindowsModuleLoader> slot;
+    auto open = [&] {
+        slot.emplace(std::vector<std::string>{}, cHostFacts{});
+        slot->RunBodyForTesting = [](cModuleLoader&) {};
+        return slot->Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; }, Sink(), game,
+                                Scratch.Utf8(), "win64", "", "", "", false);
+    };
+    ASSERT_TRUE(open());
+    void* earlier = slot->CallbackContext();
+    const void* address = &*slot;
+    slot.reset();
+    ASSERT_TRUE(open());
+    ASSERT_EQ(&*slot, address);
+    EXPECT_NE(slot->CallbackContext(), earlier);
+
+    cCapturedLog log;
+    KZV_CallbackRecord stale{earlier, kLoaderLaunchSucceeded, "stale", 0};
+    cModuleLoader::ModuleCallback(&stale);
+    KZV_CallbackRecord current{slot->CallbackContext(), kLoaderOtherFailure, "current", 0};
+    cModuleLoader::ModuleCallback(&current);
+    EXPECT_EQ(TakeReports(), (std::vector<Report>{{kLoaderOtherFailure, "current"}}));
+    EXPECT_TRUE(log.HasLineEndingWith("Module callback with code 1003 dropped: the module has been released."));
 }
 
 TEST_F(ModuleLoaderTest, LocalizationSetsLanguageAndUsesTheLoadersTable)

@@ -40,6 +40,31 @@ TEST(CallbackRing, KeepsOrderCopiesAndCutsMessages)
     EXPECT_FALSE(ring->Pop(record));
 }
 
+// A message cut to fit ends at a whole UTF-8 character, whatever its length.
+TEST(CallbackRing, CutsMessagesAtWholeCharacters)
+{
+    auto ring = std::make_unique<cCallbackRing>();
+    QueuedCallback record;
+    const size_t room = sizeof(record.Message) - 1;
+    struct Case {
+        size_t Filler;
+        std::string Tail;
+        size_t Kept;
+    };
+    const Case cases[] = {
+        {room - 1, "\xE2\x82\xAC", room - 1},          // a three-byte character that would not fit
+        {room - 2, "\xF0\x9F\x98\x80", room - 2},      // four bytes, one short
+        {room - 3, "\xE2\x82\xAC!", room},             // fits exactly, then cut after it
+        {room - 1, "\xC3\xA9", room - 1},               // two bytes, the second would not fit
+    };
+    for (const Case& c : cases) {
+        const std::string message = std::string(c.Filler, 'm') + c.Tail;
+        ASSERT_TRUE(ring->Push(&Context, 1, message.c_str(), 0));
+        ASSERT_TRUE(ring->Pop(record));
+        EXPECT_EQ(std::string(record.Message), message.substr(0, c.Kept)) << c.Filler;
+    }
+}
+
 TEST(CallbackRing, AFullRingDropsAndCountsThenTakesMoreOnceDrained)
 {
     auto ring = std::make_unique<cCallbackRing>();

@@ -16,14 +16,17 @@
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
 #include "loader/native_module_win.h"
+#include "loader/wine_callback_queue_win.h"
 #include "loader/wine_helper_page_win.h"
 #include "loader/wine_syscalls_win.h"
 #include "settings/files_win.h"
+#include "test_support/captured_log.h"
 #include "test_support/loader_reports.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
 
 using namespace tavrin::launcher;
+using tavrin::test::cCapturedLog;
 using tavrin::test::cScratchFolder;
 
 namespace {
@@ -102,15 +105,21 @@ protected:
     ResultCallback Sink()
     {
         return [this](int32_t code, const char* message) {
+            // The first report may find the consumer busy for a while, as a
+            // process-id look-up keeps it.
+            if (HoldFirstReportMs && !Held.exchange(true)) {
+                Sleep(HoldFirstReportMs);
+            }
             std::lock_guard<std::mutex> guard(Lock);
             Reports.push_back({code, message ? message : "<null>"});
             ReportThreads.push_back(GetCurrentThreadId());
+            OnDeliveryThread.push_back(GetCurrentThreadId() == NativeCallbackDeliveryThreadId());
         };
     }
 
-    std::vector<Report> WaitForReports(size_t count)
+    std::vector<Report> WaitForReports(size_t count, int tenthsOfSeconds = 50)
     {
-        for (int i = 0; i < 500; ++i) {
+        for (int i = 0; i < tenthsOfSeconds * 10; ++i) {
             {
                 std::lock_guard<std::mutex> guard(Lock);
                 if (Reports.size() >= count) {
@@ -129,6 +138,9 @@ protected:
     std::mutex Lock;
     std::vector<Report> Reports;
     std::vector<DWORD> ReportThreads;
+    std::vector<bool> OnDeliveryThread;
+    DWORD HoldFirstReportMs = 0;
+    std::atomic<bool> Held{false};
 };
 
 TEST_F(NativeModuleTest, SystemCallsGoThroughTheHelperPageOnly)
@@ -186,7 +198,7 @@ TEST_F(NativeModuleTest, WineFactsAndPaths)
 {
     EXPECT_TRUE(tavrin::IsWine());
     EXPECT_FALSE(tavrin::GetWineVersion().empty());
-    EXPECT_TRUE(CurrentThreadHasWineEnvironment());
+    EXPECT_GT(NativeThreadId(), 0);
     const std::string game = Game();
     const std::string native = ToNativePath(game);
     ASSERT_FALSE(native.empty());
@@ -288,12 +300,21 @@ TEST_F(NativeModuleTest, AGamePathWithoutNativeFormReports501AndSkipsInit)
 TEST_F(NativeModuleTest, SuccessWithoutDetailsLeavesTheProcessIdAlone)
 {
     cWindowsModuleLoader loader({}, Wine());
-    Launch(loader, Module("success_1003"), Game());
+    // A game this loader created already: its id must survive a report
+    // without process details.
+    const std::string game = Game();
+    ASSERT_TRUE(loader.CreateGameProcess(game, {"--no-window", "--exit-after-ms", "3000"}, Scratch.Utf8()));
+    const uint32_t created = loader.GetGameProcessId();
+    ASSERT_NE(created, 0u);
+    Launch(loader, Module("success_1003"), game);
     EXPECT_EQ(WaitForReports(2), (std::vector<Report>{{kLoaderCreateGameProcess, "Create the game process."},
                                                       {kLoaderLaunchSucceeded, "<null>"}}));
-    EXPECT_EQ(loader.GetGameProcessId(), 0u);
+    EXPECT_EQ(loader.GetGameProcessId(), created);
 }
 
+// The module's own thread inherits its creator's GS base, so it looks like a
+// Windows thread from the inside; its reports must still wait for the
+// delivery thread, never run the launcher's Windows code on that thread.
 TEST_F(NativeModuleTest, ReportsFromANativeThreadArriveOnAWindowsThread)
 {
     cWindowsModuleLoader loader({}, Wine());
@@ -304,36 +325,86 @@ TEST_F(NativeModuleTest, ReportsFromANativeThreadArriveOnAWindowsThread)
     loader.Shutdown();
     {
         std::lock_guard<std::mutex> guard(Lock);
-        // The sink ran Windows code and took a Windows thread id.
         ASSERT_EQ(ReportThreads.size(), 2u);
-        EXPECT_NE(ReportThreads[0], 0u);
-        EXPECT_NE(ReportThreads[0], GetCurrentThreadId());
+        EXPECT_EQ(OnDeliveryThread, (std::vector<bool>{true, true}));
     }
-    EXPECT_EQ(NativeText(MarkerPath()), "locale 1 en us\n"
-                                        "init 2 prod-1 sandbox-1 deploy-1 " +
-                                            ToNativePath(Game()) +
-                                            " 1\n"
-                                            "arg " +
-                                            Game() +
-                                            "\n"
-                                            "thread reported\n"
-                                            "second 1\n");
+    const std::string marker = NativeText(MarkerPath());
+    int initThread = 0;
+    int reportThread = 0;
+    const size_t init = marker.find("init on ");
+    const size_t reported = marker.find("thread reported on ");
+    ASSERT_NE(init, std::string::npos) << marker;
+    ASSERT_NE(reported, std::string::npos) << marker;
+    initThread = std::atoi(marker.c_str() + init + 8);
+    reportThread = std::atoi(marker.c_str() + reported + 19);
+    EXPECT_GT(reportThread, 0);
+    EXPECT_NE(reportThread, initThread);
+    EXPECT_NE(marker.find("second 1\n"), std::string::npos) << marker;
+}
+
+// More reports than the queue holds arrive while the delivery thread is
+// busy: the module's threads wait for room, and the confirming report
+// arrives last.
+TEST_F(NativeModuleTest, ABurstWhileDeliveryIsBusyLosesNothing)
+{
+    const uint32_t droppedBefore = DroppedNativeCallbacks();
+    HoldFirstReportMs = 1000;
+    cWindowsModuleLoader loader({}, Wine());
+    Launch(loader, Module("report_burst"), Game());
+    const std::vector<Report> reports = WaitForReports(301, 300);
+    loader.Shutdown();
+    ASSERT_EQ(reports.size(), 301u);
+    for (size_t i = 0; i + 1 < reports.size(); ++i) {
+        EXPECT_EQ(reports[i], (Report{kLoaderLaunchSucceeded, "burst"})) << i;
+    }
+    EXPECT_EQ(reports.back(), (Report{kLoaderLaunchConfirmed, "confirmed after the burst"}));
+    EXPECT_EQ(DroppedNativeCallbacks(), droppedBefore);
+}
+
+// Reports that find the queue full while nobody delivers are lost; the
+// delivery thread says so in the log when it runs again.
+TEST_F(NativeModuleTest, ALostReportIsCountedAndLogged)
+{
+    static std::atomic<int> delivered{0};
+    auto sink = [](void*, int32_t, const char*, int32_t) { ++delivered; };
+    KZV_NativeCallback entry = StartNativeCallbackDelivery(sink);
+    StopNativeCallbackDelivery();
+    delivered = 0;
+    const uint32_t droppedBefore = DroppedNativeCallbacks();
+    int context = 0;
+    KZV_CallbackRecord record{&context, kLoaderLaunchSucceeded, "queued", 0};
+    // Not inside a call into the module: this thread's reports take the queue.
+    for (int i = 0; i < 33; ++i) {
+        entry(&record);
+    }
+    EXPECT_EQ(DroppedNativeCallbacks(), droppedBefore + 1);
+    cCapturedLog log;
+    StartNativeCallbackDelivery(sink);
+    StopNativeCallbackDelivery();
+    EXPECT_EQ(delivered.load(), 32);
+    EXPECT_TRUE(log.HasLineEndingWith("1 module reports were lost: the report queue stayed full."));
 }
 
 TEST_F(NativeModuleTest, TheNativeEntryIgnoresRecordsWithoutContext)
 {
-    auto entry = reinterpret_cast<KZV_NativeCallback>(NativeModuleCallbackEntry());
+    static std::atomic<int> delivered{0};
+    delivered = 0;
+    KZV_NativeCallback entry = StartNativeCallbackDelivery([](void*, int32_t, const char*, int32_t) { ++delivered; });
     ASSERT_NE(entry, nullptr);
     entry(nullptr);
     KZV_CallbackRecord record{nullptr, kLoaderLaunchSucceeded, "x", 0};
     entry(&record);
-    StopNativeModuleCallbacks();
-    EXPECT_TRUE(Reports.empty());
+    // A record with a context does arrive: the sink was there to see the others.
+    int context = 0;
+    record.Context = &context;
+    entry(&record);
+    StopNativeCallbackDelivery();
+    EXPECT_EQ(delivered.load(), 1);
 }
 
 // The pid-file modules report 1002 with their own pid at once; the file
-// comes at once, after 1.5 s, with 3 bytes, through a link, or owned by
-// another user.
+// comes at once, after 1.5 s, with 3 bytes, through a link, owned by
+// another user, or with a second name.
 TEST_F(NativeModuleTest, TheProcessIdFileCountsOnlyAsAPlainFourByteFileOfThisUser)
 {
     struct Case {
@@ -344,7 +415,7 @@ TEST_F(NativeModuleTest, TheProcessIdFileCountsOnlyAsAPlainFourByteFileOfThisUse
     const Case cases[] = {
         {"normal", kModuleWindowsPid, 0}, {"pid_late", kModuleWindowsPid, 1400},
         {"pid_short", 0, 2000},           {"pid_link", 0, 2000},
-        {"pid_foreign", 0, 2000},
+        {"pid_foreign", 0, 2000},         {"pid_hardlink", 0, 2000},
     };
     const std::string game = Game();
     for (const Case& c : cases) {
@@ -360,6 +431,8 @@ TEST_F(NativeModuleTest, TheProcessIdFileCountsOnlyAsAPlainFourByteFileOfThisUse
             if (applies) {
                 EXPECT_EQ(loader.GetGameProcessId(), c.WindowsPid) << c.Variant;
                 EXPECT_GE(elapsed, std::chrono::milliseconds(c.MinimumMs)) << c.Variant;
+                // The look-up gives up soon after its limit.
+                EXPECT_LT(elapsed, std::chrono::milliseconds(c.MinimumMs + 8000)) << c.Variant;
             }
             loader.Shutdown();
             Reports.clear();
@@ -377,7 +450,9 @@ TEST_F(NativeModuleTest, PidLookupNeedsAnIdAndATimeLimit)
     // No file at all: about the limit, then 0.
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(GetWindowsPidForNativePid(NativeGetPid(), 100), 0u);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(100));
+    EXPECT_LT(elapsed, std::chrono::milliseconds(5000));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -130,22 +131,62 @@ __attribute__((unused)) static void write_pid_file(size_t length)
         }
 #endif
         close(fd);
+#ifdef TEST_PID_HARDLINK
+        /* A second name for the same file. */
+        char other[128];
+        pid_file_path(other, sizeof(other), "kzv_wine_pid_target_");
+        unlink(other);
+        if (link(path, other) == 0) {
+            marker("pid file hard-linked");
+        }
+#endif
         marker("pid file %zu", length);
     }
 #endif
 }
 
-#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD)
+__attribute__((unused)) static int thread_id(void) { return (int)syscall(SYS_gettid); }
+
+#ifdef TEST_REPORT_BURST
+/* More reports than the launcher's queue holds, from several threads at once,
+ * then the confirming one last. */
+#define BURST_THREADS 3
+#define BURST_EACH 100
+
+static void* burst_thread(void* unused)
+{
+    (void)unused;
+    for (int i = 0; i < BURST_EACH; ++i) {
+        report(1003, "burst", 0);
+    }
+    return NULL;
+}
+#endif
+
+#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD) || defined(TEST_REPORT_BURST)
 static void* module_thread(void* unused)
 {
     (void)unused;
-#ifdef TEST_PID_LATE
+#if defined(TEST_PID_LATE)
     sleep_ms(1500);
     write_pid_file(4);
+#elif defined(TEST_REPORT_BURST)
+    pthread_t threads[BURST_THREADS];
+    int started = 0;
+    for (; started < BURST_THREADS; ++started) {
+        if (pthread_create(&threads[started], NULL, burst_thread, NULL) != 0) {
+            break;
+        }
+    }
+    for (int i = 0; i < started; ++i) {
+        pthread_join(threads[i], NULL);
+    }
+    report(1002, "confirmed after the burst", 0);
+    marker("burst of %d", started * BURST_EACH);
 #else
     report(1003, "reported from a native thread", 0);
     report(509, NULL, 0);
-    marker("thread reported");
+    marker("thread reported on %d", thread_id());
 #endif
     return NULL;
 }
@@ -153,7 +194,7 @@ static void* module_thread(void* unused)
 
 __attribute__((unused)) static void start_thread(void)
 {
-#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD)
+#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD) || defined(TEST_REPORT_BURST)
     g_thread_started = pthread_create(&g_thread, NULL, module_thread, NULL) == 0;
 #endif
 }
@@ -168,6 +209,9 @@ __attribute__((visibility("default"))) uint8_t a(init_record* record)
         marker("arg %s", record->argv[i]);
     }
 #if defined(TEST_REPORT_FROM_THREAD)
+    marker("init on %d", thread_id());
+    start_thread();
+#elif defined(TEST_REPORT_BURST)
     start_thread();
 #elif defined(TEST_DEMO)
     report(508, "Create the game process.", 0);
