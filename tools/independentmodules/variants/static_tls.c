@@ -9,17 +9,17 @@
 #include "ind_module.h"
 
 #define TLS_INITIAL_VALUE 0x5EED7A15u
-#define TLS_SLOTS_OFFSET 0x58
+#define TLS_SLOTS_OFFSET "0x58"
 
 /* From the mingw runtime's TLS support: the index the loader assigns and the
  * directory it reads. */
 extern ULONG _tls_index;
 extern const IMAGE_TLS_DIRECTORY64 _tls_used;
 
-/* A neighbour ahead of the value, so that a wrong offset reads something
- * other than zero or the value. */
-__attribute__((section(".tls$IND"), used)) uint32_t tls_neighbour = 0x0BADF00Du;
-__attribute__((section(".tls$IND"), used)) uint32_t tls_value = TLS_INITIAL_VALUE;
+/* A neighbour ahead of the value (the linker orders .tls$ sections by
+ * name), so that a wrong offset reads something other than the value. */
+__attribute__((section(".tls$IND_A"), used)) uint32_t tls_neighbour = 0x0BADF00Du;
+__attribute__((section(".tls$IND_B"), used)) uint32_t tls_value = TLS_INITIAL_VALUE;
 
 static volatile uint32_t *thread_copy_of_value(void) {
   uintptr_t template_start = (uintptr_t)_tls_used.StartAddressOfRawData;
@@ -28,7 +28,8 @@ static volatile uint32_t *thread_copy_of_value(void) {
   if (address < template_start || address + sizeof tls_value > template_end) {
     return NULL;
   }
-  char **slots = (char **)__readgsqword(TLS_SLOTS_OFFSET);
+  char **slots;
+  __asm__("movq %%gs:" TLS_SLOTS_OFFSET ", %0" : "=r"(slots));
   if (slots == NULL || slots[_tls_index] == NULL) {
     return NULL;
   }
