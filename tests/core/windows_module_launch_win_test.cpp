@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "acquisition/module_decode.h"
-#include "loader/native_module_win.h"
 #include "logging/log_file_win.h"
 #include "test_support/game_folder_win.h"
 #include "test_support/loopback_servers_win.h"
@@ -198,15 +197,30 @@ struct IndependentCase {
 };
 
 // The module's own log, named for it in the environment the launcher passes
-// on: a Unix path for the native build.
+// on. The native build reads the process's Unix environment, which a Windows
+// parent cannot change for its child: the test's own environment names a
+// Unix path for it, emptied before each launch.
 class cIndependentModuleLog {
 public:
-    explicit cIndependentModuleLog(bool native) : Path(Folder.File(L"module-log.txt"))
+    explicit cIndependentModuleLog(bool native)
     {
-        const std::string named = native ? ToNativePath(Utf16ToUtf8(Path)) : Utf16ToUtf8(Path);
-        SetEnvironmentVariableW(L"TAVRIN_INDEPENDENT_MODULE_LOG", Utf8ToUtf16(named).c_str());
+        if (native) {
+            std::wstring unixPath;
+            tavrin::GetEnvironmentValue(L"TAVRIN_INDEPENDENT_MODULE_LOG", unixPath);
+            Path = L"Z:" + unixPath;
+            std::replace(Path.begin(), Path.end(), L'/', L'\\');
+        } else {
+            Path = Folder.File(L"module-log.txt");
+            SetEnvironmentVariableW(L"TAVRIN_INDEPENDENT_MODULE_LOG", Path.c_str());
+        }
+        DeleteFileW(Path.c_str());
     }
-    ~cIndependentModuleLog() { SetEnvironmentVariableW(L"TAVRIN_INDEPENDENT_MODULE_LOG", nullptr); }
+    ~cIndependentModuleLog()
+    {
+        if (!Saved.empty()) {
+            SetEnvironmentVariableW(L"TAVRIN_INDEPENDENT_MODULE_LOG", Saved.c_str());
+        }
+    }
 
     Lines Read() const
     {
@@ -224,7 +238,15 @@ public:
     }
 
 private:
+    static std::wstring Current()
+    {
+        std::wstring value;
+        tavrin::GetEnvironmentValue(L"TAVRIN_INDEPENDENT_MODULE_LOG", value);
+        return value;
+    }
+
     tavrin::test::cScratchFolder Folder{L"tavrin-independent-"};
+    std::wstring Saved = Current();
     std::wstring Path;
 };
 
