@@ -102,13 +102,19 @@ std::vector<MapsRegion> ParseMaps(std::string_view text)
     return regions;
 }
 
-bool FindLibcInMaps(std::string_view text, ElfImage& image)
+namespace {
+
+// The image of the first region whose path names it (its base is that
+// region's start less its file offset), with every readable region of that
+// same file.
+template <typename Names>
+bool FindImageInMaps(std::string_view text, const Names& names, ElfImage& image)
 {
     image = ElfImage{};
     const std::vector<MapsRegion> regions = ParseMaps(text);
     const MapsRegion* first = nullptr;
     for (const MapsRegion& region : regions) {
-        if (NamesLibc(region.Path)) {
+        if (names(region.Path)) {
             first = &region;
             break;
         }
@@ -118,12 +124,32 @@ bool FindLibcInMaps(std::string_view text, ElfImage& image)
         return false;
     }
     image.Base = first->Start - first->Offset;
+    // Regions of the same file below the base are another mapping of it.
     for (const MapsRegion& region : regions) {
-        if (region.Readable && region.Path == first->Path) {
+        if (region.Readable && region.Path == first->Path && region.Start >= image.Base) {
             image.Readable.push_back(MemoryRange{region.Start, region.End});
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool FindLibcInMaps(std::string_view text, ElfImage& image) { return FindImageInMaps(text, NamesLibc, image); }
+
+bool FindMemfdImageInMaps(std::string_view text, std::string_view name, ElfImage& image)
+{
+    if (name.empty()) {
+        return false;
+    }
+    const std::string prefix = "/memfd:" + std::string(name);
+    // The kernel adds " (deleted)", which the joined path keeps without its space.
+    return FindImageInMaps(
+        text,
+        [&](const std::string& path) {
+            return path == prefix || (path.rfind(prefix, 0) == 0 && path.substr(prefix.size()) == "(deleted)");
+        },
+        image);
 }
 
 }  // namespace tavrin::launcher

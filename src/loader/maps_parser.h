@@ -26,4 +26,8 @@ std::vector<MapsRegion> ParseMaps(std::string_view text);
 // reads outside what is mapped.
 bool FindLibcInMaps(std::string_view text, ElfImage& image);
 
+// The same for the in-memory file of that name ("/memfd:NAME"), as the
+// native module is loaded.
+bool FindMemfdImageInMaps(std::string_view text, std::string_view name, ElfImage& image);
+
 }  // namespace tavrin::launcher

@@ -86,15 +86,16 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<ui
 ModuleLoadStatus cWindowsModuleLoader::ResolveNativeModule(const std::vector<uint8_t>& bytes, void* entries[4])
 {
     LogPrintf(Info, "Starting Wine module mapping, Wine version: %s.", GetWineVersion().c_str());
-    void* handle = LoadNativeModule(bytes);
+    std::string imageName;
+    void* handle = LoadNativeModule(bytes, &imageName);
     if (!handle) {
         LogPrintf(Error, "Failed to map the anti-cheat module.");
         return kModuleLoadFailed;
     }
     for (int i = 0; i < 4; ++i) {
-        entries[i] = NativeSymbol(handle, kNativeSymbols[i]);
+        entries[i] = NativeEntryPoint(handle, imageName, kNativeSymbols[i]);
         if (!entries[i]) {
-            LogPrintf(Error, "The anti-cheat module lacks the symbol '%s'.", kNativeSymbols[i]);
+            LogPrintf(Error, "The anti-cheat module lacks the function '%s'.", kNativeSymbols[i]);
             // A rejected module is never called, not even at shutdown.
             for (int k = 0; k < 4; ++k) {
                 entries[k] = nullptr;

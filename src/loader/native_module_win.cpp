@@ -36,16 +36,21 @@ std::string FormatString(const char* format, long long value)
     return buffer;
 }
 
+std::string ReadOwnMaps()
+{
+    const int pid = NativeGetPid();
+    if (pid <= 0) {
+        return {};
+    }
+    const std::vector<uint8_t> maps = ReadNativeFile(FormatString("/proc/%lld/maps", pid), kMapsLimit);
+    return std::string(maps.begin(), maps.end());
+}
+
 NativeLoaderFunctions LookUpLoaderFunctions()
 {
     NativeLoaderFunctions functions;
-    const int pid = NativeGetPid();
-    if (pid <= 0) {
-        return functions;
-    }
-    const std::vector<uint8_t> maps = ReadNativeFile(FormatString("/proc/%lld/maps", pid), kMapsLimit);
     ElfImage libc;
-    if (!FindLibcInMaps(std::string_view(reinterpret_cast<const char*>(maps.data()), maps.size()), libc)) {
+    if (!FindLibcInMaps(ReadOwnMaps(), libc)) {
         return functions;
     }
     uint64_t dlopen = FindElfSymbol(libc, "__libc_dlopen_mode");
@@ -114,7 +119,7 @@ bool ReadPidFile(const std::string& path, uint32_t& windowsPid)
 
 }  // namespace
 
-void* LoadNativeModule(const std::vector<uint8_t>& bytes)
+void* LoadNativeModule(const std::vector<uint8_t>& bytes, std::string* imageName)
 {
     if (!ElfFileFitsInBuffer(bytes.data(), bytes.size())) {
         return nullptr;
@@ -143,6 +148,8 @@ void* LoadNativeModule(const std::vector<uint8_t>& bytes)
     // descriptor for the rest of the process.
     if (!handle) {
         NativeClose(fd);
+    } else if (imageName) {
+        *imageName = name;
     }
     return handle;
 }
@@ -155,6 +162,20 @@ void* NativeSymbol(void* handle, const char* name)
     }
     return reinterpret_cast<void*>(
         CallNative(dlsym, reinterpret_cast<uint64_t>(handle), reinterpret_cast<uint64_t>(name)));
+}
+
+void* NativeEntryPoint(void* handle, const std::string& imageName, const char* name)
+{
+    void* address = NativeSymbol(handle, name);
+    if (!address) {
+        return nullptr;
+    }
+    ElfImage image;
+    if (!FindMemfdImageInMaps(ReadOwnMaps(), imageName, image) ||
+        FindElfSymbol(image, name) != reinterpret_cast<uintptr_t>(address)) {
+        return nullptr;
+    }
+    return address;
 }
 
 uint64_t CallNative(void* function, uint64_t a1, uint64_t a2, uint64_t a3)

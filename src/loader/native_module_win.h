@@ -9,10 +9,16 @@
 namespace tavrin::launcher {
 
 // A native library handle from the native dlopen, or null. The bytes go to
-// an in-memory file (close-on-exec) that is opened through /proc/self/fd.
-void* LoadNativeModule(const std::vector<uint8_t>& bytes);
+// an in-memory file (close-on-exec) that is opened through /proc/self/fd;
+// its name goes to imageName when asked.
+void* LoadNativeModule(const std::vector<uint8_t>& bytes, std::string* imageName = nullptr);
 // The native dlsym; null when not found.
 void* NativeSymbol(void* handle, const char* name);
+// An entry point of the module loaded from the in-memory file imageName:
+// what dlsym answers, and only when the module's own symbol table calls it a
+// plain function or object there (an indirect or thread-local symbol is no
+// address to call); else null.
+void* NativeEntryPoint(void* handle, const std::string& imageName, const char* name);
 // Calls a System V AMD64 function with three integer arguments.
 uint64_t CallNative(void* function, uint64_t a1 = 0, uint64_t a2 = 0, uint64_t a3 = 0);
 // The Unix path of a Windows path (UTF-8), or empty.

@@ -51,6 +51,24 @@ TEST(MapsParser, FindsTheFirstLibcLineAndItsReadableRegions)
     EXPECT_EQ(image.Readable[2].Start, 0x7f000002b000u);
 }
 
+// The native module is an in-memory file; the kernel marks it deleted.
+TEST(MapsParser, FindsAnInMemoryFileByItsName)
+{
+    const std::string name = "0a1b2c3d-0001-0002-0003-00000000000f0004";
+    const std::string text =
+        "7e0000000000-7e0000001000 r--p 00000000 00:01 9 /memfd:" + name + "x (deleted)\n"
+        "7f0000000000-7f0000001000 r--p 00000000 00:01 5 /memfd:" + name + " (deleted)\n"
+        "7f0000001000-7f0000002000 r-xp 00001000 00:01 5 /memfd:" + name + " (deleted)\n"
+        "7f0000002000-7f0000003000 ---p 00002000 00:01 5 /memfd:" + name + " (deleted)\n";
+    ElfImage image;
+    ASSERT_TRUE(FindMemfdImageInMaps(text, name, image));
+    EXPECT_EQ(image.Base, 0x7f0000000000u);
+    ASSERT_EQ(image.Readable.size(), 2u);
+    EXPECT_EQ(image.Readable[1].End, 0x7f0000002000u);
+    EXPECT_FALSE(FindMemfdImageInMaps(text, "0a1b2c3d", image));
+    EXPECT_FALSE(FindMemfdImageInMaps(text, "", image));
+}
+
 TEST(MapsParser, LibcNamesAndRefusals)
 {
     struct Case {
@@ -66,6 +84,14 @@ TEST(MapsParser, LibcNamesAndRefusals)
         {"0000000001000-0000000002000 r--p 00002000 08:01 7 /usr/lib/libc.so.6", false},
         {"", false},
     };
+    // A region of the same file below the base is not part of the image.
+    ElfImage image;
+    ASSERT_TRUE(FindLibcInMaps("7f0000010000-7f0000011000 r--p 00008000 08:01 7 /usr/lib/libc.so.6\n"
+                               "7f0000001000-7f0000002000 r--p 00000000 08:01 7 /usr/lib/libc.so.6\n",
+                               image));
+    EXPECT_EQ(image.Base, 0x7f0000008000u);
+    ASSERT_EQ(image.Readable.size(), 1u);
+    EXPECT_EQ(image.Readable[0].Start, 0x7f0000010000u);
     for (const Case& c : cases) {
         ElfImage image;
         EXPECT_EQ(FindLibcInMaps(c.Line, image), c.Found) << c.Line;

@@ -263,7 +263,11 @@ TEST_F(NativeModuleTest, FailedLoadsReport507)
     const std::string game = Game();
     std::vector<uint8_t> truncated = Module("normal");
     truncated.resize(truncated.size() / 3);  // the loader would fault on the missing part
+    // An entry point that is not a plain function of the module's own is no
+    // entry point: a thread-local variable, or an indirect function.
     const std::vector<std::vector<uint8_t>> modules = {Module("without_locale"),
+                                                       Module("thread_local_third"),
+                                                       Module("indirect_third"),
                                                        Module("missing_dependency"),
                                                        truncated,
                                                        {'n', 'o', 't', ' ', 'e', 'l', 'f'}};

@@ -243,7 +243,17 @@ __attribute__((visibility("default"))) void b(uint32_t* value)
     marker("second %u", value ? *value : 0u);
 }
 
+#if defined(TEST_THREAD_LOCAL_THIRD)
+/* "c" names a thread-local variable: dlsym answers with this thread's copy. */
+__attribute__((visibility("default"))) __thread int c = 3;
+#elif defined(TEST_INDIRECT_THIRD)
+/* "c" is an indirect function: its symbol's value is the resolver. */
+static void third(void) { marker("third"); }
+static void (*resolve_third(void))(void) { return third; }
+__attribute__((visibility("default"))) void c(void) __attribute__((ifunc("resolve_third")));
+#else
 __attribute__((visibility("default"))) void c(void) { marker("third"); }
+#endif
 
 #ifndef TEST_WITHOUT_LOCALE
 __attribute__((visibility("default"))) void d(locale_record* record)
