@@ -135,9 +135,10 @@ bool ReadGeneralizedTime(const cDer& text, int64_t& seconds)
         }
     }
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    return ReadDigits(text.At, 4, year) && ReadDigits(text.At + 4, 2, month) && ReadDigits(text.At + 6, 2, day) &&
-           ReadDigits(text.At + 8, 2, hour) && ReadDigits(text.At + 10, 2, minute) &&
-           ReadDigits(text.At + 12, 2, second) && UtcToUnixSeconds(year, month, day, hour, minute, second, seconds);
+    return ReadDigits(text.At, 4, year) && ReadDigits(text.At + 4, 2, month) &&
+           ReadDigits(text.At + 6, 2, day) && ReadDigits(text.At + 8, 2, hour) &&
+           ReadDigits(text.At + 10, 2, minute) && ReadDigits(text.At + 12, 2, second) &&
+           UtcToUnixSeconds(year, month, day, hour, minute, second, seconds);
 }
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
