@@ -72,9 +72,14 @@ private:
     const cTrustServices& Services;
 };
 
-// The one value of the one attribute with the OID; false when it is absent,
-// repeated or has other than one value.
-bool FindSingleAttribute(const CRYPT_ATTRIBUTES& attributes, const char* oid, CRYPT_ATTR_BLOB& value)
+enum class Lookup {
+    Found = 1,
+    Absent = 2,
+    Ambiguous = 3,  // repeated, or other than one non-empty value
+};
+
+// The one value of the one attribute with the OID.
+Lookup FindSingleAttribute(const CRYPT_ATTRIBUTES& attributes, const char* oid, CRYPT_ATTR_BLOB& value)
 {
     bool found = false;
     for (DWORD i = 0; i < attributes.cAttr && attributes.rgAttr != nullptr; ++i) {
@@ -82,13 +87,14 @@ bool FindSingleAttribute(const CRYPT_ATTRIBUTES& attributes, const char* oid, CR
         if (attribute.pszObjId == nullptr || std::strcmp(attribute.pszObjId, oid) != 0) {
             continue;
         }
-        if (found || attribute.cValue != 1 || attribute.rgValue == nullptr) {
-            return false;
+        if (found || attribute.cValue != 1 || attribute.rgValue == nullptr ||
+            attribute.rgValue[0].pbData == nullptr || attribute.rgValue[0].cbData == 0) {
+            return Lookup::Ambiguous;
         }
         value = attribute.rgValue[0];
         found = true;
     }
-    return found && value.pbData != nullptr && value.cbData != 0;
+    return found ? Lookup::Found : Lookup::Absent;
 }
 
 bool GetParam(const cTrustServices& services, HCRYPTMSG message, DWORD type, std::vector<uint8_t>& out)
@@ -191,7 +197,7 @@ bool DigestMatches(const cTrustServices& services, HCRYPTMSG message, const uint
     const uint8_t* digest = nullptr;
     size_t digestSize = 0;
     if (info->HashAlgorithm.pszObjId == nullptr ||
-        !FindSingleAttribute(info->AuthAttrs, szOID_RSA_messageDigest, value) ||
+        FindSingleAttribute(info->AuthAttrs, szOID_RSA_messageDigest, value) != Lookup::Found ||
         !ReadOctetString(value.pbData, value.cbData, digest, digestSize)) {
         return false;
     }
@@ -273,8 +279,13 @@ TimestampCheck CheckTimestamp(const cTrustServices& services, const CMSG_SIGNER_
                               const FILETIME& now, FILETIME& stamped)
 {
     CRYPT_ATTR_BLOB token{};
-    if (!FindSingleAttribute(signer.UnauthAttrs, szOID_RFC3161_counterSign, token)) {
+    switch (FindSingleAttribute(signer.UnauthAttrs, szOID_RFC3161_counterSign, token)) {
+    case Lookup::Found:
+        break;
+    case Lookup::Absent:
         return TimestampCheck::Missing;
+    case Lookup::Ambiguous:
+        return TimestampCheck::Malformed;
     }
     cMessage message(services);
     cStore store(services);
