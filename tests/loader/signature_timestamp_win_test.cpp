@@ -69,7 +69,8 @@ TEST_F(SignatureTimestampTest, ATokenOverThisSignatureGivesItsTime)
     EXPECT_EQ(Ticks(Stamped), Ticks(At(2020, 6, 1)));
 }
 
-TEST_F(SignatureTimestampTest, ATokenIsRefusedForAnotherSignatureAFutureTimeOrAnAmbiguousAttribute)
+TEST_F(SignatureTimestampTest,
+       ATokenIsRefusedForAnotherSignatureAFutureTimeABrokenSignatureOrAnAmbiguousAttribute)
 {
     std::vector<BYTE> otherDigest(Signer.EncryptedHash.pbData,
                                   Signer.EncryptedHash.pbData + Signer.EncryptedHash.cbData);
@@ -101,6 +102,15 @@ TEST_F(SignatureTimestampTest, ATokenIsRefusedForAnotherSignatureAFutureTimeOrAn
     truncated.rgValue = &half;
     repeated.UnauthAttrs.rgAttr = &truncated;
     EXPECT_EQ(Check(repeated, At(2026, 1, 1)), TimestampCheck::Malformed);
+
+    // The token ends with its signer's signature.
+    std::vector<BYTE> forged(values[0].pbData, values[0].pbData + values[0].cbData);
+    forged.back() ^= 0x01;
+    CRYPT_ATTRIBUTE forgedToken = twice[0];
+    CRYPT_ATTR_BLOB forgedValue{static_cast<DWORD>(forged.size()), forged.data()};
+    forgedToken.rgValue = &forgedValue;
+    repeated.UnauthAttrs.rgAttr = &forgedToken;
+    EXPECT_EQ(Check(repeated, At(2026, 1, 1)), TimestampCheck::BadSignature);
 
     CMSG_SIGNER_INFO unstamped = Signer;
     unstamped.UnauthAttrs.cAttr = 0;
