@@ -1,9 +1,9 @@
 #include "loader/module_signature_win.h"
 
-#include <cstring>
 #include <cwchar>
-#include <memory>
+#include <string>
 
+#include "loader/signature_timestamp_win.h"
 #include "logging/logger.h"
 #include "settings/files_win.h"
 #include "settings/strings.h"
@@ -66,17 +66,6 @@ private:
     std::wstring Path;
 };
 
-bool ListsCodeSigning(const CERT_ENHKEY_USAGE& usage)
-{
-    for (DWORD i = 0; i < usage.cUsageIdentifier; ++i) {
-        const char* oid = usage.rgpszUsageIdentifier[i];
-        if (oid != nullptr && std::strcmp(oid, szOID_PKIX_KP_CODE_SIGNING) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The name for a log line: control characters (a forged line break, say)
 // become '?'.
 std::string Printable(const wchar_t* name)
@@ -90,18 +79,61 @@ std::string Printable(const wchar_t* name)
     return text;
 }
 
+// A signer out of its validity now is still good when a trusted time stamp
+// shows the signature was made while its whole chain was valid, as Windows
+// judges it; Wine's trust service builds the chain as of now only.
+bool WasValidWhenStamped(const cTrustServices& services, const cTrustState& state)
+{
+    const CMSG_SIGNER_INFO* signer = state.SignerInfo();
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    FILETIME stamped{};
+    const TimestampCheck check =
+        signer != nullptr ? CheckTimestamp(services, *signer, now, stamped) : TimestampCheck::Missing;
+    if (check != TimestampCheck::Valid) {
+        LogPrintf(Error,
+                  "Module signature: the signer's certificate is not valid now, and no time stamp shows it "
+                  "was when signing (%s).",
+                  DescribeTimestampCheck(check));
+        return false;
+    }
+    PCCERT_CONTEXT leaf = ChainLeaf(state.SignerChain());
+    cCertificateChain chain(services);
+    if (leaf == nullptr || !chain.Build(leaf, stamped, leaf->hCertStore, szOID_PKIX_KP_CODE_SIGNING) ||
+        JudgeChain(chain.Get()) != ChainTrust::Trusted) {
+        LogPrintf(
+            Error,
+            "Module signature: the signer's certificate chain was not valid at the time stamp (0x%08lx).",
+            static_cast<unsigned long>(ChainErrorStatus(chain.Get())));
+        return false;
+    }
+    return true;
+}
+
+bool ChainAccepted(const cTrustServices& services, const cTrustState& state)
+{
+    PCCERT_CHAIN_CONTEXT chain = state.SignerChain();
+    switch (JudgeChain(chain)) {
+    case ChainTrust::Trusted:
+        return true;
+    case ChainTrust::OutOfTime:
+        return WasValidWhenStamped(services, state);
+    case ChainTrust::Untrusted:
+        break;
+    }
+    LogPrintf(Error, "Module signature: the signer's certificate chain is not trusted (0x%08lx).",
+              static_cast<unsigned long>(ChainErrorStatus(chain)));
+    return false;
+}
+
 // Everything after the trust service's own answer, read from the same
 // verification state so that the certificate judged is the one that signed.
 bool CheckSigner(const cTrustServices& services, const cTrustState& state)
 {
-    PCCERT_CHAIN_CONTEXT chain = state.SignerChain();
-    const DWORD chainStatus = ChainErrorStatus(chain);
-    if (chainStatus != CERT_TRUST_NO_ERROR) {
-        LogPrintf(Error, "Module signature: the signer's certificate chain is not trusted (0x%08lx).",
-                  static_cast<unsigned long>(chainStatus));
+    if (!ChainAccepted(services, state)) {
         return false;
     }
-    PCCERT_CONTEXT signer = ChainLeaf(chain);
+    PCCERT_CONTEXT signer = ChainLeaf(state.SignerChain());
     if (!HasCodeSigningUsage(services, signer)) {
         LogPrintf(Error, "Module signature: the signer's certificate is not valid for code signing.");
         return false;
@@ -184,7 +216,7 @@ LONG cTrustState::Verify(const std::wstring& path, HANDLE file)
     return Status;
 }
 
-PCCERT_CHAIN_CONTEXT cTrustState::SignerChain() const
+const CRYPT_PROVIDER_SGNR* cTrustState::Signer() const
 {
     if (!Open || Data.hWVTStateData == nullptr) {
         return nullptr;
@@ -193,8 +225,19 @@ PCCERT_CHAIN_CONTEXT cTrustState::SignerChain() const
     if (provider == nullptr) {
         return nullptr;
     }
-    CRYPT_PROVIDER_SGNR* signer = Services.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+    return Services.WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+}
+
+PCCERT_CHAIN_CONTEXT cTrustState::SignerChain() const
+{
+    const CRYPT_PROVIDER_SGNR* signer = Signer();
     return signer != nullptr ? signer->pChainContext : nullptr;
+}
+
+const CMSG_SIGNER_INFO* cTrustState::SignerInfo() const
+{
+    const CRYPT_PROVIDER_SGNR* signer = Signer();
+    return signer != nullptr ? signer->psSigner : nullptr;
 }
 
 TrustVerdict CheckFileTrust(cTrustServices& services, const std::wstring& path, HANDLE file,
@@ -209,41 +252,9 @@ TrustVerdict CheckFileTrust(cTrustServices& services, const std::wstring& path, 
     return state.Verify(path, file) == 0 ? TrustVerdict::Trusted : TrustVerdict::NotTrusted;
 }
 
-DWORD ChainErrorStatus(PCCERT_CHAIN_CONTEXT chain)
-{
-    if (chain == nullptr || chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) {
-        return CERT_TRUST_IS_PARTIAL_CHAIN;
-    }
-    return chain->TrustStatus.dwErrorStatus;
-}
-
-PCCERT_CONTEXT ChainLeaf(PCCERT_CHAIN_CONTEXT chain)
-{
-    if (chain == nullptr || chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) {
-        return nullptr;
-    }
-    return chain->rgpChain[0]->rgpElement[0]->pCertContext;
-}
-
 bool HasCodeSigningUsage(const cTrustServices& services, PCCERT_CONTEXT certificate)
 {
-    if (certificate == nullptr) {
-        return false;
-    }
-    // Only the certificate's own extension counts: properties set on this
-    // machine, and the "no extension means every usage" rule, do not.
-    DWORD size = 0;
-    if (!services.CertGetEnhancedKeyUsage(certificate, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, nullptr,
-                                          &size) ||
-        size < sizeof(CERT_ENHKEY_USAGE)) {
-        return false;
-    }
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]());
-    auto* usage = reinterpret_cast<CERT_ENHKEY_USAGE*>(buffer.get());
-    if (!services.CertGetEnhancedKeyUsage(certificate, CERT_FIND_EXT_ONLY_ENHKEY_USAGE_FLAG, usage, &size)) {
-        return false;
-    }
-    return ListsCodeSigning(*usage);
+    return HasOwnExtendedUsage(services, certificate, szOID_PKIX_KP_CODE_SIGNING);
 }
 
 bool GetSignerName(const cTrustServices& services, PCCERT_CONTEXT certificate, wchar_t (&name)[260])

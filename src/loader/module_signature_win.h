@@ -1,7 +1,7 @@
 // Authenticode verification of the Windows module before it is mapped: a
 // valid signature, a chain to a trusted root with the code-signing usage,
-// and a signer on the accepted list. Fails closed: a check that cannot run
-// refuses the module.
+// valid now or when a trusted time stamp was made, and a signer on the
+// accepted list. Fails closed: a check that cannot run refuses the module.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "loader/certificate_chain_win.h"
 #include "loader/trust_services_win.h"
 #include "logging/log_file_win.h"
 
@@ -60,7 +61,13 @@ public:
     // nullptr when the state holds none.
     PCCERT_CHAIN_CONTEXT SignerChain() const;
 
+    // The first signer as the trust service decoded it (its encrypted digest
+    // and unauthenticated attributes); nullptr when the state holds none.
+    const CMSG_SIGNER_INFO* SignerInfo() const;
+
 private:
+    const CRYPT_PROVIDER_SGNR* Signer() const;
+
     const cTrustServices& Services;
     WINTRUST_FILE_INFO File{};
     WINTRUST_DATA Data{};
@@ -72,13 +79,6 @@ private:
 // when the services cannot be loaded, FileMissing when the file is gone.
 TrustVerdict CheckFileTrust(cTrustServices& services, const std::wstring& path, HANDLE file,
                             cTrustState& state);
-
-// The chain's error status (CERT_TRUST_NO_ERROR when sound); an error bit
-// when there is no chain at all.
-DWORD ChainErrorStatus(PCCERT_CHAIN_CONTEXT chain);
-
-// The chain's leaf: the certificate that signed.
-PCCERT_CONTEXT ChainLeaf(PCCERT_CHAIN_CONTEXT chain);
 
 // True when the certificate's own extended key usage lists code signing; a
 // certificate without that extension does not qualify.

@@ -85,7 +85,19 @@ bool cTrustServices::ResolveFunctions()
            Resolve(Wintrust, "WTHelperProvDataFromStateData", WTHelperProvDataFromStateData) &&
            Resolve(Wintrust, "WTHelperGetProvSignerFromChain", WTHelperGetProvSignerFromChain) &&
            Resolve(Crypt32, "CertGetNameStringW", CertGetNameStringW) &&
-           Resolve(Crypt32, "CertGetEnhancedKeyUsage", CertGetEnhancedKeyUsage);
+           Resolve(Crypt32, "CertGetEnhancedKeyUsage", CertGetEnhancedKeyUsage) &&
+           Resolve(Crypt32, "CertGetCertificateChain", CertGetCertificateChain) &&
+           Resolve(Crypt32, "CertFreeCertificateChain", CertFreeCertificateChain) &&
+           Resolve(Crypt32, "CertFreeCertificateContext", CertFreeCertificateContext) &&
+           Resolve(Crypt32, "CertOpenStore", CertOpenStore) &&
+           Resolve(Crypt32, "CertCloseStore", CertCloseStore) &&
+           Resolve(Crypt32, "CryptMsgOpenToDecode", CryptMsgOpenToDecode) &&
+           Resolve(Crypt32, "CryptMsgUpdate", CryptMsgUpdate) &&
+           Resolve(Crypt32, "CryptMsgGetParam", CryptMsgGetParam) &&
+           Resolve(Crypt32, "CryptMsgGetAndVerifySigner", CryptMsgGetAndVerifySigner) &&
+           Resolve(Crypt32, "CryptMsgClose", CryptMsgClose) &&
+           Resolve(Crypt32, "CertOIDToAlgId", CertOIDToAlgId) &&
+           Resolve(Crypt32, "CryptHashCertificate", CryptHashCertificate);
 }
 
 void cTrustServices::Unload()
@@ -95,6 +107,18 @@ void cTrustServices::Unload()
     WTHelperGetProvSignerFromChain = nullptr;
     CertGetNameStringW = nullptr;
     CertGetEnhancedKeyUsage = nullptr;
+    CertGetCertificateChain = nullptr;
+    CertFreeCertificateChain = nullptr;
+    CertFreeCertificateContext = nullptr;
+    CertOpenStore = nullptr;
+    CertCloseStore = nullptr;
+    CryptMsgOpenToDecode = nullptr;
+    CryptMsgUpdate = nullptr;
+    CryptMsgGetParam = nullptr;
+    CryptMsgGetAndVerifySigner = nullptr;
+    CryptMsgClose = nullptr;
+    CertOIDToAlgId = nullptr;
+    CryptHashCertificate = nullptr;
     if (Wintrust != nullptr) {
         FreeLibrary(Wintrust);
         Wintrust = nullptr;

@@ -33,6 +33,18 @@ public:
     decltype(&::WTHelperGetProvSignerFromChain) WTHelperGetProvSignerFromChain = nullptr;
     decltype(&::CertGetNameStringW) CertGetNameStringW = nullptr;
     decltype(&::CertGetEnhancedKeyUsage) CertGetEnhancedKeyUsage = nullptr;
+    decltype(&::CertGetCertificateChain) CertGetCertificateChain = nullptr;
+    decltype(&::CertFreeCertificateChain) CertFreeCertificateChain = nullptr;
+    decltype(&::CertFreeCertificateContext) CertFreeCertificateContext = nullptr;
+    decltype(&::CertOpenStore) CertOpenStore = nullptr;
+    decltype(&::CertCloseStore) CertCloseStore = nullptr;
+    decltype(&::CryptMsgOpenToDecode) CryptMsgOpenToDecode = nullptr;
+    decltype(&::CryptMsgUpdate) CryptMsgUpdate = nullptr;
+    decltype(&::CryptMsgGetParam) CryptMsgGetParam = nullptr;
+    decltype(&::CryptMsgGetAndVerifySigner) CryptMsgGetAndVerifySigner = nullptr;
+    decltype(&::CryptMsgClose) CryptMsgClose = nullptr;
+    decltype(&::CertOIDToAlgId) CertOIDToAlgId = nullptr;
+    decltype(&::CryptHashCertificate) CryptHashCertificate = nullptr;
 
 private:
     bool LoadLibraries();

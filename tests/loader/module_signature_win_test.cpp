@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -32,8 +34,50 @@ std::vector<std::wstring> FilesIn(const std::filesystem::path& folder)
     return names;
 }
 
+// The one place the bytes occur; the test fails when they occur elsewhere too.
+size_t FindOnce(const std::vector<uint8_t>& haystack, const std::string& needle)
+{
+    const auto at = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end());
+    EXPECT_NE(at, haystack.end()) << needle;
+    EXPECT_EQ(std::search(at + 1, haystack.end(), needle.begin(), needle.end()), haystack.end()) << needle;
+    return at == haystack.end() ? 0 : static_cast<size_t>(at - haystack.begin());
+}
+
+uint32_t ReadU32(const std::vector<uint8_t>& bytes, size_t at)
+{
+    uint32_t value = 0;
+    if (at + 4 <= bytes.size()) {
+        std::memcpy(&value, bytes.data() + at, 4);
+    }
+    return value;
+}
+
+// The file offset of the named section's raw data; 0 when there is none.
+size_t SectionOffset(const std::vector<uint8_t>& image, const char* name)
+{
+    const size_t header = ReadU32(image, 0x3C) + 4;
+    const size_t sections = (ReadU32(image, header) >> 16) & 0xFFFF;
+    const size_t optional = ReadU32(image, header + 16) & 0xFFFF;
+    for (size_t i = 0; i < sections; ++i) {
+        const size_t entry = header + 20 + optional + i * 40;
+        if (entry + 40 <= image.size() &&
+            std::strncmp(reinterpret_cast<const char*>(&image[entry]), name, 8) == 0 &&
+            ReadU32(image, entry + 16) != 0) {
+            return ReadU32(image, entry + 20);
+        }
+    }
+    return 0;
+}
+
 class ModuleSignatureTest : public ::testing::Test {
 protected:
+    struct Case {
+        const char* What;
+        std::vector<uint8_t> Bytes;
+        bool Accepted;
+        const char* Logged;  // nullptr: nothing is logged
+    };
+
     static void SetUpTestSuite()
     {
         ASSERT_TRUE(tavrin::test::TrustTestRoot()) << "testpki/root.cer missing?";
@@ -59,21 +103,38 @@ protected:
         return ReadBuildFile(std::string("signed/demogame-") + signer + ".exe");
     }
 
+    void ExpectVerdicts(const std::vector<Case>& cases)
+    {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.What);
+            ASSERT_FALSE(c.Bytes.empty());
+            const size_t logged = Log.Lines().size();
+            EXPECT_EQ(Verify(c.Bytes, Host()), c.Accepted);
+            const std::vector<std::string> lines = Log.Lines();
+            if (c.Logged != nullptr) {
+                ASSERT_EQ(lines.size(), logged + 1);
+                EXPECT_NE(lines.back().find(c.Logged), std::string::npos) << lines.back();
+            } else {
+                EXPECT_EQ(lines.size(), logged);
+            }
+            EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+        }
+    }
+
     cScratchFolder Scratch{L"tavrin-signature-"};
     cCapturedLog Log;
 };
 
 TEST_F(ModuleSignatureTest, OnlyTrustedCodeSigningChainsOfAcceptedPublishersPass)
 {
-    struct Case {
-        const char* What;
-        std::vector<uint8_t> Bytes;
-        bool Accepted;
-        const char* Logged;
-    };
     std::vector<uint8_t> changed = Signed("tavrin-oy");
     ASSERT_GT(changed.size(), 0x1000u);
     changed[0x400] ^= 0xFF;  // code, inside the signed hash
+    std::vector<uint8_t> changedData = Signed("tavrin-oy");
+    const size_t data = SectionOffset(changedData, ".data");
+    ASSERT_GT(data, 0u);
+    ASSERT_LT(data, changedData.size());
+    changedData[data] ^= 0x01;
 
     const std::vector<Case> cases = {
         {"Tavrin Oy", Signed("tavrin-oy"), true, nullptr},
@@ -88,22 +149,43 @@ TEST_F(ModuleSignatureTest, OnlyTrustedCodeSigningChainsOfAcceptedPublishersPass
         {"untrusted root", Signed("untrusted-tavrin-oy"), false, "certificate chain is not trusted"},
         {"NUL in the name", Signed("tavrin-oy-nul"), false, "name cannot be read"},
         {"unsigned", ReadBuildFile("bin/DemoGame.exe"), false, "rejected by the trust service (0x800b0100)"},
-        {"changed after signing", changed, false, "rejected by the trust service"},
+        {"code changed after signing", changed, false, "rejected by the trust service (0x80096010)"},
+        {".data changed after signing", changedData, false, "rejected by the trust service (0x80096010)"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.What);
-        ASSERT_FALSE(c.Bytes.empty());
-        const size_t logged = Log.Lines().size();
-        EXPECT_EQ(Verify(c.Bytes, Host()), c.Accepted);
-        const std::vector<std::string> lines = Log.Lines();
-        if (c.Logged != nullptr) {
-            ASSERT_EQ(lines.size(), logged + 1);
-            EXPECT_NE(lines.back().find(c.Logged), std::string::npos) << lines.back();
-        } else {
-            EXPECT_EQ(lines.size(), logged);
-        }
-        EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
-    }
+    ExpectVerdicts(cases);
+}
+
+// Under Wine the trust service builds the chain as of now and ignores time
+// stamps; Windows builds it as of the time stamp. Either way the launcher
+// accepts an expired signer only with a sound stamp made while it was valid.
+TEST_F(ModuleSignatureTest, SignersOutOfTheirValidityPassOnlyWithATrustedTimeStampFromWithinIt)
+{
+    // The stamp is an unsigned attribute, outside what the signature covers:
+    // changing it leaves the signature itself valid.
+    std::vector<uint8_t> changedTime = Signed("tavrin-oy-expired-stamped");
+    changedTime[FindOnce(changedTime, "20200601000000Z") + 7] = '2';
+    std::vector<uint8_t> otherContent = Signed("tavrin-oy-expired-stamped");
+    const std::vector<uint8_t> tstInfoOid = {0x06, 0x0b, 0x2a, 0x86, 0x48, 0x86, 0xf7,
+                                             0x0d, 0x01, 0x09, 0x10, 0x01, 0x04};
+    const auto declared =
+        std::search(otherContent.begin(), otherContent.end(), tstInfoOid.begin(), tstInfoOid.end());
+    ASSERT_NE(declared, otherContent.end());
+    declared[12] = 0x05;  // the token's content type, no longer a TSTInfo
+
+    const std::vector<Case> cases = {
+        {"stamped while valid", Signed("tavrin-oy-expired-stamped"), true, nullptr},
+        {"not stamped", Signed("tavrin-oy-expired"), false,
+         "not valid now, and no time stamp shows it was when signing (there is none)"},
+        {"stamped after its end", Signed("tavrin-oy-expired-stamped-late"), false,
+         "chain was not valid at the time stamp (0x00000001)"},
+        {"stamped by an untrusted authority", Signed("tavrin-oy-expired-untrusted-stamp"), false,
+         "(its authority is not trusted for time stamping)"},
+        {"stamped in 2090, when it will be valid", Signed("tavrin-oy-future-stamped"), false,
+         "(it is later than now)"},
+        {"stamped time changed", changedTime, false, "(its token's content was changed after signing)"},
+        {"stamp of other content", otherContent, false, "(its token is malformed)"},
+    };
+    ExpectVerdicts(cases);
 }
 
 TEST_F(ModuleSignatureTest, ProductEntryChecksInTheApplicationFolderAndLeavesNothingThere)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the code-signing PKI of the tests: a root ("Tavrin Test Root") that the
-# tests trust, code-signing leaves signed by it, and a second root nobody trusts
-# with a leaf of its own.
+# tests trust, code-signing leaves and a time-stamping authority signed by it,
+# and a second root nobody trusts with a leaf and an authority of its own. The
+# roots are valid from 2015 to 2099.
 #   make_test_pki.sh OUTDIR
 # Writes, for each STEM below, OUTDIR/STEM.pem (the leaf and its root, the
 # chain a signature carries) and OUTDIR/STEM-key.pem; the roots as
@@ -15,6 +16,10 @@
 #   tavrin-oy-no-usage     "Tavrin Oy", without any extended key usage
 #   untrusted-tavrin-oy    "Tavrin Oy", under the untrusted root
 #   tavrin-oy-nul          "Tavrin Oy", a NUL byte, ".evil"
+#   tavrin-oy-expired      "Tavrin Oy", valid during 2020 only
+#   tavrin-oy-future       "Tavrin Oy", valid during 2090 only
+#   test-tsa               "Tavrin Test Time Stamping", time stamping only, 2019 to 2099
+#   untrusted-tsa          "Tavrin Test Time Stamping", as test-tsa, under the untrusted root
 # Does nothing when OUTDIR already holds a complete set made by this script.
 set -euo pipefail
 
@@ -35,21 +40,54 @@ make_key_and_request() { # stem common-name
     -keyout "$1-key.pem" -out "$1.csr" 2>/dev/null
 }
 
+# Certificates valid from a date in the past go through "openssl ca", the only
+# tool here that sets both dates. issuer-stem empty: self-signed.
+sign_dated() { # stem issuer-stem extension-file start end out
+  rm -rf "$1.db"
+  mkdir "$1.db"
+  : >"$1.db/index.txt"
+  printf '[ca]\ndefault_ca=d\n[d]\ndatabase=%s\nnew_certs_dir=%s\ndefault_md=sha256\npolicy=p\n' \
+    "$1.db/index.txt" "$1.db" >"$1.ca"
+  printf 'unique_subject=no\nrand_serial=yes\n[p]\ncommonName=supplied\n' >>"$1.ca"
+  if [ -z "$2" ]; then
+    set -- "$@" -selfsign -keyfile "$1-key.pem"
+  else
+    set -- "$@" -cert "$2.pem" -keyfile "$2-key.pem"
+  fi
+  openssl ca -batch -notext -config "$1.ca" -in "$1.csr" -extfile "$3" -startdate "$4" -enddate "$5" \
+    -out "$6" "${@:7}" 2>/dev/null
+  rm -rf "$1.db" "$1.ca"
+}
+
+write_leaf_extensions() { # stem extended-key-usage (empty: none)
+  {
+    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n'
+    printf 'subjectKeyIdentifier=hash\nauthorityKeyIdentifier=keyid\n'
+    if [ -n "$2" ]; then
+      printf 'extendedKeyUsage=%s\n' "$2"
+    fi
+  } >"$1.ext"
+}
+
+make_dated_leaf() { # stem common-name root-stem extended-key-usage start end
+  make_key_and_request "$1" "$2"
+  write_leaf_extensions "$1" "$4"
+  sign_dated "$1" "$3" "$1.ext" "$5" "$6" "$1-cert.pem"
+  cat "$1-cert.pem" "$3.pem" >"$1.pem"
+  rm -f "$1.csr" "$1.ext" "$1.cnf" "$1-cert.pem"
+}
+
+# Roots are valid long before the expired leaves and the time stamps made for them.
 make_root() { # stem common-name
   make_key_and_request "$1" "$2"
   printf 'basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,cRLSign\nsubjectKeyIdentifier=hash\n' >"$1.ext"
-  openssl x509 -req -in "$1.csr" -signkey "$1-key.pem" -days 3650 -sha256 \
-    -extfile "$1.ext" -out "$1.pem" 2>/dev/null
+  sign_dated "$1" "" "$1.ext" 20150101000000Z 20991231000000Z "$1.pem"
   rm -f "$1.csr" "$1.ext" "$1.cnf"
 }
 
 make_leaf() { # stem common-name root-stem extended-key-usage (empty: none) [name-with-#]
   make_key_and_request "$1" "$2"
-  {
-    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n'
-    printf 'subjectKeyIdentifier=hash\nauthorityKeyIdentifier=keyid\n'
-    [ -n "$4" ] && printf 'extendedKeyUsage=%s\n' "$4"
-  } >"$1.ext"
+  write_leaf_extensions "$1" "$4"
   openssl x509 -req -in "$1.csr" -CA "$3.pem" -CAkey "$3-key.pem" -set_serial "0x$(openssl rand -hex 8)" \
     -days 3650 -sha256 -extfile "$1.ext" -out "$1-cert.pem" 2>/dev/null
   if [ -n "${5:-}" ]; then
@@ -72,5 +110,9 @@ make_leaf tavrin-oy-server-only "Tavrin Oy" root serverAuth
 make_leaf tavrin-oy-no-usage "Tavrin Oy" root ""
 make_leaf untrusted-tavrin-oy "Tavrin Oy" untrusted-root codeSigning
 make_leaf tavrin-oy-nul "Tavrin Oy#.evil" root codeSigning "Tavrin Oy#.evil"
+make_dated_leaf tavrin-oy-expired "Tavrin Oy" root codeSigning 20200101000000Z 20210101000000Z
+make_dated_leaf tavrin-oy-future "Tavrin Oy" root codeSigning 20900101000000Z 20910101000000Z
+make_dated_leaf test-tsa "Tavrin Test Time Stamping" root critical,timeStamping 20190101000000Z 20991231000000Z
+make_dated_leaf untrusted-tsa "Tavrin Test Time Stamping" untrusted-root critical,timeStamping 20190101000000Z 20991231000000Z
 
 echo "$script_hash" >complete
