@@ -55,7 +55,8 @@ bool OnExport(void*, const char* name, uint32_t rva)
 }
 
 // The TLS decision: a size is given exactly when the directory is readable
-// and not inverted, and no directory means no data.
+// and not inverted, no directory means no data, and the size is the
+// template plus the zero fill (0 only for the runtime's one-pointer marker).
 void DecideTls(const cPeView& view)
 {
     uint64_t size = 0;
@@ -65,9 +66,14 @@ void DecideTls(const cPeView& view)
     if (!hasDirectory && (!readable || size != 0)) {
         __builtin_trap();
     }
-    if (hasDirectory && readable &&
-        (!view.ReadTlsDirectory(tls) || tls.EndOfData < tls.StartOfData ||
-         size != tls.EndOfData - tls.StartOfData + tls.SizeOfZeroFill)) {
+    if (!hasDirectory || !readable) {
+        return;
+    }
+    if (!view.ReadTlsDirectory(tls) || tls.EndOfData < tls.StartOfData) {
+        __builtin_trap();
+    }
+    const uint64_t declared = tls.EndOfData - tls.StartOfData + tls.SizeOfZeroFill;
+    if (size != declared && !(size == 0 && declared == view.PointerSize())) {
         __builtin_trap();
     }
     gSink = gSink + size;
