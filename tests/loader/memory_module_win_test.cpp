@@ -434,14 +434,6 @@ void AddUnwind(cPeImageBuilder& b, const std::function<Bytes(uint32_t)>& record)
     b.AddFunctionTable({{kCodeRva, kCodeRva + 9, xdata}});
 }
 
-Bytes UnwindRecord(Bytes head, uint32_t tail = 0, bool hasTail = false)
-{
-    if (hasTail) {
-        Put32(head, head.size(), tail);
-    }
-    return head;
-}
-
 TEST(MemoryModuleImage, FunctionTableIsRegisteredWhileMappedAndRemovedAtUnmap)
 {
     cPeImageBuilder b = FixedImage();
@@ -617,7 +609,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "malformed unwind code"},
         RefusalCase{"UnwindHandlerOutsideCode",
                     [](cPeImageBuilder& b) {
-                        AddUnwind(b, [](uint32_t xdata) { return UnwindRecord({0x09, 0, 0, 0}, xdata, true); });
+                        AddUnwind(b, [](uint32_t xdata) {
+                            Bytes record{0x09, 0, 0, 0};
+                            Put32(record, 4, xdata);  // the handler: the record itself
+                            return record;
+                        });
                     },
                     nullptr, "handler lies outside executable code"},
         RefusalCase{"UnwindChainLoops",
