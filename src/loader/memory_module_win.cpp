@@ -2,10 +2,14 @@
 
 #include "loader/memory_module_win.h"
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <utility>
 
+#include "loader/pe_unwind.h"
 #include "loader/pe_view.h"
 #include "logging/logger.h"
 
@@ -17,6 +21,21 @@ using EntryPoint = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
 using TlsCallback = void(NTAPI*)(PVOID, DWORD, PVOID);
 
 constexpr uint32_t kRuntimeFunctionSize = 12;
+constexpr uint64_t kPageSize = 0x1000;
+constexpr uint64_t kAllocationGranularity = 0x10000;
+
+// Logs why the image is refused, once, at error level.
+bool Refuse(const char* format, ...) TAVRIN_PRINTF(1, 2);
+bool Refuse(const char* format, ...)
+{
+    char reason[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(reason, sizeof reason, format, args);
+    va_end(args);
+    LogPrintf(Error, "The anti-cheat module cannot be mapped: %s.", reason);
+    return false;
+}
 
 // --- Windows memory, wrapped once -------------------------------------------
 
@@ -38,6 +57,38 @@ bool ProtectRange(uint8_t* at, size_t size, DWORD protection)
 }
 
 void ReleaseRegion(uint8_t* base) { VirtualFree(base, 0, MEM_RELEASE); }
+
+// A reservation exactly at `at`, or null.
+uint8_t* ReserveExactly(uint64_t at, size_t size)
+{
+    uint8_t* base = ReserveRegion(at, size);
+    if (base && reinterpret_cast<uintptr_t>(base) != at) {
+        ReleaseRegion(base);
+        return nullptr;
+    }
+    return base;
+}
+
+// The lowest free region of `size` bytes starting in [low, high].
+uint8_t* ReserveWithin(uint64_t low, uint64_t high, size_t size)
+{
+    uint64_t at = std::max<uint64_t>((low + kAllocationGranularity - 1) & ~(kAllocationGranularity - 1),
+                                     kAllocationGranularity);
+    while (at <= high) {
+        MEMORY_BASIC_INFORMATION info{};
+        if (VirtualQuery(reinterpret_cast<void*>(static_cast<uintptr_t>(at)), &info, sizeof info) == 0) {
+            return nullptr;
+        }
+        const uint64_t end = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
+        if (info.State == MEM_FREE && end - at >= size) {
+            if (uint8_t* base = ReserveExactly(at, size)) {
+                return base;
+            }
+        }
+        at = (end + kAllocationGranularity - 1) & ~(kAllocationGranularity - 1);
+    }
+    return nullptr;
+}
 
 // Owns a reservation until the mapping is complete.
 class cReservation {
@@ -62,113 +113,205 @@ private:
 // --- checks made before any memory is reserved --------------------------------
 
 struct Preflight {
+    const cPeView* View = nullptr;
+    cPeRangeSet Unwind;            // bytes the unwinder reads, checked in the file
+    uint32_t LandedRva = 0;        // a write that would land inside them
+    bool Landed = false;
     uint32_t HighLowFixups = 0;
+    uint64_t LowestHighLow = UINT32_MAX;  // the 32-bit values the fixups hold
+    uint64_t HighestHighLow = 0;
+    cMemoryModule::Exports Exports;
+    std::vector<uint32_t> TlsCallbacks;
 };
 
-bool CountRelocation(void* context, uint32_t type, uint32_t)
+bool KeepOutOfUnwindData(Preflight& facts, uint32_t rva, uint32_t size)
 {
-    if (type == kPeRelocationHighLow) {
-        ++static_cast<Preflight*>(context)->HighLowFixups;
+    if (facts.Unwind.Overlaps(rva, size)) {
+        facts.Landed = true;
+        facts.LandedRva = rva;
+        return false;
     }
     return true;
+}
+
+bool NoteRelocation(void* context, uint32_t type, uint32_t rva)
+{
+    auto* facts = static_cast<Preflight*>(context);
+    if (type == kPeRelocationHighLow) {
+        // Past the file's bytes the image holds zeros.
+        const uint8_t* p = facts->View->RvaToFilePointer(rva, 4);
+        uint32_t value = 0;
+        if (p) {
+            std::memcpy(&value, p, sizeof value);
+        }
+        ++facts->HighLowFixups;
+        facts->LowestHighLow = std::min<uint64_t>(facts->LowestHighLow, value);
+        facts->HighestHighLow = std::max<uint64_t>(facts->HighestHighLow, value);
+    }
+    const uint32_t width = type == kPeRelocationDir64 ? 8 : type == kPeRelocationHighLow ? 4 : 0;
+    return width == 0 || KeepOutOfUnwindData(*facts, rva, width);
 }
 
 bool AcceptLibrary(void*, const char*) { return true; }
-bool AcceptProcedure(void*, const PeImport&) { return true; }
-bool AcceptExport(void*, const char*, uint32_t) { return true; }
 
-struct CodeSearch {
-    uint32_t Rva;
-    bool Found;
-};
-
-bool FindCodeSection(void* context, const PeSection& section)
+bool NoteImportSlot(void* context, const PeImport& import)
 {
-    auto* search = static_cast<CodeSearch*>(context);
-    if ((section.Characteristics & kPeSectionExecute) && search->Rva >= section.VirtualAddress &&
-        search->Rva - section.VirtualAddress < section.MappedSize()) {
-        search->Found = true;
+    auto* facts = static_cast<Preflight*>(context);
+    return KeepOutOfUnwindData(*facts, import.SlotRva, facts->View->PointerSize());
+}
+
+bool NoteExportName(void* context, const char* name, uint32_t rva)
+{
+    static_cast<cMemoryModule::Exports*>(context)->Names.push_back({name, rva});
+    return true;
+}
+
+bool NoteSection(void* context, const PeSection& section)
+{
+    if (section.MappedSize() != 0) {
+        static_cast<cMemoryModule::Exports*>(context)->Sections.push_back(
+            {section.VirtualAddress, section.MappedSize()});
     }
     return true;
 }
 
-// Code the mapper calls must lie in a section that will be executable.
-bool InCodeSection(const cPeView& view, uint32_t rva)
+bool NoteTlsCallback(void* context, uint32_t rva)
 {
-    CodeSearch search{rva, false};
-    view.ForEachSection(FindCodeSection, &search);
-    return search.Found;
+    auto* facts = static_cast<Preflight*>(context);
+    if (!facts->View->RangeInCode(rva, 1)) {
+        return false;
+    }
+    facts->TlsCallbacks.push_back(rva);
+    return true;
 }
 
-bool AcceptTlsCallback(void* context, uint32_t rva)
+bool CheckHeaders(const cPeView* view)
 {
-    return InCodeSection(*static_cast<const cPeView*>(context), rva);
+    if (!view || !view->IsMachine64()) {
+        return Refuse("it is not an x86-64 PE image");
+    }
+    if (!view->Validate()) {
+        return Refuse("its headers are malformed: %s", view->Fault());
+    }
+    if (!(view->FileCharacteristics() & kPeFileDll)) {
+        return Refuse("it is not a DLL");
+    }
+    const uint32_t entry = view->GetHeaderValue(kPeEntryPoint);
+    if (entry != 0 && !view->RangeInCode(entry, 1)) {
+        return Refuse("its entry point lies outside executable code");
+    }
+    return true;
+}
+
+bool CheckUnwindData(Preflight& facts)
+{
+    const char* fault = nullptr;
+    if (!CheckExceptionTable(*facts.View, facts.Unwind, fault)) {
+        return Refuse("its exception table is malformed: %s", fault);
+    }
+    facts.Unwind.Seal();
+    return true;
+}
+
+// Fixups and import slots are written into the image after the file's bytes
+// were checked; none may land inside what the unwinder will read.
+bool CheckWrites(Preflight& facts)
+{
+    const cPeView& view = *facts.View;
+    if (!view.ForEachRelocation(NoteRelocation, &facts)) {
+        return facts.Landed ? Refuse("a fixup at RVA %#x lands inside unwind data", facts.LandedRva)
+                            : Refuse("its relocation table is malformed: %s", view.Fault());
+    }
+    if (!view.ForEachImport(AcceptLibrary, NoteImportSlot, &facts)) {
+        return facts.Landed ? Refuse("an import slot at RVA %#x lands inside unwind data", facts.LandedRva)
+                            : Refuse("its import table is malformed: %s", view.Fault());
+    }
+    return true;
+}
+
+// Exports are kept as the file lists them: the image can change later.
+bool ReadExports(const cPeView& view, cMemoryModule::Exports& exports)
+{
+    if (!view.ForEachExport(NoteExportName, &exports)) {
+        return Refuse("its export table is malformed: %s", view.Fault());
+    }
+    const PeDataDirectory directory = view.Directory(kPeDirectoryExport);
+    const uint32_t count = view.GetHeaderValue(kPeExportFunctionCount);
+    const uint8_t* functions =
+        count ? view.RvaToFilePointer(view.GetHeaderValue(kPeExportFunctions), count * 4) : nullptr;
+    exports.DirectoryRva = directory.Rva;
+    exports.DirectorySize = directory.Size;
+    exports.Functions.resize(functions ? count : 0);
+    if (functions) {
+        std::memcpy(exports.Functions.data(), functions, static_cast<size_t>(count) * 4);
+    }
+    view.ForEachSection(NoteSection, &exports);
+    return true;
 }
 
 // Static TLS data needs a slot in every thread's TLS array, which only the
-// system's loader can hand out. The C runtime always brings a few bytes of
-// bracket markers that no code reads; the image is refused only when its
-// code does reach for the TLS array, which would land in another module's
-// data.
-bool HasUsableTls(const cPeView& view)
+// system's loader hands out; TLS callbacks alone need none.
+bool CheckTls(Preflight& facts)
 {
-    if (view.Directory(kPeDirectoryTls).Size == 0) {
-        return true;
+    const cPeView& view = *facts.View;
+    uint64_t size = 0;
+    if (!view.StaticTlsSize(size)) {
+        return Refuse("its TLS directory is malformed: %s", view.Fault());
     }
-    PeTlsDirectory tls;
-    if (!view.ReadTlsDirectory(tls) || tls.EndOfData < tls.StartOfData) {
-        return false;
+    if (size != 0) {
+        return Refuse("it has %llu bytes of static thread-local storage, which a module mapped from memory "
+                      "cannot get",
+                      static_cast<unsigned long long>(size));
     }
-    const uint64_t dataSize = tls.EndOfData - tls.StartOfData + tls.SizeOfZeroFill;
-    if (dataSize != 0 && view.CodeReadsTlsArray()) {
-        LogPrintf(
-            Error,
-            "The module uses %llu bytes of static thread-local storage, which a module mapped from memory "
-            "cannot get; refusing it.",
-            static_cast<unsigned long long>(dataSize));
-        return false;
-    }
-    return view.ForEachTlsCallback(AcceptTlsCallback, const_cast<cPeView*>(&view));
-}
-
-// The system's unwinder follows these entries blindly when an exception
-// passes through the module.
-bool HasUsableExceptionTable(const cPeView& view)
-{
-    const PeDataDirectory table = view.Directory(kPeDirectoryException);
-    if (table.Size == 0) {
-        return true;
-    }
-    const uint8_t* entries = view.RvaToFilePointer(table.Rva, table.Size);
-    if (table.Size % kRuntimeFunctionSize != 0 || !entries) {
-        return false;
-    }
-    for (uint32_t offset = 0; offset < table.Size; offset += kRuntimeFunctionSize) {
-        uint32_t begin, end, unwind;
-        std::memcpy(&begin, entries + offset, 4);
-        std::memcpy(&end, entries + offset + 4, 4);
-        std::memcpy(&unwind, entries + offset + 8, 4);
-        if (end <= begin || !view.RangeInSection(begin, end - begin) ||
-            !view.RangeInSection(unwind & ~1u, 4)) {
-            return false;
-        }
+    if (!view.ForEachTlsCallback(NoteTlsCallback, &facts)) {
+        return Refuse("its TLS callbacks are malformed: %s",
+                      view.Fault() ? view.Fault() : "a callback lies outside executable code");
     }
     return true;
 }
 
-// Every table the mapper will follow is whole, before anything is reserved.
-bool PassesPreflight(const cPeView& view, Preflight& facts)
+bool PassesPreflight(const cPeView* view, Preflight& facts)
 {
-    if (!view.IsMachine64() || !view.Validate() || !(view.FileCharacteristics() & kPeFileDll)) {
+    if (!CheckHeaders(view)) {
         return false;
     }
-    const uint32_t entry = view.GetHeaderValue(kPeEntryPoint);
-    if (entry != 0 && !InCodeSection(view, entry)) {
-        return false;
+    facts.View = view;
+    return CheckUnwindData(facts) && CheckWrites(facts) && ReadExports(*view, facts.Exports) &&
+           CheckTls(facts);
+}
+
+// --- where the image goes --------------------------------------------------------
+
+// Anywhere with 64-bit fixups only; at its preferred base without
+// relocations; with 32-bit fixups, at a base where each still fits.
+uint8_t* ReserveImage(const cPeView& view, const Preflight& facts, uint32_t imageSize)
+{
+    const uint64_t preferred = view.GetImageBase();
+    uint8_t* base = nullptr;
+    if (!view.HasRelocations()) {
+        if (!(base = ReserveExactly(preferred, imageSize))) {
+            Refuse("its preferred base %#llx is taken and it has no relocations",
+                   static_cast<unsigned long long>(preferred));
+        }
+        return base;
     }
-    return view.ForEachRelocation(CountRelocation, &facts) &&
-           view.ForEachImport(AcceptLibrary, AcceptProcedure, nullptr) &&
-           view.ForEachExport(AcceptExport, nullptr) && HasUsableExceptionTable(view) && HasUsableTls(view);
+    if (facts.HighLowFixups == 0) {
+        if (!(base = ReserveRegion(0, imageSize))) {
+            Refuse("no room for its %u bytes", imageSize);
+        }
+        return base;
+    }
+    if ((base = ReserveExactly(preferred, imageSize))) {
+        return base;
+    }
+    // Every value + (base - preferred) must stay within 0 .. 4 GiB - 1.
+    const uint64_t low = preferred > facts.LowestHighLow ? preferred - facts.LowestHighLow : 0;
+    const uint64_t high = preferred + (UINT32_MAX - facts.HighestHighLow);
+    if (!(base = ReserveWithin(low, high, imageSize))) {
+        Refuse("its preferred base %#llx is taken and its 32-bit fixups fit at no other free base",
+               static_cast<unsigned long long>(preferred));
+    }
+    return base;
 }
 
 // --- laying the image out ------------------------------------------------------
@@ -177,6 +320,8 @@ struct Layout {
     const uint8_t* Bytes;
     uint8_t* Base;
     int64_t Displacement;
+    uint32_t UnfitRva = 0;
+    bool Unfit = false;
 };
 
 bool CopySection(void* context, const PeSection& section)
@@ -210,6 +355,8 @@ bool ApplyRelocation(void* context, uint32_t type, uint32_t rva)
         std::memcpy(&value, at, sizeof value);
         const int64_t moved = static_cast<int64_t>(value) + layout->Displacement;
         if (moved < 0 || moved > static_cast<int64_t>(UINT32_MAX)) {
+            layout->Unfit = true;
+            layout->UnfitRva = rva;
             return false;
         }
         value = static_cast<uint32_t>(moved);
@@ -220,59 +367,44 @@ bool ApplyRelocation(void* context, uint32_t type, uint32_t rva)
 
 struct ImportState {
     uint8_t* Base;
-    HMODULE Library = nullptr;
+    const char* Library = nullptr;
+    HMODULE Handle = nullptr;
 };
 
+// A library that does not load is reported with its first procedure.
 bool LoadImportLibrary(void* context, const char* name)
 {
     auto* state = static_cast<ImportState*>(context);
-    state->Library = LoadLibraryA(name);
-    return state->Library != nullptr;
+    if (state->Library && !state->Handle) {
+        return Refuse("the import library %s did not load", state->Library);
+    }
+    state->Library = name;
+    state->Handle = LoadLibraryA(name);
+    return true;
 }
 
 bool ResolveImport(void* context, const PeImport& import)
 {
     auto* state = static_cast<ImportState*>(context);
     const char* request = import.Procedure ? import.Procedure : MAKEINTRESOURCEA(import.Ordinal);
-    FARPROC address = GetProcAddress(state->Library, request);
+    FARPROC address = state->Handle ? GetProcAddress(state->Handle, request) : nullptr;
     if (!address) {
-        return false;
+        const char* why = state->Handle ? "is not exported" : "lives in a library that did not load";
+        return import.Procedure ? Refuse("the import %s!%s %s", import.Library, import.Procedure, why)
+                                : Refuse("the import %s!#%u %s", import.Library, import.Ordinal, why);
     }
     std::memcpy(state->Base + import.SlotRva, &address, sizeof address);
     return true;
 }
 
-// Execute permission follows the execute bit alone: code whose section
-// forgot the read bit still has to run.
-DWORD SectionProtection(uint32_t characteristics)
+bool ResolveImports(const cPeView& view, uint8_t* base)
 {
-    const bool execute = characteristics & kPeSectionExecute;
-    const bool write = characteristics & kPeSectionWrite;
-    const bool read = characteristics & kPeSectionRead;
-    if (execute) {
-        return write ? PAGE_EXECUTE_READWRITE : PAGE_EXECUTE_READ;
-    }
-    if (read && !write) {
-        return PAGE_READONLY;
-    }
-    return PAGE_READWRITE;
-}
-
-bool ProtectSection(void* context, const PeSection& section)
-{
-    auto* layout = static_cast<Layout*>(context);
-    if (section.MappedSize() == 0) {
-        return true;
-    }
-    uint8_t* at = layout->Base + section.VirtualAddress;
-    const DWORD protection = SectionProtection(section.Characteristics);
-    if (!ProtectRange(at, section.MappedSize(), protection)) {
+    ImportState imports{base};
+    if (!view.ForEachImport(LoadImportLibrary, ResolveImport, &imports)) {
         return false;
     }
-    if (section.Characteristics & kPeSectionExecute) {
-        FlushInstructionCache(GetCurrentProcess(), at, section.MappedSize());
-    }
-    return true;
+    return !(imports.Library && !imports.Handle) ||
+           Refuse("the import library %s did not load", imports.Library);
 }
 
 bool CopyHeaders(const cPeView& view, const uint8_t* bytes, uint8_t* base)
@@ -288,24 +420,111 @@ bool CopyHeaders(const cPeView& view, const uint8_t* bytes, uint8_t* base)
     return true;
 }
 
-bool ProtectHeaders(const cPeView& view, uint8_t* base)
+// --- page protection -------------------------------------------------------------
+
+// What one page must allow; every used page is readable.
+enum PageNeed : uint8_t {
+    kPageUsed = 1,
+    kPageWrite = 2,
+    kPageExecute = 4,
+};
+
+// Execute permission follows the execute bit alone: code whose section
+// forgot the read bit still has to run. Data that is neither readable nor
+// writable by its bits is given both, as before.
+uint8_t SectionNeed(uint32_t characteristics)
 {
-    const uint32_t size = view.GetHeaderValue(kPeSizeOfHeaders);
-    return size == 0 || ProtectRange(base, size, PAGE_READONLY);
+    const bool execute = characteristics & kPeSectionExecute;
+    const bool write = characteristics & kPeSectionWrite;
+    const bool read = characteristics & kPeSectionRead;
+    if (execute) {
+        return kPageUsed | kPageExecute | (write ? kPageWrite : 0);
+    }
+    return (read && !write) ? kPageUsed : kPageUsed | kPageWrite;
 }
 
-bool RecordSection(void* context, const PeSection& section)
+DWORD PageProtection(uint8_t need)
 {
-    if (section.MappedSize() != 0) {
-        static_cast<std::vector<std::pair<uint32_t, uint32_t>>*>(context)->push_back(
-            {section.VirtualAddress, section.MappedSize()});
+    if (need & kPageExecute) {
+        return (need & kPageWrite) ? PAGE_EXECUTE_READWRITE : PAGE_EXECUTE_READ;
+    }
+    return (need & kPageWrite) ? PAGE_READWRITE : PAGE_READONLY;
+}
+
+void MarkPages(std::vector<uint8_t>& needs, uint64_t rva, uint64_t size, uint8_t need)
+{
+    for (uint64_t page = rva / kPageSize; size != 0 && page <= (rva + size - 1) / kPageSize; ++page) {
+        needs[page] |= need;
+    }
+}
+
+bool MarkSection(void* context, const PeSection& section)
+{
+    MarkPages(*static_cast<std::vector<uint8_t>*>(context), section.VirtualAddress, section.MappedSize(),
+              SectionNeed(section.Characteristics));
+    return true;
+}
+
+// Protection works on whole pages, so a page that sections share gets the
+// union of what each of them needs (the headers, when copied, need reading).
+bool ProtectPages(const cPeView& view, uint8_t* base, bool headers)
+{
+    const uint64_t imageSize = view.GetHeaderValue(kPeSizeOfImage);
+    std::vector<uint8_t> needs((imageSize + kPageSize - 1) / kPageSize, 0);
+    if (headers) {
+        MarkPages(needs, 0, view.GetHeaderValue(kPeSizeOfHeaders), kPageUsed);
+    }
+    view.ForEachSection(MarkSection, &needs);
+    for (size_t first = 0; first < needs.size();) {
+        size_t end = first + 1;
+        while (end < needs.size() && needs[end] == needs[first]) {
+            ++end;
+        }
+        uint8_t* at = base + first * kPageSize;
+        const size_t size = (end - first) * kPageSize;
+        if (needs[first] != 0 && !ProtectRange(at, size, PageProtection(needs[first]))) {
+            return false;
+        }
+        if (needs[first] & kPageExecute) {
+            FlushInstructionCache(GetCurrentProcess(), at, size);
+        }
+        first = end;
     }
     return true;
 }
 
-bool RecordTlsCallback(void* context, uint32_t rva)
+bool LayOut(const cPeView& view, Layout& layout, uint32_t flags)
 {
-    static_cast<std::vector<uint32_t>*>(context)->push_back(rva);
+    const bool headers = flags & kCopyHeaders;
+    if ((headers && !CopyHeaders(view, layout.Bytes, layout.Base)) ||
+        !view.ForEachSection(CopySection, &layout)) {
+        return Refuse("committing its memory failed");
+    }
+    if (!view.ForEachRelocation(ApplyRelocation, &layout)) {
+        return layout.Unfit ? Refuse("the 32-bit fixup at RVA %#x does not fit at base %p", layout.UnfitRva,
+                                     static_cast<void*>(layout.Base))
+                            : Refuse("its relocation table is malformed: %s", view.Fault());
+    }
+    if (!ResolveImports(view, layout.Base)) {
+        return false;
+    }
+    return ProtectPages(view, layout.Base, headers) || Refuse("protecting its pages failed");
+}
+
+// Unwinding through the module (C++ exceptions, SEH) needs its unwind data
+// registered before any of its code runs.
+bool RegisterFunctionTable(const cPeView& view, uint8_t* base, void*& table)
+{
+    const PeDataDirectory unwind = view.Directory(kPeDirectoryException);
+    table = nullptr;
+    if (unwind.Size == 0) {
+        return true;
+    }
+    auto* entries = reinterpret_cast<PRUNTIME_FUNCTION>(base + unwind.Rva);
+    if (!RtlAddFunctionTable(entries, unwind.Size / kRuntimeFunctionSize, reinterpret_cast<DWORD64>(base))) {
+        return Refuse("registering its function table failed");
+    }
+    table = entries;
     return true;
 }
 
@@ -320,67 +539,23 @@ bool cMemoryModule::Map(const uint8_t* bytes, size_t length, uint32_t flags)
     }
     std::unique_ptr<cPeView> view = cPeView::Open(bytes, length);
     Preflight facts;
-    if (!view || !PassesPreflight(*view, facts)) {
+    if (!PassesPreflight(view.get(), facts)) {
         return false;
     }
-    // Without relocations, or with 32-bit absolute addresses, the image is
-    // only right at (or within 4 GiB of) the base it was linked for.
-    const bool needsPreferredBase = !view->HasRelocations() || facts.HighLowFixups != 0;
-    const uint32_t imageSize = view->GetHeaderValue(kPeSizeOfImage);
-    cReservation reservation(ReserveRegion(needsPreferredBase ? view->GetImageBase() : 0, imageSize));
+    cReservation reservation(ReserveImage(*view, facts, view->GetHeaderValue(kPeSizeOfImage)));
     if (!reservation.Get()) {
         return false;
     }
     uint8_t* base = reservation.Get();
-    if (needsPreferredBase && reinterpret_cast<uintptr_t>(base) != view->GetImageBase()) {
+    Layout layout{bytes, base, static_cast<int64_t>(reinterpret_cast<uintptr_t>(base) - view->GetImageBase())};
+    if (!LayOut(*view, layout, flags) || !RegisterFunctionTable(*view, base, FunctionTable)) {
         return false;
     }
-    Layout layout{bytes, base,
-                  static_cast<int64_t>(reinterpret_cast<uintptr_t>(base) - view->GetImageBase())};
-    ImportState imports{base};
-    if ((flags & kCopyHeaders) && !CopyHeaders(*view, bytes, base)) {
-        return false;
-    }
-    if (!view->ForEachSection(CopySection, &layout) || !view->ForEachRelocation(ApplyRelocation, &layout) ||
-        !view->ForEachImport(LoadImportLibrary, ResolveImport, &imports) ||
-        !view->ForEachSection(ProtectSection, &layout) ||
-        ((flags & kCopyHeaders) && !ProtectHeaders(*view, base))) {
-        return false;
-    }
-
-    std::vector<std::pair<uint32_t, uint32_t>> ranges;
-    std::vector<uint32_t> tlsCallbacks;
-    view->ForEachSection(RecordSection, &ranges);
-    view->ForEachTlsCallback(RecordTlsCallback, &tlsCallbacks);
-
-    // Unwinding through the module (C++ exceptions, SEH) needs its unwind
-    // data registered before any of its code runs.
-    const PeDataDirectory unwind = view->Directory(kPeDirectoryException);
-    if (unwind.Size != 0) {
-        auto* table = reinterpret_cast<PRUNTIME_FUNCTION>(base + unwind.Rva);
-        if (!RtlAddFunctionTable(table, unwind.Size / kRuntimeFunctionSize,
-                                 reinterpret_cast<DWORD64>(base))) {
-            return false;
-        }
-        FunctionTable = table;
-    }
-
     ImageBase = reservation.Keep();
     Flags = flags;
     EntryPointRva = view->GetHeaderValue(kPeEntryPoint);
-    ExportFunctions = view->GetHeaderValue(kPeExportFunctions);
-    ExportFunctionCount = view->GetHeaderValue(kPeExportFunctionCount);
-    ExportNames = view->GetHeaderValue(kPeExportNames);
-    ExportNameOrdinals = view->GetHeaderValue(kPeExportNameOrdinals);
-    ExportNameCount = view->GetHeaderValue(kPeExportNameCount);
-    const PeDataDirectory exports = view->Directory(kPeDirectoryExport);
-    ExportDirectoryRva = exports.Rva;
-    ExportDirectorySize = exports.Size;
-    for (const auto& [rva, size] : ranges) {
-        Sections.push_back({rva, size});
-    }
-    TlsCallbacks = std::move(tlsCallbacks);
-
+    Table = std::move(facts.Exports);
+    TlsCallbacks = std::move(facts.TlsCallbacks);
     if (!(flags & kCallEntryOnLoad)) {
         return true;
     }
@@ -389,6 +564,7 @@ bool cMemoryModule::Map(const uint8_t* bytes, size_t length, uint32_t flags)
         return true;
     }
     // A refused attach is undone here, so no failure leaves memory behind.
+    Refuse("its entry point refused process attach");
     Unmap();
     return false;
 }
@@ -413,10 +589,9 @@ bool cMemoryModule::Unmap()
 void cMemoryModule::Forget()
 {
     ImageBase = nullptr;
-    EntryPointRva = ExportFunctions = ExportFunctionCount = ExportNames = ExportNameOrdinals = 0;
-    ExportNameCount = ExportDirectoryRva = ExportDirectorySize = Flags = 0;
+    EntryPointRva = Flags = 0;
     FunctionTable = nullptr;
-    Sections.clear();
+    Table = Exports{};
     TlsCallbacks.clear();
 }
 
@@ -436,40 +611,15 @@ bool cMemoryModule::CallEntryPoint(uint32_t reason) const
     return entry(reinterpret_cast<HINSTANCE>(ImageBase), reason, nullptr) != FALSE;
 }
 
-bool cMemoryModule::InSection(uint32_t rva, uint32_t size) const
+void* cMemoryModule::ExportAt(uint32_t rva) const
 {
-    for (const MappedRange& range : Sections) {
-        if (rva >= range.Rva && rva - range.Rva < range.Size && size <= range.Size - (rva - range.Rva)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void* cMemoryModule::ExportAtPosition(uint32_t position) const
-{
-    if (position >= ExportFunctionCount) {
+    const bool forwarder = rva >= Table.DirectoryRva && rva - Table.DirectoryRva < Table.DirectorySize;
+    if (rva == 0 || forwarder) {
         return nullptr;
     }
-    uint32_t rva;
-    std::memcpy(&rva, ImageBase + ExportFunctions + static_cast<size_t>(position) * 4, sizeof rva);
-    const bool forwarder = rva >= ExportDirectoryRva && rva - ExportDirectoryRva < ExportDirectorySize;
-    if (rva == 0 || forwarder || !InSection(rva, 1)) {
-        return nullptr;
-    }
-    return ImageBase + rva;
-}
-
-void* cMemoryModule::ExportByName(const char* name) const
-{
-    for (uint32_t i = 0; i < ExportNameCount; ++i) {
-        uint32_t nameRva;
-        uint16_t ordinal;
-        std::memcpy(&nameRva, ImageBase + ExportNames + static_cast<size_t>(i) * 4, sizeof nameRva);
-        std::memcpy(&ordinal, ImageBase + ExportNameOrdinals + static_cast<size_t>(i) * 2, sizeof ordinal);
-        // The names were checked to end inside their section when mapped.
-        if (std::strcmp(reinterpret_cast<const char*>(ImageBase + nameRva), name) == 0) {
-            return ExportAtPosition(ordinal);
+    for (const auto& [start, size] : Table.Sections) {
+        if (rva >= start && rva - start < size) {
+            return ImageBase + rva;
         }
     }
     return nullptr;
@@ -483,9 +633,16 @@ void* cMemoryModule::GetExport(uintptr_t request) const
     // Positions arrive complemented, so their upper half is all ones; no
     // user-space name pointer looks like that.
     if ((static_cast<uint64_t>(request) >> 32) == 0xFFFFFFFFu) {
-        return ExportAtPosition(static_cast<uint32_t>(~request));
+        const uint32_t position = static_cast<uint32_t>(~request);
+        return position < Table.Functions.size() ? ExportAt(Table.Functions[position]) : nullptr;
     }
-    return ExportByName(reinterpret_cast<const char*>(request));
+    const char* name = reinterpret_cast<const char*>(request);
+    for (const auto& [exported, rva] : Table.Names) {
+        if (exported == name) {
+            return ExportAt(rva);
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace tavrin::launcher

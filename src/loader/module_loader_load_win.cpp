@@ -12,13 +12,6 @@
 
 namespace tavrin::launcher {
 
-namespace {
-
-// The headers stay out of the image: the module does not read its own.
-constexpr uint32_t kModuleMapFlags = kCallEntryOnLoad | kCallEntryOnUnload;
-
-}  // namespace
-
 void cWindowsModuleLoader::LoadModule(std::vector<uint8_t> bytes)
 {
     const ModuleLoadStatus status = ResolveModule(bytes, EntryPoints);
@@ -61,7 +54,7 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<ui
         return kModuleSignatureFailed;
     }
     auto module = std::make_unique<cMemoryModule>();
-    if (module->Map(bytes.data(), bytes.size(), kModuleMapFlags)) {
+    if (module->Map(bytes.data(), bytes.size(), kLauncherMapFlags)) {
         entries[kEntryInit] = module->GetExport(ExportPosition(kExportInit));
         entries[kEntrySecond] = module->GetExport(ExportPosition(kExportSecond));
         entries[kEntryThird] = module->GetExport(ExportPosition(kExportThird));
@@ -74,6 +67,7 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<ui
         }
         LogPrintf(Error, "The anti-cheat module lacks a required entry point.");
     } else {
+        // The mapper has logged why.
         LogPrintf(Error, "Failed to map the anti-cheat module.");
     }
     module->Unmap();

@@ -1,6 +1,9 @@
 #include "loader/pe_view.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace tavrin::launcher {
 
@@ -188,37 +191,78 @@ bool cPeView::SectionAt(uint32_t index, PeSection& section) const
     return true;
 }
 
+bool cPeView::Refuse(const char* fault) const
+{
+    LastFault = fault;
+    return false;
+}
+
+uint16_t cPeView::SectionCount() const
+{
+    uint16_t count = 0;
+    Read16(NtOffset + 6, count);
+    return count;
+}
+
 bool cPeView::Validate() const
 {
+    LastFault = nullptr;
     uint16_t optionalSize = 0;
-    uint16_t sectionCount = 0;
     uint16_t magic = 0;
     const uint64_t optional = static_cast<uint64_t>(NtOffset) + kFileHeaderEnd;
-    if (!Read16(NtOffset + 6, sectionCount) || !Read16(NtOffset + 20, optionalSize) ||
-        !Read16(optional + kOptMagic, magic)) {
-        return false;
+    if (!Read16(NtOffset + 20, optionalSize) || !Read16(optional + kOptMagic, magic)) {
+        return Refuse("the headers are cut short");
     }
     // The section table sits right after an optional header of the standard
     // size; any other size would move it.
-    if (magic != ExpectedMagic() || optionalSize != OptionalHeaderSize() ||
-        !FitsIn(SectionTableOffset(), static_cast<uint64_t>(sectionCount) * kSectionHeaderSize, Length)) {
-        return false;
+    const uint16_t sectionCount = SectionCount();
+    const uint64_t tableEnd = SectionTableOffset() + static_cast<uint64_t>(sectionCount) * kSectionHeaderSize;
+    if (magic != ExpectedMagic() || optionalSize != OptionalHeaderSize() || tableEnd > Length) {
+        return Refuse("the optional header or the section table is malformed");
     }
     const uint32_t imageSize = GetHeaderValue(kPeSizeOfImage);
     const uint32_t headerSize = GetHeaderValue(kPeSizeOfHeaders);
     if (imageSize == 0 || headerSize > imageSize || headerSize > Length) {
-        return false;
+        return Refuse("SizeOfImage or SizeOfHeaders is out of bounds");
+    }
+    // Headers copied into the image must carry the whole section table.
+    if (tableEnd > headerSize) {
+        return Refuse("the section table ends past SizeOfHeaders");
     }
     for (uint32_t i = 0; i < sectionCount; ++i) {
         PeSection section;
         SectionAt(i, section);
         if (!FitsIn(section.VirtualAddress, section.MappedSize(), imageSize) ||
             !FitsIn(section.RawOffset, section.CopySize(), Length)) {
+            return Refuse("a section lies outside SizeOfImage or the file");
+        }
+    }
+    if (!SectionsAreDisjoint(sectionCount, headerSize)) {
+        return Refuse("two sections, or a section and the headers, share addresses");
+    }
+    const uint32_t entry = GetHeaderValue(kPeEntryPoint);
+    return entry == 0 || RangeInSection(entry, 1) || Refuse("the entry point lies outside the sections");
+}
+
+// Each byte of the image has one source: overlapping sections would let a
+// later copy change bytes checked in an earlier one.
+bool cPeView::SectionsAreDisjoint(uint16_t count, uint32_t headerSize) const
+{
+    std::vector<std::pair<uint64_t, uint64_t>> ranges{{0, headerSize}};
+    for (uint32_t i = 0; i < count; ++i) {
+        PeSection section;
+        if (SectionAt(i, section) && section.MappedSize() != 0) {
+            ranges.push_back({section.VirtualAddress,
+                              static_cast<uint64_t>(section.VirtualAddress) + section.MappedSize()});
+        }
+    }
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 1; i < ranges.size(); ++i) {
+        if (ranges[i].first < ranges[i - 1].second) {
             return false;
         }
     }
-    const uint32_t entry = GetHeaderValue(kPeEntryPoint);
-    return entry == 0 || RangeInSection(entry, 1);
+    return true;
 }
 
 PeDataDirectory cPeView::Directory(uint32_t index) const
@@ -236,10 +280,7 @@ PeDataDirectory cPeView::Directory(uint32_t index) const
 
 bool cPeView::ForEachSection(PeSectionCallback callback, void* context) const
 {
-    uint16_t count = 0;
-    if (!Read16(NtOffset + 6, count)) {
-        return false;
-    }
+    const uint16_t count = SectionCount();
     for (uint32_t i = 0; i < count; ++i) {
         PeSection section;
         if (!SectionAt(i, section) || !callback(context, section)) {
@@ -249,21 +290,41 @@ bool cPeView::ForEachSection(PeSectionCallback callback, void* context) const
     return true;
 }
 
+namespace {
+
+struct RangeSearch {
+    uint64_t Rva;
+    uint64_t Size;
+    uint32_t Required;  // characteristics the section must have
+    bool Found;
+};
+
+bool FindRange(void* context, const PeSection& section)
+{
+    auto* search = static_cast<RangeSearch*>(context);
+    if (search->Rva >= section.VirtualAddress &&
+        FitsIn(search->Rva - section.VirtualAddress, search->Size, section.MappedSize()) &&
+        (section.Characteristics & search->Required) == search->Required) {
+        search->Found = true;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool cPeView::RangeInSection(uint64_t rva, uint64_t size) const
 {
-    uint16_t count = 0;
-    Read16(NtOffset + 6, count);
-    for (uint32_t i = 0; i < count; ++i) {
-        PeSection section;
-        if (!SectionAt(i, section)) {
-            return false;
-        }
-        if (rva >= section.VirtualAddress &&
-            FitsIn(rva - section.VirtualAddress, size, section.MappedSize())) {
-            return true;
-        }
-    }
-    return false;
+    RangeSearch search{rva, size, 0, false};
+    ForEachSection(FindRange, &search);
+    return search.Found;
+}
+
+bool cPeView::RangeInCode(uint64_t rva, uint64_t size) const
+{
+    RangeSearch search{rva, size, kPeSectionExecute, false};
+    ForEachSection(FindRange, &search);
+    return search.Found;
 }
 
 bool cPeView::DirectoryInSection(const PeDataDirectory& directory) const
@@ -273,8 +334,7 @@ bool cPeView::DirectoryInSection(const PeDataDirectory& directory) const
 
 bool cPeView::FileSpan(uint64_t rva, const uint8_t*& data, uint32_t& available) const
 {
-    uint16_t count = 0;
-    Read16(NtOffset + 6, count);
+    const uint16_t count = SectionCount();
     for (uint32_t i = 0; i < count; ++i) {
         PeSection section;
         if (!SectionAt(i, section)) {
@@ -322,6 +382,27 @@ bool cPeView::HasRelocations() const
     return Directory(kPeDirectoryRelocation).Size != 0 && !(FileCharacteristics() & kPeFileRelocsStripped);
 }
 
+bool cPeView::WalkRelocationBlock(const uint8_t* block, uint32_t page, uint32_t entries,
+                                  PeRelocationCallback callback, void* context) const
+{
+    for (uint32_t i = 0; i < entries; ++i) {
+        const uint16_t entry = Load16(block + kRelocationBlockHeader + i * 2);
+        const uint32_t type = entry >> 12;
+        const uint64_t rva = static_cast<uint64_t>(page) + (entry & 0xFFF);
+        if (type != kPeRelocationAbsolute && type != kPeRelocationHighLow && type != kPeRelocationDir64) {
+            return Refuse("a fixup has a type other than ABSOLUTE, HIGHLOW and DIR64");
+        }
+        const uint32_t width = type == kPeRelocationDir64 ? 8 : type == kPeRelocationHighLow ? 4 : 0;
+        if ((width && !RangeInSection(rva, width)) || rva > UINT32_MAX) {
+            return Refuse("a fixup lies outside the sections");
+        }
+        if (!callback(context, type, static_cast<uint32_t>(rva))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool cPeView::ForEachRelocation(PeRelocationCallback callback, void* context) const
 {
     const PeDataDirectory directory = Directory(kPeDirectoryRelocation);
@@ -330,12 +411,12 @@ bool cPeView::ForEachRelocation(PeRelocationCallback callback, void* context) co
     }
     const uint8_t* table = RvaToFilePointer(directory.Rva, directory.Size);
     if (!table) {
-        return false;
+        return Refuse("the relocation table lies outside the sections' data");
     }
     uint32_t position = 0;
     while (position < directory.Size) {
         if (directory.Size - position < kRelocationBlockHeader) {
-            return false;
+            return Refuse("a relocation block is cut short");
         }
         const uint32_t page = Load32(table + position);
         const uint32_t blockSize = Load32(table + position + 4);
@@ -343,20 +424,11 @@ bool cPeView::ForEachRelocation(PeRelocationCallback callback, void* context) co
             return true;
         }
         if (blockSize < kRelocationBlockHeader || blockSize > directory.Size - position) {
-            return false;
+            return Refuse("a relocation block has a bad size");
         }
         const uint32_t entries = (blockSize - kRelocationBlockHeader) / 2;
-        for (uint32_t i = 0; i < entries; ++i) {
-            const uint16_t entry = Load16(table + position + kRelocationBlockHeader + i * 2);
-            const uint32_t type = entry >> 12;
-            const uint64_t rva = static_cast<uint64_t>(page) + (entry & 0xFFF);
-            const uint32_t width = type == kPeRelocationDir64 ? 8 : type == kPeRelocationHighLow ? 4 : 0;
-            if (width && !RangeInSection(rva, width)) {
-                return false;
-            }
-            if (rva > UINT32_MAX || !callback(context, type, static_cast<uint32_t>(rva))) {
-                return false;
-            }
+        if (!WalkRelocationBlock(table + position, page, entries, callback, context)) {
+            return false;
         }
         position += blockSize;
     }
@@ -383,24 +455,24 @@ bool cPeView::WalkImportThunks(uint32_t lookupRva, uint32_t slotRva, const char*
         const uint64_t slot = slotRva + index * step;
         uint64_t thunk = 0;
         if (lookup > UINT32_MAX || !ReadThunk(static_cast<uint32_t>(lookup), thunk)) {
-            return false;
+            return Refuse("an import lookup table lies outside the sections' data");
         }
         if (thunk == 0) {
             return true;
         }
         if (!RangeInSection(slot, step)) {
-            return false;
+            return Refuse("an import address slot lies outside the sections");
         }
         PeImport import{library, nullptr, 0, static_cast<uint32_t>(slot)};
         if (thunk & ordinalFlag) {
             import.Ordinal = static_cast<uint16_t>(thunk & 0xFFFF);
             if (import.Ordinal == 0) {
-                return false;
+                return Refuse("an import has ordinal 0");
             }
         } else {
             // A name entry is a 31-bit RVA of a hint (2 bytes) and the name.
             if (thunk > 0x7FFFFFFF || !(import.Procedure = StringAt(static_cast<uint32_t>(thunk) + 2))) {
-                return false;
+                return Refuse("an imported procedure's name lies outside the sections' data");
             }
         }
         if (!onProcedure(context, import)) {
@@ -419,7 +491,7 @@ bool cPeView::ForEachImport(PeLibraryCallback onLibrary, PeProcedureCallback onP
         const uint8_t* descriptor =
             rva <= UINT32_MAX ? RvaToFilePointer(static_cast<uint32_t>(rva), kImportDescriptorSize) : nullptr;
         if (!descriptor) {
-            return false;
+            return Refuse("the import descriptors run outside the sections' data");
         }
         const uint32_t lookupRva = Load32(descriptor);
         const uint32_t nameRva = Load32(descriptor + 12);
@@ -428,7 +500,10 @@ bool cPeView::ForEachImport(PeLibraryCallback onLibrary, PeProcedureCallback onP
             return true;
         }
         const char* library = StringAt(nameRva);
-        if (!library || slotRva == 0 || !onLibrary(context, library) ||
+        if (!library || slotRva == 0) {
+            return Refuse("an import descriptor names no library or no address table");
+        }
+        if (!onLibrary(context, library) ||
             !WalkImportThunks(lookupRva ? lookupRva : slotRva, slotRva, library, onProcedure, context)) {
             return false;
         }
@@ -443,78 +518,32 @@ bool cPeView::ForEachExport(PeExportCallback callback, void* context) const
     }
     const uint8_t* table = RvaToFilePointer(directory.Rva, kExportDirectorySize);
     if (!table) {
-        return false;
+        return Refuse("the export directory lies outside the sections' data");
     }
     const uint32_t functionCount = Load32(table + 20);
     const uint32_t nameCount = Load32(table + 24);
     const uint64_t functionsSize = static_cast<uint64_t>(functionCount) * 4;
     const uint64_t namesSize = static_cast<uint64_t>(nameCount) * 4;
     if (functionsSize > UINT32_MAX || namesSize > UINT32_MAX) {
-        return false;
+        return Refuse("the export tables are too large");
     }
     const uint8_t* functions = RvaToFilePointer(Load32(table + 28), static_cast<uint32_t>(functionsSize));
     const uint8_t* names = RvaToFilePointer(Load32(table + 32), static_cast<uint32_t>(namesSize));
     const uint8_t* ordinals = RvaToFilePointer(Load32(table + 36), nameCount * 2);
     if ((functionCount && !functions) || (nameCount && (!names || !ordinals))) {
-        return false;
+        return Refuse("an export table lies outside the sections' data");
     }
     for (uint32_t i = 0; i < nameCount; ++i) {
         const char* name = StringAt(Load32(names + i * 4));
         const uint16_t ordinal = Load16(ordinals + i * 2);
-        if (!name || ordinal >= functionCount || !callback(context, name, Load32(functions + ordinal * 4))) {
+        if (!name || ordinal >= functionCount) {
+            return Refuse("an export name or its position is out of bounds");
+        }
+        if (!callback(context, name, Load32(functions + ordinal * 4))) {
             return false;
         }
     }
     return true;
-}
-
-namespace {
-
-// "mov reg, gs:[0x58]" as compilers write it: the absolute-disp32 form
-// (65 [REX] 8B modrm 25 58 00 00 00) or the 64-bit moffs form (65 48 A1 58 00...).
-bool LoadsTlsArrayAt(const uint8_t* p, size_t left)
-{
-    if (left < 8 || p[0] != 0x65) {
-        return false;
-    }
-    size_t at = 1;
-    if ((p[at] & 0xF0) == 0x40) {
-        if (p[at] == 0x48 && p[at + 1] == 0xA1) {
-            static const uint8_t moffs[8] = {0x58, 0, 0, 0, 0, 0, 0, 0};
-            return left >= 11 && std::memcmp(p + 3, moffs, 8) == 0;
-        }
-        ++at;
-    }
-    if (left < at + 7 || p[at] != 0x8B || (p[at + 1] & 0xC7) != 0x04 || p[at + 2] != 0x25) {
-        return false;
-    }
-    static const uint8_t disp[4] = {0x58, 0, 0, 0};
-    return std::memcmp(p + at + 3, disp, 4) == 0;
-}
-
-bool SectionReadsTlsArray(void* context, const PeSection& section)
-{
-    auto* view = static_cast<const cPeView*>(context);
-    if (!(section.Characteristics & kPeSectionExecute) || section.CopySize() == 0) {
-        return true;
-    }
-    const uint8_t* code = view->RvaToFilePointer(section.VirtualAddress, section.CopySize());
-    if (!code) {
-        return true;
-    }
-    for (uint32_t i = 0; i < section.CopySize(); ++i) {
-        if (LoadsTlsArrayAt(code + i, section.CopySize() - i)) {
-            return false;  // found: stop the walk
-        }
-    }
-    return true;
-}
-
-}  // namespace
-
-bool cPeView::CodeReadsTlsArray() const
-{
-    return !ForEachSection(SectionReadsTlsArray, const_cast<cPeView*>(this));
 }
 
 bool cPeView64::ReadTlsDirectory(PeTlsDirectory& tls) const
@@ -547,6 +576,41 @@ bool cPeView32::ReadTlsDirectory(PeTlsDirectory& tls) const
     return true;
 }
 
+bool cPeView::StaticTlsSize(uint64_t& size) const
+{
+    size = 0;
+    if (Directory(kPeDirectoryTls).Size == 0) {
+        return true;
+    }
+    PeTlsDirectory tls;
+    if (!ReadTlsDirectory(tls)) {
+        return Refuse("the TLS directory lies outside the sections' data");
+    }
+    const uint64_t templateSize = tls.EndOfData - tls.StartOfData;
+    if (tls.EndOfData < tls.StartOfData || templateSize > UINT64_MAX - tls.SizeOfZeroFill) {
+        return Refuse("the TLS directory's data range is inverted");
+    }
+    size = templateSize + tls.SizeOfZeroFill;
+    if (size == PointerSize() && IsRuntimeStartMarker(tls)) {
+        size = 0;
+    }
+    return true;
+}
+
+// The C runtime brackets an image's TLS template with its own markers and
+// starts the template at the first one, a null pointer: an image without
+// thread-local variables declares exactly that one pointer. Any variable
+// of its own makes the template longer.
+bool cPeView::IsRuntimeStartMarker(const PeTlsDirectory& tls) const
+{
+    const uint64_t base = GetImageBase();
+    if (tls.StartOfData < base || tls.StartOfData - base > UINT32_MAX) {
+        return false;
+    }
+    const uint8_t* marker = RvaToFilePointer(static_cast<uint32_t>(tls.StartOfData - base), PointerSize());
+    return marker && std::all_of(marker, marker + PointerSize(), [](uint8_t byte) { return byte == 0; });
+}
+
 bool cPeView::ForEachTlsCallback(PeTlsCallback callback, void* context) const
 {
     if (Directory(kPeDirectoryTls).Size == 0) {
@@ -554,7 +618,7 @@ bool cPeView::ForEachTlsCallback(PeTlsCallback callback, void* context) const
     }
     PeTlsDirectory tls;
     if (!ReadTlsDirectory(tls)) {
-        return false;
+        return Refuse("the TLS directory lies outside the sections' data");
     }
     if (tls.AddressOfCallbacks == 0) {
         return true;
@@ -563,18 +627,20 @@ bool cPeView::ForEachTlsCallback(PeTlsCallback callback, void* context) const
     const uint64_t base = GetImageBase();
     const uint32_t step = PointerSize();
     if (tls.AddressOfCallbacks < base) {
-        return false;
+        return Refuse("the TLS callback list lies below the image");
     }
     for (uint64_t rva = tls.AddressOfCallbacks - base;; rva += step) {
         uint64_t address = 0;
         if (rva > UINT32_MAX || !ReadThunk(static_cast<uint32_t>(rva), address)) {
-            return false;
+            return Refuse("the TLS callback list runs outside the sections' data");
         }
         if (address == 0) {
             return true;
         }
-        if (address < base || !RangeInSection(address - base, 1) ||
-            !callback(context, static_cast<uint32_t>(address - base))) {
+        if (address < base || !RangeInSection(address - base, 1)) {
+            return Refuse("a TLS callback lies outside the sections");
+        }
+        if (!callback(context, static_cast<uint32_t>(address - base))) {
             return false;
         }
     }

@@ -100,20 +100,28 @@ public:
     virtual uint32_t PointerSize() const = 0;
 
     // The headers, the section table and every section's extent fit the
-    // bytes and SizeOfImage, and the optional header matches the variant.
+    // bytes and SizeOfImage, the section table ends inside SizeOfHeaders, no
+    // two sections (nor a section and the headers) share an address, and the
+    // optional header matches the variant.
     bool Validate() const;
+
+    // Why the last check or walk refused the bytes (a walk stopped by its
+    // callback sets nothing); null when none did.
+    const char* Fault() const { return LastFault; }
 
     PeDataDirectory Directory(uint32_t index) const;
     // The directory lies whole inside the mapped extent of one section.
     bool DirectoryInSection(const PeDataDirectory& directory) const;
     // [rva, rva + size) lies inside the mapped extent of one section.
     bool RangeInSection(uint64_t rva, uint64_t size) const;
+    // The same, in a section that will be executable.
+    bool RangeInCode(uint64_t rva, uint64_t size) const;
 
     // Each walk returns true when it reached the end of its table, false when
     // the table is malformed or a callback stopped it.
     bool ForEachSection(PeSectionCallback callback, void* context) const;
-    // Entries of every type; the targets of 32- and 64-bit fixups lie inside
-    // a section, or the walk fails.
+    // Entries of the types ABSOLUTE, HIGHLOW and DIR64 (any other type fails
+    // the walk); the targets of 32- and 64-bit fixups lie inside a section.
     bool ForEachRelocation(PeRelocationCallback callback, void* context) const;
     bool ForEachImport(PeLibraryCallback onLibrary, PeProcedureCallback onProcedure, void* context) const;
     bool ForEachExport(PeExportCallback callback, void* context) const;
@@ -124,9 +132,12 @@ public:
     // true (and no calls) without a TLS directory.
     bool ForEachTlsCallback(PeTlsCallback callback, void* context) const;
 
-    // Some executable section loads the thread's static TLS array (gs:[0x58]),
-    // the only way compiled code reaches static thread-local data.
-    bool CodeReadsTlsArray() const;
+    // The static TLS data every thread of the image needs, in bytes: the
+    // template (EndOfData - StartOfData) plus SizeOfZeroFill. 0 without a
+    // TLS directory, and 0 for a template that is only the C runtime's null
+    // start marker (one pointer, no zero fill); false when the directory
+    // cannot be read or is inverted.
+    bool StaticTlsSize(uint64_t& size) const;
 
     // The file bytes behind [rva, rva + size), or null unless all of them lie
     // in the raw data of one section.
@@ -148,12 +159,21 @@ protected:
     // The file bytes from rva to the end of its section's raw data.
     bool FileSpan(uint64_t rva, const uint8_t*& data, uint32_t& available) const;
 
+    // Records why a check failed and returns false.
+    bool Refuse(const char* fault) const;
+
     const uint8_t* Bytes;
     size_t Length;
     uint32_t NtOffset;
+    mutable const char* LastFault = nullptr;
 
 private:
     bool SectionAt(uint32_t index, PeSection& section) const;
+    uint16_t SectionCount() const;
+    bool SectionsAreDisjoint(uint16_t count, uint32_t headerSize) const;
+    bool IsRuntimeStartMarker(const PeTlsDirectory& tls) const;
+    bool WalkRelocationBlock(const uint8_t* block, uint32_t page, uint32_t entries,
+                             PeRelocationCallback callback, void* context) const;
     uint32_t SectionTableOffset() const { return NtOffset + 24 + OptionalHeaderSize(); }
     bool ReadThunk(uint32_t rva, uint64_t& thunk) const;
     bool WalkImportThunks(uint32_t lookupRva, uint32_t slotRva, const char* library,

@@ -30,7 +30,7 @@ using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 using ProbeFunction = const void* (*)();
 
-constexpr uint32_t kLoaderFlags = kCallEntryOnLoad | kCallEntryOnUnload;
+constexpr uint32_t kLoaderFlags = kLauncherMapFlags;
 constexpr uint32_t kPositionProbe = 3;
 
 Bytes ReadTestModule(const std::string& name)
@@ -125,10 +125,11 @@ TEST(MemoryModuleFamily, NormalModuleRunsThroughItsEntryPointsAndUnmaps)
     uint32_t one = 1;
     reinterpret_cast<KZV_SecondFunction>(module.GetExport(ExportPosition(kExportSecond)))(&one);
 
-    // The loader's flags leave the headers out: the first page stays inaccessible.
+    // The loader's flags bring the headers, read-only.
     void* init0 = module.GetExport(ExportPosition(kExportInit));
     const uint8_t* base = static_cast<const uint8_t*>(init0) - ExportRva(bytes, "ModuleInit");
-    EXPECT_EQ(Query(base).State, static_cast<DWORD>(MEM_RESERVE));
+    EXPECT_EQ(base[0], 'M');
+    EXPECT_EQ(Query(base).Protect, static_cast<DWORD>(PAGE_READONLY));
 
     EXPECT_TRUE(module.Unmap());
     EXPECT_FALSE(module.IsMapped());
@@ -239,10 +240,10 @@ TEST(MemoryModuleFamily, TlsCallbacksRunBeforeAndAfterTheEntryPoint)
     EXPECT_EQ(marker.Read(), (Lines{"tls attach", "attach", "tls detach", "detach"}));
 }
 
-// Built with their normal runtime: C++ exceptions thrown and caught inside the
-// module unwind through the registered function table. The runtime's start-up
-// reads the image's own headers, so these need kCopyHeaders: without it that
-// read faults at the image base.
+// Built with their normal runtime (C++ exceptions thrown and caught inside the
+// module unwind through the registered function table; the C runtime's
+// start-up reads the image's own headers), or linked with sections closer
+// than a page: each maps and runs with the loader's own flags.
 struct RuntimeCase {
     const char* Module;
     uint32_t Flags;
@@ -267,13 +268,17 @@ TEST_P(MemoryModuleRuntime, InitializesAndRuns)
 
 INSTANTIATE_TEST_SUITE_P(Family, MemoryModuleRuntime,
                          testing::Values(RuntimeCase{"module_throws.dll",
-                                                     kLoaderFlags | kCopyHeaders,
+                                                     kLoaderFlags,
                                                      {kLoaderLaunchSucceeded},
                                                      {"attach", "init", "detach"}},
                                          RuntimeCase{"module_crt.dll",
-                                                     kLoaderFlags | kCopyHeaders,
+                                                     kLoaderFlags,
                                                      {kLoaderCreateGameProcess, kLoaderLaunchConfirmed},
-                                                     {"constructor", "attach", "init", "detach"}}));
+                                                     {"constructor", "attach", "init", "detach"}},
+                                         RuntimeCase{"module_align512.dll",
+                                                     kLoaderFlags,
+                                                     {kLoaderCreateGameProcess, kLoaderLaunchConfirmed},
+                                                     {"attach", "init", "detach"}}));
 
 TEST(MemoryModuleHeaders, CopyHeadersMapsThemReadOnly)
 {
@@ -360,47 +365,137 @@ TEST(MemoryModuleImage, ResolvesOrdinal42AndHandsOutOnlyRealExports)
     EXPECT_EQ(module.GetExport(reinterpret_cast<uintptr_t>("Forwarded")), nullptr);
 }
 
-// TLS data of 8 bytes: only code that reads the thread's TLS array needs it.
-Bytes ImageWithTlsData(cPeImageBuilder& b, Bytes code)
+// A TLS directory with data of `templateSize` bytes plus `zeroFill`.
+Bytes ImageWithTlsData(cPeImageBuilder& b, uint32_t templateSize, uint32_t zeroFill)
 {
-    b.EntryPoint = b.AddSection(".text", cPeImageBuilder::kCode, std::move(code));
+    b.AddCode();
     const uint32_t tls = b.NextRva();
-    Bytes directory(48);
-    Put64(directory, 0, kFixedBase + tls + 40);
-    Put64(directory, 8, kFixedBase + tls + 48);
+    Bytes directory(48 + templateSize);
+    Put64(directory, 0, b.ImageBase + tls + 48);
+    Put64(directory, 8, b.ImageBase + tls + 48 + templateSize);
+    Put32(directory, 32, zeroFill);
     b.AddSection(".tls", cPeImageBuilder::kData, directory);
     b.SetDirectory(kPeDirectoryTls, tls, 40);
     return b.Build();
 }
 
-TEST(MemoryModuleImage, CodeReadingStaticTlsIsRefusedWithALogLine)
+// Static TLS data needs a slot in every thread's TLS array, which only the
+// system's loader hands out; what the code does with it does not matter. The
+// C runtime's lone null start marker (one pointer, as every image built with
+// it has) is no data.
+TEST(MemoryModuleImage, StaticTlsDataIsRefusedWithALogLine)
 {
-    tt::cCapturedLog log;
-    cPeImageBuilder reads = FixedImage();
-    // mov rax, gs:[0x58]; mov eax, 1; ret
-    const Bytes image =
-        ImageWithTlsData(reads, {0x65, 0x48, 0x8B, 0x04, 0x25, 0x58, 0, 0, 0, 0xB8, 1, 0, 0, 0, 0xC3});
-    cMemoryModule module;
-    EXPECT_FALSE(module.Map(image.data(), image.size(), kLoaderFlags));
-    EXPECT_EQ(log.Count("static thread-local storage"), 1u);
-    EXPECT_EQ(Query(FixedAt(0)).State, static_cast<DWORD>(MEM_FREE));
+    for (const auto& [templateSize, zeroFill] : {std::pair{16u, 0u}, std::pair{0u, 16u}, std::pair{8u, 8u}}) {
+        tt::cCapturedLog log(tavrin::Error);
+        cPeImageBuilder b = FixedImage();
+        const Bytes image = ImageWithTlsData(b, templateSize, zeroFill);
+        cMemoryModule module;
+        EXPECT_FALSE(module.Map(image.data(), image.size(), kLoaderFlags)) << templateSize << "+" << zeroFill;
+        EXPECT_EQ(log.Count("static thread-local storage"), 1u);
+        EXPECT_EQ(Query(FixedAt(0)).State, static_cast<DWORD>(MEM_FREE));
+    }
+    for (uint32_t templateSize : {0u, 8u}) {
+        cPeImageBuilder none = FixedImage();
+        const Bytes image = ImageWithTlsData(none, templateSize, 0);
+        cMemoryModule module;
+        EXPECT_TRUE(module.Map(image.data(), image.size(), kLoaderFlags)) << templateSize;
+    }
+}
 
-    cPeImageBuilder markersOnly = FixedImage();
-    const Bytes other = ImageWithTlsData(markersOnly, {0xB8, 1, 0, 0, 0, 0xC3});
-    EXPECT_TRUE(module.Map(other.data(), other.size(), kLoaderFlags));
+// Sections closer than a page: each page gets what every section on it needs.
+TEST(MemoryModuleImage, SectionsSharingAPageGetTheUnionOfTheirProtections)
+{
+    cPeImageBuilder b = FixedImage();
+    b.SectionAlignment = 0x200;
+    const uint32_t code = b.AddCode();
+    const uint32_t data = b.AddSection(".data", cPeImageBuilder::kData, Bytes(0x10, 5), 0xE00);
+    const uint32_t rdata = b.AddSection(".rdata", cPeImageBuilder::kRdata, {7});
+    ASSERT_EQ(code, 0x400u);
+    ASSERT_EQ(data, 0x600u);
+    ASSERT_EQ(rdata, 0x1400u);
+    const Bytes image = b.Build();
+    cMemoryModule module;
+    ASSERT_TRUE(module.Map(image.data(), image.size(), kLoaderFlags));  // runs the code on page 0
+    EXPECT_EQ(Query(FixedAt(0)).Protect, static_cast<DWORD>(PAGE_EXECUTE_READWRITE));
+    EXPECT_EQ(Query(FixedAt(0x1000)).Protect, static_cast<DWORD>(PAGE_READWRITE));
+    EXPECT_EQ(*FixedAt(data), 5);
+    EXPECT_EQ(*FixedAt(rdata), 7);
+}
+
+// AddCode's function, the one an unwind record in these images describes.
+constexpr uint32_t kCodeRva = 0x1000;
+
+// An .xdata section of the record the callback builds at the RVA it is given,
+// and a .pdata entry for the whole of AddCode's code.
+void AddUnwind(cPeImageBuilder& b, const std::function<Bytes(uint32_t)>& record)
+{
+    const uint32_t xdata = b.NextRva();
+    b.AddSection(".xdata", cPeImageBuilder::kRdata, record(xdata));
+    b.AddFunctionTable({{kCodeRva, kCodeRva + 9, xdata}});
+}
+
+TEST(MemoryModuleImage, FunctionTableIsRegisteredWhileMappedAndRemovedAtUnmap)
+{
+    cPeImageBuilder b = FixedImage();
+    b.AddCode();
+    const uint32_t xdata = b.NextRva();
+    // A record with two codes and a handler inside the code, and a record
+    // chained to the first function's entry.
+    Bytes records{0x09, 4, 2, 0, 0x04, 0x32, 0x01, 0x50};
+    Put32(records, 8, kCodeRva + 6);
+    Put32(records, 12, 0);
+    Bytes chained{0x21, 0, 0, 0};
+    Put32(chained, 4, kCodeRva);
+    Put32(chained, 8, kCodeRva + 6);
+    Put32(chained, 12, xdata);
+    records.insert(records.end(), chained.begin(), chained.end());
+    b.AddSection(".xdata", cPeImageBuilder::kRdata, records);
+    b.AddFunctionTable({{kCodeRva, kCodeRva + 6, xdata}, {kCodeRva + 6, kCodeRva + 9, xdata + 16}});
+    const Bytes image = b.Build();
+    cMemoryModule module;
+    ASSERT_TRUE(module.Map(image.data(), image.size(), kLoaderFlags));
+    DWORD64 base = 0;
+    const PRUNTIME_FUNCTION found = RtlLookupFunctionEntry(kFixedBase + kCodeRva + 7, &base, nullptr);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->BeginAddress, kCodeRva + 6);
+    EXPECT_EQ(base, kFixedBase);
+    EXPECT_TRUE(module.Unmap());
+    EXPECT_EQ(RtlLookupFunctionEntry(kFixedBase + kCodeRva + 7, &base, nullptr), nullptr);
+}
+
+// Exports are handed out as the file listed them, never re-read from the
+// image that relocations and the module itself can change.
+TEST(MemoryModuleImage, ExportsComeFromTheCheckedFileEvenWhenAFixupLandsInTheirTables)
+{
+    cPeImageBuilder b;
+    b.ImageBase = reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr));  // taken: the image moves
+    const uint32_t code = b.AddCode();
+    const uint32_t exports = b.AddExports({code}, {{"Run", 0}});
+    b.AddRelocations({{10, exports + 40}});  // over the function and the name table
+    const Bytes image = b.Build();
+    cMemoryModule module;
+    ASSERT_TRUE(module.Map(image.data(), image.size(), kLoaderFlags));
+    using Run = int (*)();
+    auto byPosition = reinterpret_cast<Run>(module.GetExport(ExportPosition(0)));
+    ASSERT_NE(byPosition, nullptr);
+    EXPECT_EQ(module.GetExport(reinterpret_cast<uintptr_t>("Run")), reinterpret_cast<void*>(byPosition));
+    EXPECT_EQ(byPosition(), 1);
 }
 
 struct RefusalCase {
     const char* Name;
     std::function<void(cPeImageBuilder&)> Shape;  // before Build
     std::function<void(Bytes&)> Corrupt;          // after Build
+    const char* Why;                              // in the one error line that says why
 };
 
 class MemoryModuleRefuses : public testing::TestWithParam<RefusalCase> {};
 
-// Every refusal leaves the preferred base free: nothing stays reserved.
+// Every refusal says why in one error line and leaves the preferred base
+// free: nothing stays reserved.
 TEST_P(MemoryModuleRefuses, MalformedOrUnmappableImage)
 {
+    tt::cCapturedLog log(tavrin::Error);
     cPeImageBuilder b = FixedImage();
     b.AddCode();
     if (GetParam().Shape) {
@@ -414,83 +509,195 @@ TEST_P(MemoryModuleRefuses, MalformedOrUnmappableImage)
     EXPECT_FALSE(module.Map(image.data(), image.size(), kLoaderFlags));
     EXPECT_FALSE(module.IsMapped());
     EXPECT_EQ(Query(FixedAt(0)).State, static_cast<DWORD>(MEM_FREE));
+    EXPECT_EQ(log.Count(GetParam().Why), 1u) << GetParam().Why;
 }
 
 uint64_t OwnImageBase() { return reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)); }
 
 const size_t kOpt = tt::kPeOptionalHeader;
+
+// Unwind records for AddCode's function.
+void Unwind(cPeImageBuilder& b, Bytes record) { AddUnwind(b, [&](uint32_t) { return record; }); }
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, MemoryModuleRefuses,
     testing::Values(
-        RefusalCase{"Truncated", nullptr, [](Bytes& i) { i.resize(0x300); }},
+        RefusalCase{"Truncated", nullptr, [](Bytes& i) { i.resize(0x300); }, "headers are malformed"},
         RefusalCase{"SectionPastSizeOfImage", nullptr,
-                    [](Bytes& i) { Put32(i, cPeImageBuilder::SectionField(0, 8), 0x100000); }},
-        RefusalCase{"Arm64Machine", nullptr, [](Bytes& i) { Put16(i, tt::kPeFileHeader, 0xAA64); }},
+                    [](Bytes& i) { Put32(i, cPeImageBuilder::SectionField(0, 8), 0x100000); },
+                    "headers are malformed"},
+        RefusalCase{"Arm64Machine", nullptr, [](Bytes& i) { Put16(i, tt::kPeFileHeader, 0xAA64); },
+                    "not an x86-64 PE image"},
         RefusalCase{"Pe32Image", nullptr,
                     [](Bytes& i) {
                         Put16(i, tt::kPeFileHeader, 0x014C);
                         Put16(i, tt::kPeFileHeader + 16, 224);
                         Put16(i, kOpt, 0x10B);
-                    }},
-        RefusalCase{"NotADll", nullptr, [](Bytes& i) { Put16(i, tt::kPeFileHeader + 18, 0x0022); }},
-        RefusalCase{"EntryPointRefuses", nullptr, [](Bytes& i) { Put32(i, kOpt + 16, 0x1006); }},
+                    },
+                    "not an x86-64 PE image"},
+        RefusalCase{"NotADll", nullptr, [](Bytes& i) { Put16(i, tt::kPeFileHeader + 18, 0x0022); },
+                    "not a DLL"},
+        RefusalCase{"EntryPointRefuses", nullptr, [](Bytes& i) { Put32(i, kOpt + 16, 0x1006); },
+                    "entry point refused"},
         RefusalCase{
             "EntryPointInData",
             [](cPeImageBuilder& b) { b.EntryPoint = b.AddSection(".data", cPeImageBuilder::kData, {0xC3}); },
-            nullptr},
+            nullptr, "entry point lies outside executable code"},
+        RefusalCase{"SectionTablePastSizeOfHeaders", nullptr, [](Bytes& i) { Put32(i, kOpt + 60, 0x160); },
+                    "section table ends past SizeOfHeaders"},
+        RefusalCase{"OverlappingSections",
+                    [](cPeImageBuilder& b) {
+                        b.AddSection(".data", cPeImageBuilder::kData, {1});
+                        b.AddSection(".data2", cPeImageBuilder::kData, {2});
+                    },
+                    [](Bytes& i) { Put32(i, cPeImageBuilder::SectionField(2, 12), 0x2000); }, "share addresses"},
+        RefusalCase{"SectionOverTheHeaders", nullptr,
+                    [](Bytes& i) { Put32(i, cPeImageBuilder::SectionField(0, 12), 0x200); },
+                    "share addresses"},
         RefusalCase{"RelocationBlockOutOfBounds", [](cPeImageBuilder& b) { b.AddPointerData(1); },
-                    [](Bytes& i) { Put32(i, tt::kPeDirectories + 5 * 8 + 4, 0x4000); }},
+                    [](Bytes& i) { Put32(i, tt::kPeDirectories + 5 * 8 + 4, 0x4000); },
+                    "relocation table is malformed"},
+        RefusalCase{"RelocationOfAnotherType",
+                    [](cPeImageBuilder& b) {
+                        const uint32_t data = b.AddSection(".data", cPeImageBuilder::kData, Bytes(8));
+                        b.AddRelocations({{4, data}});
+                    },
+                    nullptr, "type other than ABSOLUTE, HIGHLOW and DIR64"},
         RefusalCase{"ImportNameOutOfBounds",
                     [](cPeImageBuilder& b) {
                         b.AddImports({{"kernel32.dll", {{"GetTickCount", 0}}}});
                     },
-                    [](Bytes& i) { Put32(i, 0x600 + 12, 0x7FFF0000); }},
+                    [](Bytes& i) { Put32(i, 0x600 + 12, 0x7FFF0000); }, "import table is malformed"},
         RefusalCase{"ImportedProcedureMissing",
                     [](cPeImageBuilder& b) {
                         b.AddImports({{"kernel32.dll", {{"TavrinNoSuchFunction", 0}}}});
                     },
-                    nullptr},
+                    nullptr, "kernel32.dll!TavrinNoSuchFunction"},
+        RefusalCase{"ImportedOrdinalMissing",
+                    [](cPeImageBuilder& b) {
+                        b.AddImports({{"kernel32.dll", {{"", 65000}}}});
+                    },
+                    nullptr, "kernel32.dll!#65000"},
         RefusalCase{"ImportedLibraryMissing",
                     [](cPeImageBuilder& b) {
                         b.AddImports({{"tavrin_no_such_library.dll", {{"F", 0}}}});
                     },
-                    nullptr},
+                    nullptr, "tavrin_no_such_library.dll!F"},
         RefusalCase{"ExportTableOutOfBounds", [](cPeImageBuilder& b) { b.AddExports({0x1000}); },
-                    [](Bytes& i) { Put32(i, 0x600 + 28, 0x7FFF0000); }},
+                    [](Bytes& i) { Put32(i, 0x600 + 28, 0x7FFF0000); }, "export table is malformed"},
         RefusalCase{"ExceptionEntryOutsideCode",
                     [](cPeImageBuilder& b) {
-                        Bytes table(12);
-                        Put32(table, 0, 0x1000);
-                        Put32(table, 4, 0x9000);
-                        Put32(table, 8, 0x1000);
-                        b.SetDirectory(kPeDirectoryException,
-                                       b.AddSection(".pdata", cPeImageBuilder::kRdata, table), 12);
+                        const uint32_t data = b.AddSection(".data", cPeImageBuilder::kData, Bytes(16));
+                        b.AddFunctionTable({{data, data + 8, data + 8}});
                     },
-                    nullptr},
-        // 32-bit absolute addresses, or no relocations at all, need the
-        // preferred base; here it is taken by the test program itself.
-        RefusalCase{"HighLowFixupWithoutItsBase",
+                    nullptr, "function entry lies outside executable code"},
+        RefusalCase{"UnwindVersion3", [](cPeImageBuilder& b) { Unwind(b, {0x03, 0, 0, 0}); }, nullptr,
+                    "unknown version or flags"},
+        RefusalCase{"UnwindCodesPastTheirSection", [](cPeImageBuilder& b) { Unwind(b, {0x01, 0, 200, 0}); },
+                    nullptr, "unwind record lies outside the sections' data"},
+        RefusalCase{"UnwindCodeLongerThanTheCount",
+                    [](cPeImageBuilder& b) { Unwind(b, {0x01, 0, 1, 0, 0x00, 0x04, 0, 0}); }, nullptr,
+                    "malformed unwind code"},
+        RefusalCase{"UnwindAllocLargeWithBadInfo",
+                    [](cPeImageBuilder& b) { Unwind(b, {0x01, 0, 2, 0, 0x00, 0x21, 0, 0}); }, nullptr,
+                    "malformed unwind code"},
+        RefusalCase{"UnwindUnknownOperation",
+                    [](cPeImageBuilder& b) { Unwind(b, {0x01, 0, 1, 0, 0x00, 0x0B, 0, 0}); }, nullptr,
+                    "malformed unwind code"},
+        RefusalCase{"UnwindFramePointerWithoutRegister",
+                    [](cPeImageBuilder& b) { Unwind(b, {0x01, 0, 1, 0, 0x00, 0x03, 0, 0}); }, nullptr,
+                    "malformed unwind code"},
+        RefusalCase{"UnwindHandlerOutsideCode",
+                    [](cPeImageBuilder& b) {
+                        AddUnwind(b, [](uint32_t xdata) {
+                            Bytes record{0x09, 0, 0, 0};
+                            Put32(record, 4, xdata);  // the handler: the record itself
+                            return record;
+                        });
+                    },
+                    nullptr, "handler lies outside executable code"},
+        RefusalCase{"UnwindChainLoops",
+                    [](cPeImageBuilder& b) {
+                        AddUnwind(b, [](uint32_t xdata) {
+                            Bytes record{0x21, 0, 0, 0};
+                            Put32(record, 4, kCodeRva);
+                            Put32(record, 8, kCodeRva + 9);
+                            Put32(record, 12, xdata);
+                            return record;
+                        });
+                    },
+                    nullptr, "unwind chain is too long or loops"},
+        RefusalCase{"FixupInsideTheExceptionTable",
+                    [](cPeImageBuilder& b) {
+                        Unwind(b, {0x01, 0, 0, 0});
+                        b.AddRelocations({{10, b.Sections.back().Rva}});
+                    },
+                    nullptr, "lands inside unwind data"},
+        RefusalCase{"ImportSlotInsideAnUnwindRecord",
+                    [](cPeImageBuilder& b) {
+                        Unwind(b, {0x01, 0, 2, 0, 0x04, 0x32, 0x01, 0x50});
+                        const uint32_t xdata = b.Sections[b.Sections.size() - 2].Rva;
+                        b.AddImports({{"kernel32.dll", {{"GetTickCount", 0}}}});
+                        Put32(b.Sections.back().Data, 16, xdata);  // the address table
+                    },
+                    nullptr, "lands inside unwind data"},
+        // 32-bit absolute addresses that fit nowhere but at the preferred
+        // base (0 and 4 GiB - 1), or no relocations at all; here the base is
+        // taken by the test program itself.
+        RefusalCase{"HighLowFixupsWithoutTheirBase",
                     [](cPeImageBuilder& b) {
                         b.ImageBase = OwnImageBase();
-                        b.AddRelocations({{3, 0x1000}});
+                        Bytes values(8);
+                        Put32(values, 4, 0xFFFFFFFFu);
+                        const uint32_t data = b.AddSection(".data", cPeImageBuilder::kData, values);
+                        b.AddRelocations({{3, data}, {3, data + 4}});
                     },
-                    nullptr},
+                    nullptr, "32-bit fixups fit at no other free base"},
         RefusalCase{"NoRelocationsWithoutItsBase", [](cPeImageBuilder& b) { b.ImageBase = OwnImageBase(); },
-                    nullptr}),
+                    nullptr, "is taken and it has no relocations"}),
     [](const testing::TestParamInfo<RefusalCase>& info) { return info.param.Name; });
 
-TEST(MemoryModuleImage, HighLowFixupAtItsPreferredBaseMaps)
+// Held by the test for its whole run, so an image linked for it has to move.
+class cHeldAddress {
+public:
+    explicit cHeldAddress(uint64_t address)
+        : Held(VirtualAlloc(reinterpret_cast<void*>(address), 0x10000, MEM_RESERVE, PAGE_NOACCESS))
+    {
+    }
+    ~cHeldAddress()
+    {
+        if (Held) {
+            VirtualFree(Held, 0, MEM_RELEASE);
+        }
+    }
+    uint64_t Address() const { return reinterpret_cast<uintptr_t>(Held); }
+
+private:
+    void* Held;
+};
+
+TEST(MemoryModuleImage, HighLowFixupsMoveWithTheImageWhenTheyFit)
 {
-    cPeImageBuilder b = FixedImage();
-    b.AddCode();
-    const uint32_t data = b.AddSection(".data", cPeImageBuilder::kData, {0x44, 0x33, 0x22, 0x11});
+    constexpr uint64_t kLowBase = 0x50000000;
+    cHeldAddress held(kLowBase);
+    ASSERT_EQ(held.Address(), kLowBase);
+    cPeImageBuilder b;
+    b.ImageBase = kLowBase;
+    const uint32_t code = b.AddCode();
+    const uint32_t data = b.NextRva();
+    Bytes values(8);
+    Put32(values, 0, static_cast<uint32_t>(kLowBase + data + 4));
+    b.AddSection(".data", cPeImageBuilder::kData, values);
     b.AddRelocations({{3, data}});
+    b.AddExports({code});
     const Bytes image = b.Build();
     cMemoryModule module;
     ASSERT_TRUE(module.Map(image.data(), image.size(), kLoaderFlags));
+    const auto* base = static_cast<const uint8_t*>(module.GetExport(ExportPosition(0))) - code;
+    EXPECT_NE(reinterpret_cast<uintptr_t>(base), kLowBase);
     uint32_t value;
-    std::memcpy(&value, FixedAt(data), 4);
-    EXPECT_EQ(value, 0x11223344u);  // no displacement, no change
+    std::memcpy(&value, base + data, 4);
+    EXPECT_EQ(value, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base + data + 4)));
 }
 
 }  // namespace

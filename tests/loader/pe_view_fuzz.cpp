@@ -1,9 +1,11 @@
-// Fuzz entry for the PE header view: every walk on every input, validated or
+// Fuzz entry for the PE header view and the unwind checks: every walk and
+// every decision (static TLS, exception table) on every input, validated or
 // not, must stay inside the bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "loader/pe_unwind.h"
 #include "loader/pe_view.h"
 
 using namespace tavrin::launcher;
@@ -52,6 +54,43 @@ bool OnExport(void*, const char* name, uint32_t rva)
     return true;
 }
 
+// The TLS decision: a size is given exactly when the directory is readable
+// and not inverted, no directory means no data, and the size is the
+// template plus the zero fill (0 only for the runtime's one-pointer marker).
+void DecideTls(const cPeView& view)
+{
+    uint64_t size = 0;
+    const bool readable = view.StaticTlsSize(size);
+    PeTlsDirectory tls;
+    const bool hasDirectory = view.Directory(kPeDirectoryTls).Size != 0;
+    if (!hasDirectory && (!readable || size != 0)) {
+        __builtin_trap();
+    }
+    if (!hasDirectory || !readable) {
+        return;
+    }
+    if (!view.ReadTlsDirectory(tls) || tls.EndOfData < tls.StartOfData) {
+        __builtin_trap();
+    }
+    const uint64_t declared = tls.EndOfData - tls.StartOfData + tls.SizeOfZeroFill;
+    if (size != declared && !(size == 0 && declared == view.PointerSize())) {
+        __builtin_trap();
+    }
+    gSink = gSink + size;
+}
+
+// Every range the unwind check keeps lies in the sections.
+void CheckUnwind(const cPeView& view)
+{
+    cPeRangeSet checked;
+    const char* fault = nullptr;
+    if (!CheckExceptionTable(view, checked, fault) && !fault) {
+        __builtin_trap();
+    }
+    checked.Seal();
+    gSink = gSink + checked.Overlaps(view.Directory(kPeDirectoryException).Rva, 12);
+}
+
 bool OnTlsCallback(void* context, uint32_t rva)
 {
     if (!static_cast<const cPeView*>(context)->RangeInSection(rva, 1)) {
@@ -78,6 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     view->ForEachImport(OnLibrary, OnProcedure, view.get());
     view->ForEachExport(OnExport, nullptr);
     view->ForEachTlsCallback(OnTlsCallback, view.get());
+    DecideTls(*view);
+    CheckUnwind(*view);
     const uint32_t entry = view->GetHeaderValue(kPeEntryPoint);
     if (const uint8_t* p = view->RvaToFilePointer(entry, 16)) {
         gSink = gSink + p[15];

@@ -180,7 +180,18 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"RawDataPastEnd",
                    [](Bytes& i) { Put32(i, cPeImageBuilder::SectionField(0, 20), 0x7FFFFF00); }, true},
         HeaderCase{"TruncatedInSectionData", [](Bytes& i) { i.resize(i.size() - 0x200 + 4); }, true},
-        HeaderCase{"EntryPointOutsideSections", [](Bytes& i) { Put32(i, kOpt + 16, 0x800); }, true}),
+        HeaderCase{"EntryPointOutsideSections", [](Bytes& i) { Put32(i, kOpt + 16, 0x800); }, true},
+        HeaderCase{"SectionTablePastSizeOfHeaders", [](Bytes& i) { Put32(i, kOpt + 60, 0x170); }, true},
+        HeaderCase{"SectionsOverlap",
+                   [](Bytes& i) { Put32(i, cPeImageBuilder::SectionField(1, 12), 0x1000); }, true},
+        HeaderCase{"SectionInsideAnother",
+                   [](Bytes& i) {
+                       Put32(i, cPeImageBuilder::SectionField(0, 8), 0x3000);  // .text now covers .data
+                       Put32(i, kOpt + 56, 0x5000);
+                   },
+                   true},
+        HeaderCase{"SectionOverTheHeaders",
+                   [](Bytes& i) { Put32(i, cPeImageBuilder::SectionField(0, 12), 0x200); }, true}),
     [](const testing::TestParamInfo<HeaderCase>& info) { return info.param.Name; });
 
 TEST(PeView, RawCopyIsBoundedByVirtualSizeAndZeroVirtualSizeUsesRawSize)
@@ -275,6 +286,11 @@ INSTANTIATE_TEST_SUITE_P(
         TableCase{
             "FixupTargetOutsideSections",
             [](Bytes& i, const FullImage& f) { Put32(i, FileOffsetOf(f, DirectoryRva(f, 5)), 0x40000); }},
+        TableCase{"FixupOfAnotherType",
+                  [](Bytes& i, const FullImage& f) {
+                      // HIGHADJ (4): its second slot would be taken for a fixup.
+                      Put16(i, FileOffsetOf(f, DirectoryRva(f, 5)) + 8, 0x4000);
+                  }},
         TableCase{"FixupStraddlesSectionEnd",
                   [](Bytes& i, const FullImage& f) {
                       // The pointer section holds 16 bytes: a 64-bit fixup at 12 runs past it.
@@ -392,6 +408,12 @@ TEST(PeView, WalksExportsAndRefusesAnOrdinalPastTheTable)
     EXPECT_FALSE(view->ForEachExport([](void*, const char*, uint32_t) { return true; }, nullptr));
 }
 
+uint32_t FileOffsetOfRva(const Bytes& image, uint32_t rva)
+{
+    auto view = cPeView::Open(image.data(), image.size());
+    return static_cast<uint32_t>(view->RvaToFilePointer(rva) - image.data());
+}
+
 // A TLS directory with its callback list in one data section.
 Bytes ImageWithTlsCallbacks(cPeImageBuilder& b, std::vector<uint64_t> callbacks, uint64_t start = 0,
                             uint64_t end = 0)
@@ -460,37 +482,87 @@ TEST(PeView, ReadsAPe32Header)
 
 namespace {
 
-struct TlsReadCase {
+struct TlsSizeCase {
     const char* Name;
-    Bytes Code;
+    uint64_t Start;  // offsets into the .tls section, 0 for none
+    uint64_t End;
+    uint32_t ZeroFill;
     bool Reads;
+    uint64_t Size;
 };
 
-class PeViewTlsArray : public testing::TestWithParam<TlsReadCase> {};
+class PeViewStaticTls : public testing::TestWithParam<TlsSizeCase> {};
 
-// Only code reaching for gs:[0x58] needs a static TLS slot.
-TEST_P(PeViewTlsArray, FindsLoadsOfTheThreadsTlsArray)
+// The TLS directory alone says how much static TLS data the image needs;
+// callbacks without data need none.
+TEST_P(PeViewStaticTls, SizeComesFromTheDirectory)
 {
     cPeImageBuilder b;
-    // The raw data goes on with zeros past the virtual size: a cut-short
-    // pattern must not be completed from them.
-    b.EntryPoint = b.AddSection(".text", cPeImageBuilder::kCode, GetParam().Code);
-    b.AddSection(".data", cPeImageBuilder::kData, GetParam().Code);  // data never counts
-    const Bytes image = b.Build();
+    Bytes image = ImageWithTlsCallbacks(b, {1}, GetParam().Start ? b.ImageBase + 0x2000 + GetParam().Start : 0,
+                                        GetParam().End ? b.ImageBase + 0x2000 + GetParam().End : 0);
+    Put32(image, FileOffsetOfRva(image, 0x2000) + 32, GetParam().ZeroFill);
     auto view = OpenValid(image);
     ASSERT_TRUE(view);
-    EXPECT_EQ(view->CodeReadsTlsArray(), GetParam().Reads);
+    uint64_t size = 99;
+    EXPECT_EQ(view->StaticTlsSize(size), GetParam().Reads);
+    if (GetParam().Reads) {
+        EXPECT_EQ(size, GetParam().Size);
+    } else {
+        EXPECT_NE(view->Fault(), nullptr);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PeViewTlsArray,
-    testing::Values(TlsReadCase{"RaxWithRex", {0x65, 0x48, 0x8B, 0x04, 0x25, 0x58, 0, 0, 0}, true},
-                    TlsReadCase{"R10WithRex", {0x90, 0x65, 0x4C, 0x8B, 0x14, 0x25, 0x58, 0, 0, 0}, true},
-                    TlsReadCase{"EaxWithoutRex", {0x65, 0x8B, 0x04, 0x25, 0x58, 0, 0, 0}, true},
-                    TlsReadCase{"MoffsForm", {0x65, 0x48, 0xA1, 0x58, 0, 0, 0, 0, 0, 0, 0}, true},
-                    TlsReadCase{"OtherTebField", {0x65, 0x48, 0x8B, 0x04, 0x25, 0x60, 0, 0, 0}, false},
-                    TlsReadCase{"NoSegmentPrefix", {0x48, 0x8B, 0x04, 0x25, 0x58, 0, 0, 0}, false},
-                    TlsReadCase{"CutShortAtSectionEnd", {0x90, 0x65, 0x48, 0x8B, 0x04, 0x25, 0x58}, false}),
-    [](const testing::TestParamInfo<TlsReadCase>& info) { return info.param.Name; });
+INSTANTIATE_TEST_SUITE_P(Cases, PeViewStaticTls,
+                         testing::Values(TlsSizeCase{"CallbacksOnly", 0, 0, 0, true, 0},
+                                         TlsSizeCase{"EmptyTemplate", 40, 40, 0, true, 0},
+                                         TlsSizeCase{"RuntimeStartMarkerOnly", 40, 48, 0, true, 0},
+                                         TlsSizeCase{"PointerSizedButNotZero", 64, 72, 0, true, 8},
+                                         TlsSizeCase{"Template", 40, 56, 0, true, 16},
+                                         TlsSizeCase{"ZeroFillOnly", 0, 0, 16, true, 16},
+                                         TlsSizeCase{"MarkerAndZeroFill", 40, 48, 16, true, 24},
+                                         TlsSizeCase{"Inverted", 48, 40, 0, false, 0},
+                                         TlsSizeCase{"PointerSizedOutsideTheFile", 0x3000, 0x3008, 0, true, 8}),
+                         [](const testing::TestParamInfo<TlsSizeCase>& info) { return info.param.Name; });
+
+TEST(PeView, StaticTlsSizeWithoutOrWithAnUnreadableDirectory)
+{
+    cPeImageBuilder b;
+    b.AddCode();
+    Bytes image = b.Build();
+    uint64_t size = 99;
+    EXPECT_TRUE(OpenValid(image)->StaticTlsSize(size));
+    EXPECT_EQ(size, 0u);
+    Put32(image, tt::kPeDirectories + 9 * 8, 0x7000);
+    Put32(image, tt::kPeDirectories + 9 * 8 + 4, 40);
+    EXPECT_FALSE(OpenValid(image)->StaticTlsSize(size));
+}
+
+TEST(PeView, SaysWhyItRefused)
+{
+    FullImage full;
+    Put32(full.Image, cPeImageBuilder::SectionField(1, 12), 0x1000);
+    auto view = cPeView::Open(full.Image.data(), full.Image.size());
+    EXPECT_FALSE(view->Validate());
+    EXPECT_STREQ(view->Fault(), "two sections, or a section and the headers, share addresses");
+
+    FullImage other;
+    Put16(other.Image, FileOffsetOf(other, DirectoryRva(other, 5)) + 8, 0x4000);
+    view = OpenValid(other.Image);
+    std::vector<Relocation> seen;
+    EXPECT_FALSE(CollectRelocations(*view, seen));
+    EXPECT_STREQ(view->Fault(), "a fixup has a type other than ABSOLUTE, HIGHLOW and DIR64");
+    EXPECT_TRUE(view->Validate());
+    EXPECT_EQ(view->Fault(), nullptr);
+}
+
+TEST(PeView, RangeInCodeNeedsAnExecutableSection)
+{
+    FullImage full;
+    auto view = OpenValid(full.Image);
+    EXPECT_TRUE(view->RangeInCode(full.Code, 9));
+    EXPECT_FALSE(view->RangeInCode(full.Code, 10));
+    EXPECT_FALSE(view->RangeInCode(full.Data, 1));
+    EXPECT_TRUE(view->RangeInSection(full.Data, 1));
+}
 
 }  // namespace

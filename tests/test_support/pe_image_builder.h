@@ -1,10 +1,12 @@
 // Small PE64 libraries built in memory for the header view and mapper tests:
-// headers in the first 0x400 bytes, sections at 0x1000-aligned RVAs with raw
-// data at 0x200-aligned offsets. Tests corrupt the result through the
+// headers in the first 0x400 bytes, sections at RVAs aligned to
+// SectionAlignment (0x1000 unless a test sets it) with raw data at
+// 0x200-aligned offsets. Tests corrupt the result through the
 // offsets below to show what a malformed image does.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -49,6 +51,7 @@ public:
     uint16_t Characteristics = 0x2022;  // executable image, large addresses, DLL
     uint64_t ImageBase = 0x180000000;
     uint32_t EntryPoint = 0;
+    uint32_t SectionAlignment = 0x1000;  // a power of two
 
     struct Section {
         char Name[8];
@@ -61,12 +64,13 @@ public:
     // The RVA the next section gets.
     uint32_t NextRva() const
     {
+        const uint32_t mask = SectionAlignment - 1;
         if (Sections.empty()) {
-            return 0x1000;
+            return (kPeHeaderSize + mask) & ~mask;
         }
         const Section& last = Sections.back();
         const uint32_t size = last.VirtualSize ? last.VirtualSize : static_cast<uint32_t>(last.Data.size());
-        return last.Rva + ((size + 0xFFF) & ~0xFFFu) + (size == 0 ? 0x1000 : 0);
+        return last.Rva + ((size + mask) & ~mask) + (size == 0 ? SectionAlignment : 0);
     }
 
     // virtualSize 0 keeps the data's size.
@@ -124,6 +128,20 @@ public:
         }
         const uint32_t rva = AddSection(".reloc", kRdata, data);
         SetDirectory(5, rva, static_cast<uint32_t>(data.size()));
+        return rva;
+    }
+
+    // A .pdata section of (begin, end, unwind) entries, made the exception directory.
+    uint32_t AddFunctionTable(const std::vector<std::array<uint32_t, 3>>& entries)
+    {
+        std::vector<uint8_t> data;
+        for (const auto& entry : entries) {
+            for (uint32_t value : entry) {
+                Put32(data, data.size(), value);
+            }
+        }
+        const uint32_t rva = AddSection(".pdata", kRdata, data);
+        SetDirectory(3, rva, static_cast<uint32_t>(data.size()));
         return rva;
     }
 
@@ -220,7 +238,7 @@ public:
         Put16(image, o, 0x20B);
         Put32(image, o + 16, EntryPoint);
         Put64(image, o + 24, ImageBase);
-        Put32(image, o + 32, 0x1000);
+        Put32(image, o + 32, SectionAlignment);
         Put32(image, o + 36, 0x200);
         Put16(image, o + 40, 6);
         Put16(image, o + 48, 6);
