@@ -18,59 +18,37 @@ constexpr DWORD kMaxTokenSize = 1u << 20;
 // 100 ns ticks between 1601-01-01 and 1970-01-01.
 constexpr uint64_t kUnixEpochTicks = 116444736000000000ull;
 
-class cMessage {
+// A handle the trust services gave out, released through them when its
+// holder goes.
+template <typename HandleType, void (*Release)(const cTrustServices&, HandleType)>
+class cServiceHandle {
 public:
-    explicit cMessage(const cTrustServices& services) : Services(services) {}
-    ~cMessage()
+    explicit cServiceHandle(const cTrustServices& services) : Services(services) {}
+    ~cServiceHandle()
     {
         if (Handle != nullptr) {
-            Services.CryptMsgClose(Handle);
+            Release(Services, Handle);
         }
     }
-    cMessage(const cMessage&) = delete;
-    cMessage& operator=(const cMessage&) = delete;
+    cServiceHandle(const cServiceHandle&) = delete;
+    cServiceHandle& operator=(const cServiceHandle&) = delete;
 
-    HCRYPTMSG Handle = nullptr;
+    HandleType Handle = nullptr;
 
 private:
     const cTrustServices& Services;
 };
 
-class cStore {
-public:
-    explicit cStore(const cTrustServices& services) : Services(services) {}
-    ~cStore()
-    {
-        if (Handle != nullptr) {
-            Services.CertCloseStore(Handle, 0);
-        }
-    }
-    cStore(const cStore&) = delete;
-    cStore& operator=(const cStore&) = delete;
+void CloseMessage(const cTrustServices& services, HCRYPTMSG message) { services.CryptMsgClose(message); }
+void CloseStore(const cTrustServices& services, HCERTSTORE store) { services.CertCloseStore(store, 0); }
+void FreeCertificate(const cTrustServices& services, PCCERT_CONTEXT certificate)
+{
+    services.CertFreeCertificateContext(certificate);
+}
 
-    HCERTSTORE Handle = nullptr;
-
-private:
-    const cTrustServices& Services;
-};
-
-class cCertificate {
-public:
-    explicit cCertificate(const cTrustServices& services) : Services(services) {}
-    ~cCertificate()
-    {
-        if (Context != nullptr) {
-            Services.CertFreeCertificateContext(Context);
-        }
-    }
-    cCertificate(const cCertificate&) = delete;
-    cCertificate& operator=(const cCertificate&) = delete;
-
-    PCCERT_CONTEXT Context = nullptr;
-
-private:
-    const cTrustServices& Services;
-};
+using cMessage = cServiceHandle<HCRYPTMSG, CloseMessage>;
+using cStore = cServiceHandle<HCERTSTORE, CloseStore>;
+using cCertificate = cServiceHandle<PCCERT_CONTEXT, FreeCertificate>;
 
 enum class Lookup {
     Found = 1,
@@ -242,9 +220,9 @@ TimestampCheck VerifyToken(const cTrustServices& services, const CRYPT_ATTR_BLOB
         return TimestampCheck::Malformed;
     }
     DWORD index = 0;
-    if (!services.CryptMsgGetAndVerifySigner(message.Handle, 1, &store.Handle, 0, &authority.Context,
+    if (!services.CryptMsgGetAndVerifySigner(message.Handle, 1, &store.Handle, 0, &authority.Handle,
                                              &index) ||
-        authority.Context == nullptr || index != 0) {
+        authority.Handle == nullptr || index != 0) {
         return TimestampCheck::BadSignature;
     }
     return TimestampCheck::Valid;
@@ -312,7 +290,7 @@ TimestampCheck CheckTimestamp(const cTrustServices& services, const CMSG_SIGNER_
     if (CompareFileTime(&at, &now) > 0) {
         return TimestampCheck::FromTheFuture;
     }
-    if (!AuthorityTrusted(services, authority.Context, store.Handle, at)) {
+    if (!AuthorityTrusted(services, authority.Handle, store.Handle, at)) {
         return TimestampCheck::UntrustedAuthority;
     }
     stamped = at;

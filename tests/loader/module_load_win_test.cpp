@@ -139,4 +139,38 @@ TEST_F(ModuleLoadTest, ReportsAfterShutdownAreDropped)
     EXPECT_TRUE(log.HasLineEndingWith("Module callback with code 509 dropped: the module has been released."));
 }
 
+// Modules the mapper has to lay out with care: sections sharing pages, and a
+// C runtime that reads the image's headers.
+TEST_F(ModuleLoadTest, ModulesWithSharedPagesOrACRuntimeLoadAndRun)
+{
+    struct Case {
+        std::string File;
+        Lines Marker;
+    };
+    const Case cases[] = {
+        {"signed/module_align512.dll", {"attach", "locale en us", "init"}},
+        {"signed/module_crt.dll", {"constructor", "attach", "locale en us", "init"}},
+    };
+    for (const Case& c : cases) {
+        cModuleMarker marker;
+        Load(c.File);
+        EXPECT_EQ(TakeReports(),
+                  (std::vector<Report>{{kLoaderCreateGameProcess, "<null>"}, {kLoaderLaunchConfirmed, "<null>"}}))
+            << c.File;
+        EXPECT_EQ(marker.Read(), c.Marker) << c.File;
+    }
+}
+
+// A refusal says why in the log; the player sees the usual message.
+TEST_F(ModuleLoadTest, ARefusedMappingLogsWhyAndThePlayerSeesTheUsualMessage)
+{
+    cCapturedLog log(tavrin::Error);
+    cModuleMarker marker;
+    Load("signed/module_bad_import.dll");
+    EXPECT_EQ(TakeReports(),
+              (std::vector<Report>{{kLoaderModuleRejected, "Failed to load the anti-cheat module."}}));
+    EXPECT_EQ(log.Count("tavrin_missing_library.dll!TavrinMissingFunction"), 1u);
+    EXPECT_TRUE(marker.Read().empty());
+}
+
 }  // namespace
