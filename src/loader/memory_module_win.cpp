@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include "core/image_ranges.h"
 #include "loader/pe_view.h"
 #include "logging/logger.h"
 
@@ -366,6 +367,7 @@ bool cMemoryModule::Map(const uint8_t* bytes, size_t length, uint32_t flags)
     }
 
     ImageBase = reservation.Keep();
+    RegisterImageRange(ImageBase, imageSize, "anti-cheat module");
     Flags = flags;
     EntryPointRva = view->GetHeaderValue(kPeEntryPoint);
     ExportFunctions = view->GetHeaderValue(kPeExportFunctions);
@@ -405,6 +407,7 @@ bool cMemoryModule::Unmap()
     if (FunctionTable) {
         RtlDeleteFunctionTable(static_cast<PRUNTIME_FUNCTION>(FunctionTable));
     }
+    UnregisterImageRange(ImageBase);
     ReleaseRegion(ImageBase);
     Forget();
     return true;

@@ -135,11 +135,22 @@ __attribute__((unused)) static void write_pid_file(size_t length)
 #endif
 }
 
-#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD)
+#if defined(TEST_FAULT_IN_A) || defined(TEST_FAULT_ON_THREAD)
+/* Read at run time: the compiler cannot turn the write into a trap. */
+static int* volatile g_null_pointer;
+
+static void write_through_null(void) { *g_null_pointer = 1; }
+#endif
+
+#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD) || defined(TEST_FAULT_ON_THREAD)
 static void* module_thread(void* unused)
 {
     (void)unused;
-#ifdef TEST_PID_LATE
+#if defined(TEST_FAULT_ON_THREAD)
+    marker("thread faults");
+    sleep_ms(300);
+    write_through_null();
+#elif defined(TEST_PID_LATE)
     sleep_ms(1500);
     write_pid_file(4);
 #else
@@ -153,7 +164,7 @@ static void* module_thread(void* unused)
 
 __attribute__((unused)) static void start_thread(void)
 {
-#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD)
+#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD) || defined(TEST_FAULT_ON_THREAD)
     g_thread_started = pthread_create(&g_thread, NULL, module_thread, NULL) == 0;
 #endif
 }
@@ -167,7 +178,16 @@ __attribute__((visibility("default"))) uint8_t a(init_record* record)
     for (uint32_t i = 0; i < record->argc; ++i) {
         marker("arg %s", record->argv[i]);
     }
-#if defined(TEST_REPORT_FROM_THREAD)
+#if defined(TEST_FAULT_IN_A)
+    write_through_null();
+#elif defined(TEST_FAULT_ON_THREAD)
+    /* Detached: b, which would join it, never runs. */
+    start_thread();
+    if (g_thread_started) {
+        pthread_detach(g_thread);
+        g_thread_started = 0;
+    }
+#elif defined(TEST_REPORT_FROM_THREAD)
     start_thread();
 #elif defined(TEST_DEMO)
     report(508, "Create the game process.", 0);
