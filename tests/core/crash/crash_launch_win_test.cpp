@@ -151,7 +151,9 @@ TEST_F(CrashLaunchTest, WindowsModuleFaultsInInitOrOnItsThread)
                                                    " in anti-cheat module+0x", " on thread ",
                                                    "(writing 0x0000000000000000)."});
         EXPECT_NE(line, "") << Joined(outcome.Log);
-        EXPECT_EQ(marker.Read(), (std::vector<std::string>{"attach", "init"}));
+        const std::vector<std::string> events = marker.Read();
+        ASSERT_FALSE(events.empty());
+        EXPECT_EQ(events.back(), "init");
         ExpectDumpBesideTheLog(outcome);
     }
 }
@@ -169,24 +171,37 @@ TEST_F(CrashLaunchTest, LaunchersOwnFaultIsReportedTheSameWay)
     ExpectDumpBesideTheLog(outcome);
 }
 
-TEST_F(CrashLaunchTest, NativeModuleFaultsInInit)
+// Under Wine a fault in native code on a Wine thread (the loader thread,
+// inside the module's init) becomes a Windows exception and reaches the
+// handler; the native library is not one of the loader's modules.
+TEST_F(CrashLaunchTest, NativeModuleFaultInInitReachesTheHandler)
 {
     const std::string product = "crash-native-in-a";
     ServeModule(product, "linux64", "nativemodules/tavrin_native_fault_in_a.so");
     const CrashOutcome outcome = Launch(product, L"TavrinLauncher.exe");
-    std::printf("native fault in a: exit code 0x%08lX\n%s", outcome.ExitCode, Joined(outcome.Log).c_str());
-    EXPECT_NE(outcome.ExitCode, 0u);
-    EXPECT_NE(outcome.ExitCode, STILL_ACTIVE);
+    EXPECT_EQ(outcome.ExitCode, kAccessViolation);
+    EXPECT_NE(outcome.LineWith({"[Err!] Unhandled exception 0xC0000005 at 0x", " on thread ",
+                                "(writing 0x0000000000000000)."}),
+              "")
+        << Joined(outcome.Log);
+    ExpectDumpBesideTheLog(outcome);
 }
 
-TEST_F(CrashLaunchTest, NativeModuleFaultsOnItsOwnThread)
+// A fault on a thread the native module created itself ends the process by
+// signal 11, past every Windows handler: no crash line and no dump, but
+// every line logged before the launcher called into the module is on disk.
+// Wine gives a Windows parent exit code 0 for such a death (a Linux parent
+// of wine sees 139: loader_native_crash_on_thread), so the code is not
+// checked here.
+TEST_F(CrashLaunchTest, NativeModuleFaultOnItsOwnThreadLeavesTheLogComplete)
 {
     const std::string product = "crash-native-thread";
     ServeModule(product, "linux64", "nativemodules/tavrin_native_fault_on_thread.so");
     const CrashOutcome outcome = Launch(product, L"TavrinLauncher.exe");
-    std::printf("native fault on thread: exit code 0x%08lX\n%s", outcome.ExitCode, Joined(outcome.Log).c_str());
-    EXPECT_NE(outcome.ExitCode, 0u);
     EXPECT_NE(outcome.ExitCode, STILL_ACTIVE);
+    EXPECT_NE(outcome.LineWith({"Starting Wine module mapping"}), "") << Joined(outcome.Log);
+    EXPECT_EQ(outcome.LineWith({"Unhandled exception"}), "");
+    EXPECT_TRUE(outcome.Dumps.empty());
 }
 
 }  // namespace
