@@ -16,6 +16,8 @@ namespace tavrin::launcher {
 
 namespace {
 
+using SymSetOptionsFunction = DWORD(WINAPI*)(DWORD);
+using SymInitializeFunction = BOOL(WINAPI*)(HANDLE, PCWSTR, BOOL);
 using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
                                                 PMINIDUMP_EXCEPTION_INFORMATION,
                                                 PMINIDUMP_USER_STREAM_INFORMATION,
@@ -177,6 +179,19 @@ DWORD WriteDump(EXCEPTION_POINTERS* info)
                                                 reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")));
     if (write == nullptr) {
         return GetLastError() != 0 ? GetLastError() : ERROR_PROC_NOT_FOUND;
+    }
+    // Wine's dbghelp otherwise first loads the symbols of every module of
+    // the process, native libraries included, which takes tens of seconds;
+    // a dump needs none of them.
+    const auto options = reinterpret_cast<SymSetOptionsFunction>(
+        reinterpret_cast<void*>(GetProcAddress(dbghelp, "SymSetOptions")));
+    const auto initialize = reinterpret_cast<SymInitializeFunction>(
+        reinterpret_cast<void*>(GetProcAddress(dbghelp, "SymInitializeW")));
+    if (options != nullptr) {
+        options(SYMOPT_DEFERRED_LOADS);
+    }
+    if (initialize != nullptr) {
+        initialize(GetCurrentProcess(), nullptr, FALSE);
     }
     if (!ChooseDumpPath()) {
         return ERROR_BUFFER_OVERFLOW;
