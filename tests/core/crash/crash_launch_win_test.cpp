@@ -63,6 +63,8 @@ void ServeModule(const std::string& product, const std::string& system, const st
 
 struct CrashOutcome {
     DWORD ExitCode = STILL_ACTIVE;
+    // The launch lock was given back before the process ended.
+    bool LockReleased = false;
     std::vector<std::string> Log;
     std::vector<fs::path> Dumps;
 
@@ -86,9 +88,17 @@ CrashOutcome Launch(const std::string& product, const std::wstring& launcher, co
 {
     CrashOutcome outcome;
     cGameFolder folder(Settings(product), launcher);
+    // Held open here, the launch lock outlives the launcher: a lock the
+    // crash left taken would stay taken.
+    const HANDLE lock = CreateSemaphoreA(nullptr, 1, 1, "TavrinLauncherSemaphore");
+    EXPECT_NE(lock, nullptr);
     SetEnvironmentVariableW(L"TAVRIN_TEST_LAUNCHER_FAULT", launcherFault);
     outcome.ExitCode = folder.Run(L"1", nullptr, kGameArguments);
     SetEnvironmentVariableW(L"TAVRIN_TEST_LAUNCHER_FAULT", nullptr);
+    if (lock != nullptr) {
+        outcome.LockReleased = WaitForSingleObject(lock, 0) == WAIT_OBJECT_0;
+        CloseHandle(lock);
+    }
     const std::string cache = CacheFolder(product);
     outcome.Log = tavrin::test::ReadLines(Utf8ToUtf16(cache + kLogFileName));
     std::error_code ignored;
@@ -147,6 +157,7 @@ TEST_F(CrashLaunchTest, WindowsModuleFaultsInInitOrOnItsThread)
         tavrin::test::cModuleMarker marker;
         const CrashOutcome outcome = Launch(product, L"TavrinLauncherPe.exe");
         EXPECT_EQ(outcome.ExitCode, kAccessViolation);
+        EXPECT_TRUE(outcome.LockReleased);
         const std::string line = outcome.LineWith({"[Err!] Unhandled exception 0xC0000005 at 0x",
                                                    " in anti-cheat module+0x", " on thread ",
                                                    "(writing 0x0000000000000000)."});
@@ -164,6 +175,7 @@ TEST_F(CrashLaunchTest, LaunchersOwnFaultIsReportedTheSameWay)
     ServeModule(product, "win64", "signed/module_normal.dll");
     const CrashOutcome outcome = Launch(product, L"TavrinLauncherPe.exe", L"1");
     EXPECT_EQ(outcome.ExitCode, kAccessViolation);
+    EXPECT_TRUE(outcome.LockReleased);
     EXPECT_NE(outcome.LineWith({"[Err!] Unhandled exception 0xC0000005", " in TavrinLauncherPe.exe+0x",
                                 "(writing 0x0000000000000000)."}),
               "")
@@ -180,6 +192,7 @@ TEST_F(CrashLaunchTest, NativeModuleFaultInInitReachesTheHandler)
     ServeModule(product, "linux64", "nativemodules/tavrin_native_fault_in_a.so");
     const CrashOutcome outcome = Launch(product, L"TavrinLauncher.exe");
     EXPECT_EQ(outcome.ExitCode, kAccessViolation);
+    EXPECT_TRUE(outcome.LockReleased);
     EXPECT_NE(outcome.LineWith({"[Err!] Unhandled exception 0xC0000005 at 0x", " on thread ",
                                 "(writing 0x0000000000000000)."}),
               "")
