@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <dbghelp.h>
-#include <intrin.h>
 
 #include <atomic>
 #include <cstdint>
@@ -120,7 +119,9 @@ void WriteLogLine(const char* message)
 // would wait for itself.
 bool HoldsLoaderLock()
 {
-    const auto* peb = reinterpret_cast<const uint8_t*>(__readgsqword(0x60));
+    uintptr_t pebAddress = 0;
+    __asm__("movq %%gs:0x60, %0" : "=r"(pebAddress));
+    const auto* peb = reinterpret_cast<const uint8_t*>(pebAddress);
     if (peb == nullptr) {
         return false;
     }

@@ -81,7 +81,7 @@ static void marker(const char* format, ...)
     }
 }
 
-static void report(int32_t code, const char* message, int32_t native_pid)
+__attribute__((unused)) static void report(int32_t code, const char* message, int32_t native_pid)
 {
     callback_record record = {g_context, code, message, native_pid};
     g_callback(&record);
