@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/command_line.h"
+#include "core/crash_handler_win.h"
 #include "core/entry_win.h"
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
@@ -32,6 +33,17 @@ cHostFacts LauncherHostFacts()
 #endif
     return facts;
 }
+
+#ifdef TAVRIN_WINDOWS_MODULE_PATH
+// Tests only: a fault in the launcher's own code, once its log is open.
+void FaultWhenTestsAsk()
+{
+    static volatile int* volatile nowhere = nullptr;
+    if (EnvironmentSwitchIsOn(L"TAVRIN_TEST_LAUNCHER_FAULT")) {
+        *nowhere = 1;
+    }
+}
+#endif
 
 // Everything from the launch lock to the exit code. Returns through
 // TerminateLauncher while the launcher and SDL still exist, so the exit line
@@ -59,6 +71,9 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
         ShowErrorBox(message);
         return TerminateLauncher(ExitInitializeFailed, logger);
     }
+#ifdef TAVRIN_WINDOWS_MODULE_PATH
+    FaultWhenTestsAsk();
+#endif
     if (!launcher->Start()) {
         ShowErrorBox("Failed to start the anti-cheat module download.");
         return TerminateLauncher(ExitStartFailed, logger);
@@ -71,6 +86,8 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
 
 int main(int, char**)
 {
+    // First, so a fault anywhere later ends with its code, never with 0.
+    InstallCrashHandler(ReleaseLaunchLock);
     cLogger logger;
     std::vector<std::string> arguments = SplitCommandLine(Utf16ToUtf8(GetCommandLineW()).c_str());
     gImmediateExitOnError = EnvironmentSwitchIsOn(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR");

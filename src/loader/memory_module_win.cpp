@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "loader/image_ranges.h"
 #include "loader/pe_unwind.h"
 #include "loader/pe_view.h"
 #include "logging/logger.h"
@@ -552,6 +553,7 @@ bool cMemoryModule::Map(const uint8_t* bytes, size_t length, uint32_t flags)
         return false;
     }
     ImageBase = reservation.Keep();
+    RegisterImageRange(ImageBase, imageSize, "anti-cheat module");
     Flags = flags;
     EntryPointRva = view->GetHeaderValue(kPeEntryPoint);
     Table = std::move(facts.Exports);
@@ -581,6 +583,7 @@ bool cMemoryModule::Unmap()
     if (FunctionTable) {
         RtlDeleteFunctionTable(static_cast<PRUNTIME_FUNCTION>(FunctionTable));
     }
+    UnregisterImageRange(ImageBase);
     ReleaseRegion(ImageBase);
     Forget();
     return true;

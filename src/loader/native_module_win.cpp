@@ -9,6 +9,7 @@
 #include "loader/module_loader_win.h"
 #include "loader/wine_callback_queue_win.h"
 #include "loader/wine_syscalls_win.h"
+#include "logging/logger.h"
 #include "settings/files_win.h"
 #include "settings/strings.h"
 
@@ -183,6 +184,9 @@ uint64_t CallNative(void* function, uint64_t a1, uint64_t a2, uint64_t a3)
     if (!function) {
         return 0;
     }
+    // A fault on a thread the native code starts ends the process by signal,
+    // past every handler: the log must already hold what came before.
+    FlushLog();
     // The module may report on this thread while it runs: such reports can
     // run Windows code here, unlike those from the module's own threads.
     cNativeCallScope scope;

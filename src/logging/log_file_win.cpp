@@ -2,8 +2,11 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <io.h>
 #include <share.h>
 
+#include <atomic>
+#include <cwchar>
 #include <mutex>
 #include <vector>
 
@@ -19,6 +22,28 @@ namespace {
 // a sink call.
 std::mutex gLogFileLock;
 cLogFile* gRegisteredLogFile = nullptr;
+
+// What the crash handler may use without the lock: the stream's system
+// handle and its folder, published once both are set.
+constexpr size_t kMaxCrashFolder = 1024;
+std::atomic<HANDLE> gCrashHandle{nullptr};
+const cLogFile* gCrashOwner = nullptr;
+wchar_t gCrashFolder[kMaxCrashFolder] = {};
+
+// The caller holds gLogFileLock.
+void PublishForCrashes(const cLogFile* owner, FILE* file, const std::wstring& folder)
+{
+    gCrashHandle.store(nullptr);
+    gCrashOwner = owner;
+    if (folder.size() >= kMaxCrashFolder) {
+        return;
+    }
+    std::wmemcpy(gCrashFolder, folder.c_str(), folder.size() + 1);
+    const intptr_t handle = _get_osfhandle(_fileno(file));
+    if (handle != -1) {
+        gCrashHandle.store(reinterpret_cast<HANDLE>(handle));
+    }
+}
 
 // Launches within one second beyond this continue the previous log.
 constexpr uint32_t kMaxBackupsPerSecond = 99;
@@ -204,6 +229,7 @@ bool cLogFile::Open(const std::string& directory, uint32_t level)
     std::lock_guard<std::mutex> guard(gLogFileLock);
     Stream.reset(file);
     Failed = false;
+    PublishForCrashes(this, file, Utf8ToUtf16(directory));
     return true;
 }
 
@@ -212,6 +238,10 @@ void cLogFile::Close()
     std::lock_guard<std::mutex> guard(gLogFileLock);
     if (gRegisteredLogFile == this) {
         gRegisteredLogFile = nullptr;
+    }
+    if (gCrashOwner == this) {
+        gCrashHandle.store(nullptr);
+        gCrashOwner = nullptr;
     }
     Stream.reset();
 }
@@ -251,6 +281,31 @@ void WriteLogFileLine(uint32_t level, const char* line)
     if (gRegisteredLogFile != nullptr) {
         gRegisteredLogFile->WriteLine(level, line);
     }
+}
+
+bool WriteToLogFileUnlocked(const char* bytes, size_t length)
+{
+    const HANDLE handle = gCrashHandle.load();
+    if (handle == nullptr || bytes == nullptr || length > MAXDWORD) {
+        return false;
+    }
+    DWORD written = 0;
+    const bool ok = WriteFile(handle, bytes, static_cast<DWORD>(length), &written, nullptr) && written == length;
+    FlushFileBuffers(handle);
+    return ok;
+}
+
+bool CopyLogFileFolder(wchar_t* out, size_t capacity)
+{
+    if (gCrashHandle.load() == nullptr || out == nullptr) {
+        return false;
+    }
+    const size_t length = wcsnlen(gCrashFolder, kMaxCrashFolder);
+    if (length == 0 || length >= capacity) {
+        return false;
+    }
+    std::wmemcpy(out, gCrashFolder, length + 1);
+    return true;
 }
 
 std::string FormatLogOpenTime()

@@ -75,6 +75,14 @@ bool OpenLogFileIn(cLogFile& file, const std::string& directory, uint32_t level)
 // The logger's sink: writes into the registered file, if any.
 void WriteLogFileLine(uint32_t level, const char* line);
 
+// For the crash handler: writes bytes (a finished line with its CR LF) to
+// the open log file's own handle, after what the logger has written,
+// taking no lock and allocating nothing. False when no log file is open.
+bool WriteToLogFileUnlocked(const char* bytes, size_t length);
+// The open log file's folder, ending with a separator; false when none is
+// open or it does not fit. Takes no lock.
+bool CopyLogFileFolder(wchar_t* out, size_t capacity);
+
 // The current UTC time as "%04u-%02u-%02u %02u:%02u:%02uZ", for
 // "Log file open, %s.".
 std::string FormatLogOpenTime();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace tavrin {
 
@@ -111,6 +112,30 @@ void cLogger::InstallSink(LogSink sink, uint32_t threshold)
     std::lock_guard<std::mutex> guard(Lock);
     Sink.store(sink);
     Threshold.store(threshold);
+}
+
+bool cLogger::WaitUntilWritten(uint32_t stallLimitMs)
+{
+    const uint32_t target = Worker.PostedCount();
+    uint32_t lastSeen = Worker.ExecutedCount();
+    uint32_t stalledMs = 0;
+    // Counts wrap; the distance still says whether the target was reached.
+    while (static_cast<int32_t>(target - lastSeen) > 0) {
+        if (stalledMs >= stallLimitMs) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const uint32_t now = Worker.ExecutedCount();
+        stalledMs = now == lastSeen ? stalledMs + 1 : 0;
+        lastSeen = now;
+    }
+    return true;
+}
+
+bool FlushLog(uint32_t stallLimitMs)
+{
+    cLogger* logger = gLogger;
+    return logger == nullptr || logger->WaitUntilWritten(stallLimitMs);
 }
 
 void LogPrintf(uint32_t level, const char* format, ...)

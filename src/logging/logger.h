@@ -46,11 +46,24 @@ struct cLogger {
     void VPrintf(uint32_t level, const char* tag, const char* format, va_list args) TAVRIN_PRINTF(4, 0);
     // Stores sink and threshold together under the lock.
     void InstallSink(LogSink sink, uint32_t threshold);
+    // Waits until the worker has written every line logged before the call.
+    // Takes no lock and gives up once the worker has made no progress for
+    // stallLimitMs (it crashed, or waits for a lock a crashed thread holds),
+    // so a crash handler may call it; false then.
+    bool WaitUntilWritten(uint32_t stallLimitMs);
 };
+
+// A worker that writes nothing for this long is taken to be stuck.
+inline constexpr uint32_t kLogStallLimitMs = 1000;
 
 extern cLogger* gLogger;
 
 // Printf on gLogger with an empty tag; nothing when there is no logger.
 void LogPrintf(uint32_t level, const char* format, ...) TAVRIN_PRINTF(2, 3);
+
+// WaitUntilWritten on gLogger; true when there is no logger. Called before
+// the launcher hands control to code that may end the process beyond any
+// handler's reach, so that the log holds every line logged before.
+bool FlushLog(uint32_t stallLimitMs = kLogStallLimitMs);
 
 }  // namespace tavrin

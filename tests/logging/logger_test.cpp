@@ -246,6 +246,48 @@ TEST_F(LoggerTest, LogPrintfUsesTheProcessLoggerWhenThereIsOne)
     EXPECT_EQ(StripPrefix(lines[0].Text), "Failed to set linear texture filtering.");
 }
 
+// What the crash handler and the calls into native code rely on: every line
+// logged before is written, the worker keeps running, and no lock is taken.
+TEST_F(LoggerTest, WaitUntilWrittenReturnsOnceEveryEarlierLineIsWritten)
+{
+    Logger.InstallSink(CaptureSink, Info);
+    for (int i = 0; i < 200; ++i) {
+        Logger.Printf(Info, "", "line %d", i);
+    }
+    EXPECT_TRUE(Logger.WaitUntilWritten(kLogStallLimitMs));
+    const std::vector<Line> lines = TakeCaptured();
+    ASSERT_EQ(lines.size(), 200u);
+    EXPECT_EQ(StripPrefix(lines.back().Text), "line 199");
+
+    Logger.Printf(Info, "", "still running");
+    EXPECT_EQ(DrainLines().size(), 1u);
+    gLogger = nullptr;
+    EXPECT_TRUE(FlushLog());
+}
+
+// A thread that crashed holding a lock the sink needs: the wait gives up
+// instead of waiting for ever.
+std::mutex gStuckSinkLock;
+
+void StuckSink(uint32_t level, const char* line)
+{
+    std::lock_guard<std::mutex> guard(gStuckSinkLock);
+    CaptureSink(level, line);
+}
+
+TEST_F(LoggerTest, WaitUntilWrittenGivesUpWhenTheWorkerMakesNoProgress)
+{
+    Logger.InstallSink(StuckSink, Info);
+    {
+        std::lock_guard<std::mutex> held(gStuckSinkLock);
+        Logger.Printf(Error, "", "blocked");
+        Logger.Printf(Error, "", "behind it");
+        gLogger = &Logger;
+        EXPECT_FALSE(FlushLog(50));
+    }
+    EXPECT_EQ(DrainLines().size(), 2u);
+}
+
 TEST(LoggerLifetime, LinesLeftQueuedAreFreedWithTheLogger)
 {
     // Never started: the lines stay queued; destruction must not leak them

@@ -82,7 +82,7 @@ static void marker(const char* format, ...)
     }
 }
 
-static void report(int32_t code, const char* message, int32_t native_pid)
+__attribute__((unused)) static void report(int32_t code, const char* message, int32_t native_pid)
 {
     callback_record record = {g_context, code, message, native_pid};
     g_callback(&record);
@@ -163,11 +163,23 @@ static void* burst_thread(void* unused)
 }
 #endif
 
-#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD) || defined(TEST_REPORT_BURST)
+#if defined(TEST_FAULT_IN_A) || defined(TEST_FAULT_ON_THREAD)
+/* Read at run time: the compiler cannot turn the write into a trap. */
+static int* volatile g_null_pointer;
+
+static void write_through_null(void) { *g_null_pointer = 1; }
+#endif
+
+#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD) || defined(TEST_REPORT_BURST) || \
+    defined(TEST_FAULT_ON_THREAD)
 static void* module_thread(void* unused)
 {
     (void)unused;
-#if defined(TEST_PID_LATE)
+#if defined(TEST_FAULT_ON_THREAD)
+    marker("thread faults");
+    sleep_ms(300);
+    write_through_null();
+#elif defined(TEST_PID_LATE)
     sleep_ms(1500);
     write_pid_file(4);
 #elif defined(TEST_REPORT_BURST)
@@ -194,7 +206,8 @@ static void* module_thread(void* unused)
 
 __attribute__((unused)) static void start_thread(void)
 {
-#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD) || defined(TEST_REPORT_BURST)
+#if defined(TEST_PID_LATE) || defined(TEST_REPORT_FROM_THREAD) || defined(TEST_REPORT_BURST) || \
+    defined(TEST_FAULT_ON_THREAD)
     g_thread_started = pthread_create(&g_thread, NULL, module_thread, NULL) == 0;
 #endif
 }
@@ -208,7 +221,16 @@ __attribute__((visibility("default"))) uint8_t a(init_record* record)
     for (uint32_t i = 0; i < record->argc; ++i) {
         marker("arg %s", record->argv[i]);
     }
-#if defined(TEST_REPORT_FROM_THREAD)
+#if defined(TEST_FAULT_IN_A)
+    write_through_null();
+#elif defined(TEST_FAULT_ON_THREAD)
+    /* Detached: b, which would join it, never runs. */
+    start_thread();
+    if (g_thread_started) {
+        pthread_detach(g_thread);
+        g_thread_started = 0;
+    }
+#elif defined(TEST_REPORT_FROM_THREAD)
     marker("init on %d", thread_id());
     start_thread();
 #elif defined(TEST_REPORT_BURST)

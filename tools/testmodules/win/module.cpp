@@ -9,6 +9,9 @@
 //   MODULE_TLS_CALLBACK     a TLS callback marks process attach and detach
 //   MODULE_THROWS           init throws and catches a C++ exception
 //   MODULE_CRT              built with the C runtime; a static constructor marks it
+//   MODULE_FAULTS_IN_INIT   init writes through a null pointer
+//   MODULE_FAULTS_ON_THREAD init starts a thread and returns 1; the thread
+//                           writes through a null pointer a moment later
 #include <windows.h>
 
 #include "loader/module_interface.h"
@@ -36,6 +39,23 @@ namespace {
 // An absolute pointer in data: it is right only after 64-bit fixups.
 volatile int gProbeTarget = 0x5A17;
 volatile int* volatile gProbePointer = &gProbeTarget;
+
+#if defined(MODULE_FAULTS_IN_INIT) || defined(MODULE_FAULTS_ON_THREAD)
+// Read at run time, so the compiler cannot see the null pointer and turn the
+// write into a trap instruction.
+volatile int* volatile gNullPointer = nullptr;
+
+void WriteThroughNull() { *gNullPointer = 1; }
+#endif
+
+#if defined(MODULE_FAULTS_ON_THREAD)
+DWORD WINAPI FaultLater(LPVOID)
+{
+    Sleep(300);
+    WriteThroughNull();
+    return 0;
+}
+#endif
 
 void Report(KZV_InitRecord* record, int32_t code)
 {
@@ -104,6 +124,15 @@ extern "C" {
 uint8_t ModuleInit(KZV_InitRecord* record)
 {
     testmodule::AppendMarker("init");
+#if defined(MODULE_FAULTS_IN_INIT)
+    WriteThroughNull();
+#elif defined(MODULE_FAULTS_ON_THREAD)
+    const HANDLE thread = CreateThread(nullptr, 0, FaultLater, nullptr, 0, nullptr);
+    if (thread == nullptr) {
+        return 0;
+    }
+    CloseHandle(thread);
+#endif
 #if defined(MODULE_THROWS)
     if (!ThrowAndCatch()) {
         return 0;
