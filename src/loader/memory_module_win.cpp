@@ -543,7 +543,8 @@ bool cMemoryModule::Map(const uint8_t* bytes, size_t length, uint32_t flags)
     if (!PassesPreflight(view.get(), facts)) {
         return false;
     }
-    cReservation reservation(ReserveImage(*view, facts, view->GetHeaderValue(kPeSizeOfImage)));
+    const uint32_t imageSize = view->GetHeaderValue(kPeSizeOfImage);
+    cReservation reservation(ReserveImage(*view, facts, imageSize));
     if (!reservation.Get()) {
         return false;
     }
