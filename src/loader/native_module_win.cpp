@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "loader/elf_view.h"
+#include "loader/image_ranges.h"
 #include "loader/maps_parser.h"
 #include "loader/module_loader_win.h"
 #include "loader/wine_callback_queue_win.h"
@@ -118,6 +120,23 @@ bool ReadPidFile(const std::string& path, uint32_t& windowsPid)
     return true;
 }
 
+// A crash report names the module a fault falls in: the system's loader
+// does not know this one, so it is listed with the images the launcher maps
+// itself, for the rest of the process (it is never closed).
+void RegisterNativeImage(const std::string& name)
+{
+    ElfImage image;
+    if (!FindMemfdImageInMaps(ReadOwnMaps(), name, image)) {
+        return;
+    }
+    uint64_t end = image.Base;
+    for (const MemoryRange& range : image.Readable) {
+        end = std::max(end, range.End);
+    }
+    RegisterImageRange(reinterpret_cast<const void*>(image.Base), static_cast<size_t>(end - image.Base),
+                       "anti-cheat module");
+}
+
 }  // namespace
 
 void* LoadNativeModule(const std::vector<uint8_t>& bytes, std::string* imageName)
@@ -149,7 +168,10 @@ void* LoadNativeModule(const std::vector<uint8_t>& bytes, std::string* imageName
     // descriptor for the rest of the process.
     if (!handle) {
         NativeClose(fd);
-    } else if (imageName) {
+        return nullptr;
+    }
+    RegisterNativeImage(name);
+    if (imageName) {
         *imageName = name;
     }
     return handle;

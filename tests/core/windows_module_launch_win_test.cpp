@@ -14,10 +14,10 @@
 #include <filesystem>
 #include <thread>
 
-#include "acquisition/module_decode.h"
 #include "logging/log_file_win.h"
 #include "test_support/game_folder_win.h"
 #include "test_support/loopback_servers_win.h"
+#include "test_support/module_cdn_win.h"
 #include "test_support/module_marker_win.h"
 #include "test_support/trusted_test_root_win.h"
 #include "test_support/window_picture_win.h"
@@ -25,6 +25,10 @@
 using namespace tavrin;
 using namespace tavrin::launcher;
 using tavrin::test::cGameFolder;
+using tavrin::test::CacheFolder;
+using tavrin::test::ClearCacheFolder;
+using tavrin::test::LaunchSettings;
+using tavrin::test::ServeModule;
 using tavrin::test::cModuleMarker;
 using Lines = std::vector<std::string>;
 namespace fs = std::filesystem;
@@ -35,44 +39,7 @@ const std::wstring kLauncher = L"TavrinLauncherPe.exe";
 // The game outlives the launcher; a forgotten one ends by itself.
 const std::wstring kGameArguments = L"--exit-after-ms 20000";
 
-std::string Settings(const std::string& product)
-{
-    return "{\n  \"title\": \"Tavrin Demo Game\",\n  \"productid\": \"" + product +
-           "\",\n  \"sandboxid\": \"sandbox-1\",\n  \"deploymentid\": \"deploy-1\",\n"
-           "  \"executable\": \"DemoGame.exe\",\n  \"environment\": \"gamedev\"\n}\n";
-}
-
-// The CDN's module of a system for a product: a file of the build, encoded.
-void ServeModule(const std::string& product, const std::string& buildFile, const std::string& system)
-{
-    std::vector<uint8_t> bytes = tavrin::test::ReadBuildFile(buildFile);
-    ASSERT_FALSE(bytes.empty()) << buildFile;
-    EncodeModule(bytes.data(), bytes.size());
-    const std::string dir = tavrin::test::ServersFolder() + "\\cdn\\" + product + "\\deploy-1";
-    fs::create_directories(Utf8ToUtf16(dir));
-    tavrin::test::WriteBytes(dir + "\\" + system,
-                             std::string_view(reinterpret_cast<char*>(bytes.data()), bytes.size()));
-}
-
-void ServeWindowsModule(const std::string& product, const std::string& buildFile)
-{
-    ServeModule(product, buildFile, "win64");
-}
-
-std::string CacheFolder(const std::string& product)
-{
-    std::string directory;
-    EXPECT_TRUE(GetCacheDirectory(product, "deploy-1", directory));
-    return directory;
-}
-
-void ClearCacheFolder(const std::string& product)
-{
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(Utf8ToUtf16(CacheFolder(product)), ignored)) {
-        fs::remove(entry.path(), ignored);
-    }
-}
+std::string Settings(const std::string& product) { return LaunchSettings(product, "Tavrin Demo Game"); }
 
 std::string LogText(const std::string& product)
 {
@@ -133,7 +100,7 @@ protected:
 TEST_F(WindowsModuleLaunchTest, SignedModuleLaunchesTheGameThenTheCachedCopyDoesAgain)
 {
     const std::string product = "pe-launch";
-    ServeWindowsModule(product, "signed/module_normal.dll");
+    ServeModule(product, "win64", "signed/module_normal.dll");
     ClearCacheFolder(product);
     cGameFolder folder(Settings(product), kLauncher);
     // A fresh download, then the cached copy revalidated.
@@ -155,7 +122,7 @@ TEST_F(WindowsModuleLaunchTest, SignedModuleLaunchesTheGameThenTheCachedCopyDoes
 TEST_F(WindowsModuleLaunchTest, UnsignedModuleEndsOnTheErrorScreenWith206)
 {
     const std::string product = "pe-refused";
-    ServeWindowsModule(product, "testmodules/module_normal.dll");
+    ServeModule(product, "win64", "testmodules/module_normal.dll");
     ClearCacheFolder(product);
     cGameFolder folder(Settings(product), kLauncher);
     cModuleMarker marker;
@@ -297,9 +264,9 @@ TEST_F(WindowsModuleLaunchTest, ModulesWrittenElsewhereLaunchOrEndWithTheirCode)
         const std::string product = ProductFor(c);
         SCOPED_TRACE(product);
         if (c.Native) {
-            ServeModule(product, std::string("independentmodules/ind_") + c.Variant + ".so", "linux64");
+            ServeModule(product, "linux64", std::string("independentmodules/ind_") + c.Variant + ".so");
         } else {
-            ServeWindowsModule(product, std::string("signed/ind_") + c.Variant + ".dll");
+            ServeModule(product, "win64", std::string("signed/ind_") + c.Variant + ".dll");
         }
         ClearCacheFolder(product);
         cGameFolder folder(Settings(product), c.Native ? L"TavrinLauncher.exe" : kLauncher);

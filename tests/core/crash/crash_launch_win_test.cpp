@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/module_decode.h"
 #include "logging/log_file_win.h"
 #include "test_support/game_folder_win.h"
 #include "test_support/loopback_servers_win.h"
+#include "test_support/module_cdn_win.h"
 #include "test_support/module_marker_win.h"
 #include "test_support/trusted_test_root_win.h"
 
@@ -31,34 +31,11 @@ constexpr DWORD kAccessViolation = 0xC0000005;
 // A game the module never asks for would end by itself.
 const std::wstring kGameArguments = L"--exit-after-ms 20000";
 
-std::string Settings(const std::string& product)
-{
-    return "{\n  \"title\": \"Tavrin Crash Test\",\n  \"productid\": \"" + product +
-           "\",\n  \"sandboxid\": \"sandbox-1\",\n  \"deploymentid\": \"deploy-1\",\n"
-           "  \"executable\": \"DemoGame.exe\",\n  \"environment\": \"gamedev\"\n}\n";
-}
-
-std::string CacheFolder(const std::string& product)
-{
-    std::string directory;
-    EXPECT_TRUE(GetCacheDirectory(product, "deploy-1", directory));
-    return directory;
-}
-
-// The CDN's module of one system for a product: a file of the build, encoded.
+// A product's module served, its cache emptied.
 void ServeModule(const std::string& product, const std::string& system, const std::string& buildFile)
 {
-    std::vector<uint8_t> bytes = tavrin::test::ReadBuildFile(buildFile);
-    ASSERT_FALSE(bytes.empty()) << buildFile;
-    tavrin::launcher::EncodeModule(bytes.data(), bytes.size());
-    const std::string dir = tavrin::test::ServersFolder() + "\\cdn\\" + product + "\\deploy-1";
-    fs::create_directories(Utf8ToUtf16(dir));
-    tavrin::test::WriteBytes(dir + "\\" + system,
-                             std::string_view(reinterpret_cast<char*>(bytes.data()), bytes.size()));
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(Utf8ToUtf16(CacheFolder(product)), ignored)) {
-        fs::remove(entry.path(), ignored);
-    }
+    tavrin::test::ServeModule(product, system, buildFile);
+    tavrin::test::ClearCacheFolder(product);
 }
 
 struct CrashOutcome {
@@ -87,7 +64,7 @@ struct CrashOutcome {
 CrashOutcome Launch(const std::string& product, const std::wstring& launcher, const wchar_t* launcherFault = nullptr)
 {
     CrashOutcome outcome;
-    cGameFolder folder(Settings(product), launcher);
+    cGameFolder folder(tavrin::test::LaunchSettings(product, "Tavrin Crash Test"), launcher);
     // Held open here, the launch lock outlives the launcher: a lock the
     // crash left taken would stay taken.
     const HANDLE lock = CreateSemaphoreA(nullptr, 1, 1, "TavrinLauncherSemaphore");
@@ -99,7 +76,7 @@ CrashOutcome Launch(const std::string& product, const std::wstring& launcher, co
         outcome.LockReleased = WaitForSingleObject(lock, 0) == WAIT_OBJECT_0;
         CloseHandle(lock);
     }
-    const std::string cache = CacheFolder(product);
+    const std::string cache = tavrin::test::CacheFolder(product);
     outcome.Log = tavrin::test::ReadLines(Utf8ToUtf16(cache + kLogFileName));
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(Utf8ToUtf16(cache), ignored)) {
@@ -185,7 +162,7 @@ TEST_F(CrashLaunchTest, LaunchersOwnFaultIsReportedTheSameWay)
 
 // Under Wine a fault in native code on a Wine thread (the loader thread,
 // inside the module's init) becomes a Windows exception and reaches the
-// handler; the native library is not one of the loader's modules.
+// handler, which names the native module the launcher loaded itself.
 TEST_F(CrashLaunchTest, NativeModuleFaultInInitReachesTheHandler)
 {
     const std::string product = "crash-native-in-a";
@@ -193,7 +170,7 @@ TEST_F(CrashLaunchTest, NativeModuleFaultInInitReachesTheHandler)
     const CrashOutcome outcome = Launch(product, L"TavrinLauncher.exe");
     EXPECT_EQ(outcome.ExitCode, kAccessViolation);
     EXPECT_TRUE(outcome.LockReleased);
-    EXPECT_NE(outcome.LineWith({"[Err!] Unhandled exception 0xC0000005 at 0x", " on thread ",
+    EXPECT_NE(outcome.LineWith({"[Err!] Unhandled exception 0xC0000005 at 0x", " in anti-cheat module+0x", " on thread ",
                                 "(writing 0x0000000000000000)."}),
               "")
         << Joined(outcome.Log);
