@@ -44,7 +44,7 @@ class PublishTest(unittest.TestCase):
         self.folder.cleanup()
 
     def test_lays_out_the_path_the_launcher_asks_for(self):
-        path = modpack.publish(self.module, self.root, "prod-1", "dep-1", "win64")
+        path = modpack.publish(self.module, self.root, "prod-1", "dep-1", "win64", allow_unsigned=True)
         self.assertEqual(path, os.path.join(self.root, "modules", "prod-1", "dep-1", "win64"))
         with open(path, "rb") as served:
             self.assertEqual(modpack.decode(served.read()), self.module)
@@ -64,7 +64,7 @@ class PublishTest(unittest.TestCase):
         for product, deployment, system, data in cases:
             with self.subTest(product=product, deployment=deployment, system=system, size=len(data)):
                 with self.assertRaises(modpack.PublishError):
-                    modpack.publish(data, self.root, product, deployment, system)
+                    modpack.publish(data, self.root, product, deployment, system, allow_unsigned=True)
         self.assertEqual(os.listdir(self.root), [])
 
     def test_signing_a_non_windows_module_is_refused(self):
@@ -88,18 +88,22 @@ class PublishTest(unittest.TestCase):
 class SigningTest(unittest.TestCase):
     def setUp(self):
         self.folder = tempfile.TemporaryDirectory()
-        work = self.folder.name
-        self.cert = os.path.join(work, "cert.pem")
-        self.key = os.path.join(work, "key.pem")
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                        "-subj", "/CN=Tavrin Test Studio", "-keyout", self.key, "-out", self.cert,
-                        "-addext", "extendedKeyUsage=codeSigning"],
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.cert, self.key = self.certificate("/O=Tavrin Test Studio/CN=Tavrin Oy")
         with open(PE_FILE, "rb") as f:
             self.image = f.read()
 
     def tearDown(self):
         self.folder.cleanup()
+
+    def certificate(self, subject):
+        """A throw-away code-signing certificate and its key."""
+        stem = os.path.join(self.folder.name, subject.replace("/", "_").replace("=", "-"))
+        cert, key = stem + "-cert.pem", stem + "-key.pem"
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                        "-subj", subject, "-keyout", key, "-out", cert,
+                        "-addext", "extendedKeyUsage=codeSigning"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return cert, key
 
     def test_published_windows_module_carries_a_signature_over_the_image(self):
         path = modpack.publish(self.image, self.folder.name, "prod-1", "dep-1", "win64",
@@ -110,6 +114,29 @@ class SigningTest(unittest.TestCase):
         result = self.verify(signed)
         self.assertIn("Signature verification: ok", result)
         self.assertIn("Tavrin Test Studio", result)
+
+    def test_a_windows_module_every_player_would_refuse_is_not_published(self):
+        other_cert, other_key = self.certificate("/CN=Other Studio")
+        other = modpack.sign_bytes(self.image, other_cert, other_key)
+        ours = modpack.sign_bytes(self.image, self.cert, self.key)
+        changed = bytearray(ours)
+        changed[0x400] ^= 0x01
+        cases = [
+            (self.image, "is not signed"),
+            (other, "is signed by 'Other Studio', a publisher the launcher does not accept"),
+            (bytes(changed), "was changed after it was signed"),
+        ]
+        for data, reason in cases:
+            with self.subTest(reason=reason):
+                with self.assertRaises(modpack.PublishError) as refused:
+                    modpack.publish(data, self.folder.name, "prod-1", "dep-1", "win64")
+                self.assertIn(reason, str(refused.exception))
+                self.assertIn("--allow-unsigned", str(refused.exception))
+        self.assertFalse(os.path.exists(os.path.join(self.folder.name, "modules")))
+        # A test CDN may serve it all the same; a module that is not for Windows
+        # carries no signature at all.
+        modpack.publish(other, self.folder.name, "prod-1", "dep-1", "win64", allow_unsigned=True)
+        modpack.publish(self.image, self.folder.name, "prod-1", "dep-1", "linux64")
 
     def verify(self, signed):
         check = os.path.join(self.folder.name, "signed.exe")
@@ -125,6 +152,30 @@ class SigningTest(unittest.TestCase):
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         signed = modpack.sign_bytes(self.image, pkcs12=pfx, password="secret")
         self.assertIn("Signature verification: ok", self.verify(signed))
+
+    def test_the_password_comes_from_a_file_or_the_environment_never_the_command_line(self):
+        pfx = os.path.join(self.folder.name, "studio.pfx")
+        subprocess.run(["openssl", "pkcs12", "-export", "-in", self.cert, "-inkey", self.key,
+                        "-out", pfx, "-passout", "pass:s3cret word"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        source = os.path.join(self.folder.name, "module.exe")
+        with open(source, "wb") as f:
+            f.write(self.image)
+        secret = os.path.join(self.folder.name, "password.txt")
+        with open(secret, "w") as f:
+            f.write("s3cret word\n")
+        signed = os.path.join(self.folder.name, "signed.exe")
+        self.assertEqual(modpack.main(["modpack.py", "sign", source, signed, "--pkcs12", pfx,
+                                       "--pass-file", secret]), 0)
+        with open(signed, "rb") as f:
+            self.assertIn("Signature verification: ok", self.verify(f.read()))
+        os.environ[modpack.PASSWORD_VARIABLE] = "s3cret word"
+        try:
+            self.assertEqual(modpack.main(["modpack.py", "sign", source, signed, "--pkcs12", pfx]), 0)
+        finally:
+            del os.environ[modpack.PASSWORD_VARIABLE]
+        with self.assertRaises(SystemExit):
+            modpack.main(["modpack.py", "sign", source, signed, "--pkcs12", pfx, "--pass", "s3cret word"])
 
     def test_a_file_that_is_not_a_pe_image_is_not_signed(self):
         with self.assertRaises(modpack.PublishError):

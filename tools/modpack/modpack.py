@@ -9,13 +9,18 @@ launcher's decoder reverses this.
     modpack.py encode INPUT OUTPUT
     modpack.py decode INPUT OUTPUT
     modpack.py sign INPUT OUTPUT (--cert CERT.pem --key KEY.pem | --pkcs12 FILE.pfx)
-               [--pass PASSWORD] [--name NAME] [--timestamp URL]
+               [--pass-file FILE] [--name NAME] [--timestamp URL]
     modpack.py publish INPUT --root ROOT --product ID --deployment ID --system NAME
-               [--cert CERT.pem --key KEY.pem | --pkcs12 FILE.pfx ...]
+               [--cert CERT.pem --key KEY.pem | --pkcs12 FILE.pfx ...] [--allow-unsigned]
 
 `publish` lays the encoded module out as ROOT/modules/PRODUCT/DEPLOYMENT/SYSTEM,
 the path the launcher asks any static HTTPS server for; with --cert it signs
-a Windows module first. `sign` signs a PE file with osslsigncode (SHA-256).
+a Windows module first. A Windows module that is not signed by a publisher the
+launcher accepts is refused (every Windows player would refuse it), unless
+--allow-unsigned says the tree is for a test CDN. `sign` signs a PE file with
+osslsigncode (SHA-256). The key's password never goes on a command line: it is
+read from --pass-file, or else from the environment variable
+TAVRIN_SIGN_KEY_PASSWORD.
 
 The short forms `modpack.py INPUT OUTPUT` and `modpack.py --decode INPUT
 OUTPUT` stay for the scripts that use them.
@@ -44,6 +49,12 @@ OTHER_SYSTEMS = (
 SYSTEMS = WINDOWS_SYSTEMS + OTHER_SYSTEMS
 
 IDENTIFIER = re.compile(r"[A-Za-z0-9-]{2,64}\Z")
+
+# The signers the launcher accepts: the simple display name (the common name)
+# of the signing certificate, compared exactly.
+ACCEPTED_SIGNERS = ("Tavrin Oy", "Corvanne Inc.", "Corvanne, Inc", "Corvanne, Inc.", "Corvanne Inc")
+
+PASSWORD_VARIABLE = "TAVRIN_SIGN_KEY_PASSWORD"
 
 
 class PublishError(Exception):
@@ -117,7 +128,9 @@ def is_pe_image(data):
 
 def sign_bytes(data, cert=None, key=None, password=None, name=None, timestamp=None, pkcs12=None):
     """Returns the signed image; osslsigncode does the Authenticode work.
-    The signer is a PEM certificate chain with its key, or a PKCS#12 file."""
+    The signer is a PEM certificate chain with its key, or a PKCS#12 file;
+    the password reaches osslsigncode through a private file, never its
+    command line."""
     if not is_pe_image(data):
         raise PublishError("only a Windows (PE) module can be signed")
     if shutil.which("osslsigncode") is None:
@@ -135,7 +148,10 @@ def sign_bytes(data, cert=None, key=None, password=None, name=None, timestamp=No
             raise PublishError("signing needs --cert and --key, or --pkcs12")
         command = ["osslsigncode", "sign"] + signer + ["-h", "sha256", "-in", unsigned, "-out", signed]
         if password is not None:
-            command[2:2] = ["-pass", password]
+            secret = os.path.join(work, "password")
+            with open(os.open(secret, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600), "w") as target:
+                target.write(password)
+            command[2:2] = ["-readpass", secret]
         if name:
             command[2:2] = ["-n", name]
         if timestamp:
@@ -146,11 +162,41 @@ def sign_bytes(data, cert=None, key=None, password=None, name=None, timestamp=No
         return read_bytes(signed)
 
 
+def signature_problem(data):
+    """Why the launcher would refuse this image's signature, or None. The
+    chain is the launcher's to judge: this catches what no chain mends."""
+    if shutil.which("osslsigncode") is None:
+        return "cannot be checked: osslsigncode is not installed"
+    with tempfile.TemporaryDirectory(prefix="modpack-verify-") as work:
+        image = os.path.join(work, "image")
+        with open(image, "wb") as target:
+            target.write(data)
+        report = subprocess.run(["osslsigncode", "verify", "-in", image], stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, text=True).stdout
+    current = re.search(r"^Current message digest\s*:\s*(\S+)", report, re.M)
+    calculated = re.search(r"^Calculated message digest\s*:\s*(\S+)", report, re.M)
+    signer = re.search(r"Signer #0:\s*\n\s*Subject:\s*(.*)", report)
+    if current and calculated and current.group(1) != calculated.group(1):
+        return "was changed after it was signed"
+    if not current or not calculated or not signer:
+        return "is not signed"
+    name = common_name(signer.group(1).strip())
+    if name not in ACCEPTED_SIGNERS:
+        return f"is signed by '{name}', a publisher the launcher does not accept"
+    return None
+
+
+def common_name(subject):
+    """The CN of an osslsigncode subject line ("/O=Studio/CN=Name")."""
+    match = re.search(r"(?:^|/)CN=(.*?)(?=/[A-Za-z]+=|$)", subject)
+    return match.group(1) if match else subject
+
+
 def module_path(root, product, deployment, system):
     return os.path.join(root, "modules", product, deployment, system)
 
 
-def publish(data, root, product, deployment, system, signing=None):
+def publish(data, root, product, deployment, system, signing=None, allow_unsigned=False):
     """Signs (when asked), encodes and places one module; returns its path."""
     check_identifier("product id", product)
     check_identifier("deployment id", deployment)
@@ -159,6 +205,13 @@ def publish(data, root, product, deployment, system, signing=None):
         if system not in WINDOWS_SYSTEMS:
             raise PublishError(f"a '{system}' module is not a Windows image and is not signed")
         data = sign_bytes(data, **signing)
+    if system in WINDOWS_SYSTEMS and not allow_unsigned:
+        problem = signature_problem(data)
+        if problem:
+            raise PublishError(
+                f"the module {problem}: every Windows player would refuse it (launch result 206). "
+                f"Sign it with the studio's certificate (--cert and --key, or --pkcs12), "
+                f"or pass --allow-unsigned for a test CDN")
     if len(data) <= DISABLED_SERVICE_MAX_BODY:
         raise PublishError(
             f"a module of {len(data)} bytes would read as 'service disabled' "
@@ -175,15 +228,23 @@ def signing_options(args):
         raise PublishError("give either --cert and --key, or --pkcs12")
     if args.pkcs12 is None and (args.cert is None or args.key is None):
         raise PublishError("signing needs both --cert and --key")
-    return {"cert": args.cert, "key": args.key, "pkcs12": args.pkcs12, "password": args.password,
+    return {"cert": args.cert, "key": args.key, "pkcs12": args.pkcs12, "password": key_password(args),
             "name": args.name, "timestamp": args.timestamp}
+
+
+def key_password(args):
+    """From --pass-file (its first line), else the environment, else none."""
+    if args.pass_file is not None:
+        with open(args.pass_file, encoding="utf-8") as source:
+            return source.readline().rstrip("\r\n")
+    return os.environ.get(PASSWORD_VARIABLE)
 
 
 def add_signing_arguments(parser):
     parser.add_argument("--cert", help="signing certificate chain (PEM)")
     parser.add_argument("--key", help="its private key (PEM)")
     parser.add_argument("--pkcs12", help="certificate chain and key in one PKCS#12 (.pfx) file")
-    parser.add_argument("--pass", dest="password", help="the key's password")
+    parser.add_argument("--pass-file", help=f"a file holding the key's password (else ${PASSWORD_VARIABLE})")
     parser.add_argument("--name", help="the program name written into the signature")
     parser.add_argument("--timestamp", help="a time-stamping service URL")
 
@@ -195,16 +256,19 @@ def parse_arguments(argv):
         command = commands.add_parser(name)
         command.add_argument("input")
         command.add_argument("output")
-    sign = commands.add_parser("sign")
+    # No abbreviations: "--pass" must not pass for "--pass-file".
+    sign = commands.add_parser("sign", allow_abbrev=False)
     sign.add_argument("input")
     sign.add_argument("output")
     add_signing_arguments(sign)
-    publish_command = commands.add_parser("publish")
+    publish_command = commands.add_parser("publish", allow_abbrev=False)
     publish_command.add_argument("input")
     publish_command.add_argument("--root", required=True, help="the tree the static server serves")
     publish_command.add_argument("--product", required=True)
     publish_command.add_argument("--deployment", required=True)
     publish_command.add_argument("--system", required=True, choices=SYSTEMS)
+    publish_command.add_argument("--allow-unsigned", action="store_true",
+                                 help="place a Windows module the launcher would refuse (test CDNs only)")
     add_signing_arguments(publish_command)
     return parser.parse_args(argv)
 
@@ -229,7 +293,7 @@ def run(args):
         write_atomically(args.output, sign_bytes(read_bytes(args.input), **options))
     else:
         path = publish(read_bytes(args.input), args.root, args.product, args.deployment,
-                       args.system, signing_options(args))
+                       args.system, signing_options(args), args.allow_unsigned)
         print(path)
 
 
