@@ -1,5 +1,5 @@
 # Configure-time rules for the service hosts, each case in its own cmake -P:
-#   cmake -DSOURCE_DIR=... -P service_hosts_test.cmake
+#   cmake -DSOURCE_DIR=... -DWORK_DIR=... -P service_hosts_test.cmake
 # A case is: release flag, loopback flag, value ("-" for unset), expected
 # outcome ("ok" or a piece of the error message).
 set(cases
@@ -11,6 +11,24 @@ set(cases
   "ON|OFF|127.0.0.2:8443|set to a loopback address"
   "ON|OFF|[::1]:8443|set to a loopback address"
   "ON|OFF|0.0.0.0|set to a loopback address"
+  "ON|OFF|2130706433|set to a loopback address"
+  "ON|OFF|0x7f.0.0.1|set to a loopback address"
+  "ON|OFF|0X7F000001|set to a loopback address"
+  "ON|OFF|0177.0.0.1|set to a loopback address"
+  "ON|OFF|017700000001:443|set to a loopback address"
+  "ON|OFF|127.1|set to a loopback address"
+  "ON|OFF|0|set to a loopback address"
+  "ON|OFF|[::ffff:7f00:1]|set to a loopback address"
+  "ON|OFF|[::ffff:127.0.0.1]:8443|set to a loopback address"
+  "ON|OFF|[0:0:0:0:0:ffff:7f00:0001]|set to a loopback address"
+  "ON|OFF|[::]|set to a loopback address"
+  "ON|OFF|[0:0:0:0:0:0:0:1]|set to a loopback address"
+  "ON|OFF|[::ffff:8.8.8.8]|ok"
+  "ON|OFF|[2001:db8::1]|ok"
+  "ON|OFF|2130706431|ok"
+  "ON|OFF|0x80.0.0.1|ok"
+  "ON|OFF|10.0.0.1|ok"
+  "ON|OFF|0x7f.example.com|ok"
   "ON|OFF|https://modules.example.com|not a host name"
   "ON|OFF|modules.example.com/x|not a host name"
   "ON|OFF|evil\\\"host|not a host name"
@@ -21,7 +39,8 @@ set(cases
   "OFF|ON|-|ok"
 )
 set(failed 0)
-set(script ${CMAKE_CURRENT_BINARY_DIR}/service_host_case.cmake)
+# Each case's script goes to the build's folder for this test, never the tree.
+set(script ${WORK_DIR}/service_host_case.cmake)
 foreach(case IN LISTS cases)
   string(REPLACE "|" ";" fields "${case}")
   list(GET fields 0 release)
