@@ -8,7 +8,7 @@
 set(TAVRIN_WARNINGS -Wall -Wextra)
 
 add_library(tavrin_pure STATIC)
-target_include_directories(tavrin_pure PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(tavrin_pure PUBLIC ${PROJECT_SOURCE_DIR}/src ${TAVRIN_GENERATED_DIR})
 target_compile_options(tavrin_pure PRIVATE ${TAVRIN_WARNINGS})
 target_compile_features(tavrin_pure PUBLIC cxx_std_20)
 find_package(Threads REQUIRED)
