@@ -10,6 +10,7 @@
 #include "loader/image_ranges.h"
 #include "logging/log_file_win.h"
 #include "logging/logger.h"
+#include "settings/file_handle_win.h"
 
 namespace tavrin::launcher {
 
@@ -41,23 +42,6 @@ char gModuleName[kMaxPath];
 char gDumpName[64];
 wchar_t gModulePath[kMaxPath];
 wchar_t gDumpPath[kMaxPath];
-
-class cFileHandle {
-public:
-    explicit cFileHandle(HANDLE handle) : Handle(handle) {}
-    ~cFileHandle()
-    {
-        if (Handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(Handle);
-        }
-    }
-    cFileHandle(const cFileHandle&) = delete;
-    cFileHandle& operator=(const cFileHandle&) = delete;
-    HANDLE Get() const { return Handle; }
-
-private:
-    HANDLE Handle;
-};
 
 // The launcher's own mapped images first (the system's loader does not
 // know them), then the loader's modules by file name.
@@ -199,7 +183,7 @@ DWORD WriteDump(EXCEPTION_POINTERS* info)
     }
     cFileHandle file(
         CreateFileW(gDumpPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE) {
+    if (!file.Valid()) {
         return GetLastError();
     }
     MINIDUMP_EXCEPTION_INFORMATION exception{GetCurrentThreadId(), info, FALSE};

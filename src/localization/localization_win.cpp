@@ -3,6 +3,7 @@
 #include "localization/locale_choice.h"
 #include "localization/localization.h"
 #include "logging/logger.h"
+#include "settings/file_handle_win.h"
 #include "settings/files_win.h"
 
 namespace tavrin::launcher {
@@ -12,29 +13,11 @@ namespace {
 // Language files are a few kilobytes; anything far larger is not one.
 constexpr LONGLONG kMaxFileBytes = 16 * 1024 * 1024;
 
-class cFileHandle {
-public:
-    explicit cFileHandle(HANDLE handle) : Handle(handle) {}
-    ~cFileHandle()
-    {
-        if (Handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(Handle);
-        }
-    }
-    cFileHandle(const cFileHandle&) = delete;
-    cFileHandle& operator=(const cFileHandle&) = delete;
-    HANDLE Get() const { return Handle; }
-    bool IsOpen() const { return Handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE Handle;
-};
-
 bool ReadWholeFile(const std::wstring& path, std::string& bytes)
 {
     cFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsOpen()) {
+    if (!file.Valid()) {
         return false;
     }
     LARGE_INTEGER size{};

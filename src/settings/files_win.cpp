@@ -1,4 +1,5 @@
 #include "settings/files_win.h"
+#include "settings/file_handle_win.h"
 
 #include <windows.h>
 
@@ -9,25 +10,6 @@
 namespace tavrin {
 
 namespace {
-
-// Closes a file handle when it leaves scope.
-class cFileHandle {
-public:
-    explicit cFileHandle(HANDLE handle) : Handle(handle) {}
-    ~cFileHandle()
-    {
-        if (Valid()) {
-            CloseHandle(Handle);
-        }
-    }
-    cFileHandle(const cFileHandle&) = delete;
-    cFileHandle& operator=(const cFileHandle&) = delete;
-    bool Valid() const { return Handle != INVALID_HANDLE_VALUE && Handle != nullptr; }
-    HANDLE Get() const { return Handle; }
-
-private:
-    HANDLE Handle;
-};
 
 // Closes a FindFirstFileW search when it leaves scope.
 class cFindHandle {
