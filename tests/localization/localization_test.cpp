@@ -57,6 +57,11 @@ TEST(LocalizationParse, StoresEntryValuesAsTheLineRulesSay)
         {"semis = a;b;;c", "semis", "a b c"},
         {"quotes = \"a\"\"b\"", "quotes", "a b"},
         {"eq = \"a = b\";", "eq", "a = b"},
+        // A no-break space is not a blank: a value may end in one, where a
+        // plain space would be cut, so the text can run on into what the
+        // launcher appends.
+        {"open_end = \"Connection failed:\xC2\xA0\";", "open_end", "Connection failed:\xC2\xA0"},
+        {"both = \"\xC2\xA0x\xC2\xA0\";", "both", "\xC2\xA0x\xC2\xA0"},
     };
     for (const Case& c : cases) {
         cLocalization table;
