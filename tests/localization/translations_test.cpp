@@ -27,6 +27,7 @@ const Translation kTranslations[] = {
     {"de.cfg", "de", "DE"}, {"fr.cfg", "fr", "FR"}, {"es_es.cfg", "es", "ES"}, {"pt_br.cfg", "pt", "BR"},
     {"it.cfg", "it", "IT"}, {"pl.cfg", "pl", "PL"}, {"ru.cfg", "ru", "RU"},    {"uk.cfg", "uk", "UA"},
     {"tr.cfg", "tr", "TR"}, {"cs.cfg", "cs", "CZ"}, {"nl.cfg", "nl", "NL"},    {"el.cfg", "el", "GR"},
+    {"pt.cfg", "pt", "PT"},
 };
 
 std::string ReadLanguageFile(const std::string& name)
@@ -124,7 +125,7 @@ TEST(Translations, SpeakersGetTheirFile)
         {"fr", "BE", "fr.cfg"},    {"it", "CH", "it.cfg"},    {"nl", "BE", "nl.cfg"},
         {"es", "MX", "es.cfg"},    {"ca", "ES", "es_es.cfg"}, {"eu", "ES", "es_es.cfg"},
         {"ru", "UA", "ru.cfg"},    {"el", "CY", "el.cfg"},    {"en", "US", "en_us.cfg"},
-        {"en", "GB", "en_us.cfg"}, {"pt", "PT", "en_us.cfg"}, {"ja", "JP", "en_us.cfg"},
+        {"en", "GB", "en_us.cfg"}, {"pt", "AO", "pt.cfg"},    {"ja", "JP", "en_us.cfg"},
     };
     for (const Case& c : others) {
         EXPECT_EQ(ChooseLocaleFile(shipped, c.language, c.region), c.chosen) << c.language << "_" << c.region;

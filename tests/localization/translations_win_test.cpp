@@ -21,7 +21,7 @@
 namespace tavrin::launcher {
 namespace {
 
-const char* const kLanguageFiles[] = {"en_us.cfg", "de.cfg", "fr.cfg", "es_es.cfg", "pt_br.cfg",
+const char* const kLanguageFiles[] = {"en_us.cfg", "de.cfg", "fr.cfg", "es_es.cfg", "pt_br.cfg", "pt.cfg",
                                       "it.cfg",    "pl.cfg", "ru.cfg", "uk.cfg",    "tr.cfg",
                                       "cs.cfg",    "nl.cfg", "el.cfg"};
 const char* const kFontFiles[] = {"OpenSans-Regular.ttf", "OpenSans-Bold.ttf", "OpenSans-Light.ttf"};
