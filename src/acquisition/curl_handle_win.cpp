@@ -334,7 +334,7 @@ bool cCurlHandle::Perform(const std::string& url, CURLcode& code, int32_t totalT
         Logf("Trying proxy: %s", proxy.Url.c_str());
         SetOption(CURLOPT_PROXY, proxy.Url.c_str());
         code = Transfer();
-        if (code == CURLE_OK) {
+        if (!IsTransportFailure(code)) {
             break;
         }
         SetConnectTimeout(first / 2);
