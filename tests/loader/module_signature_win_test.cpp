@@ -1,7 +1,7 @@
 // The module check against Wine's real trust services, with modules signed at
 // build time by the test PKI (tools/testpki) and its root trusted in the
 // prefix. Nothing is mocked; the seams only choose the library directory and
-// the folder of the temporary copy.
+// the folder of the temporary copy, and cut the copy's write short.
 #include <windows.h>
 
 #include <gtest/gtest.h>
