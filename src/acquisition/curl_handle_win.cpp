@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <mutex>
 
-#include "acquisition/ca_bundle.h"
 #include "settings/files_win.h"
 
 namespace tavrin::launcher {
@@ -106,18 +105,18 @@ std::string DosPathOfUnixPath(const std::string& unixPath)
 
 }  // namespace
 
-std::string WineCaBundlePath(std::vector<std::string>& tried)
+std::string WineCaBundlePath(std::vector<std::string>& tried, const PathProbe& onHost)
 {
     std::wstring curlCaBundle;
     std::wstring sslCertFile;
     GetEnvironmentValue(L"CURL_CA_BUNDLE", curlCaBundle);
     GetEnvironmentValue(L"SSL_CERT_FILE", sslCertFile);
-    const auto onHost = [](const std::string& hostPath) {
+    const PathProbe fileSystem = [](const std::string& hostPath) {
         return PathExists(DosPathOfUnixPath(hostPath).c_str());
     };
-    std::string path =
-        ChooseCaBundle(curlCaBundle.empty() ? std::string() : Utf16ToUtf8(curlCaBundle),
-                       sslCertFile.empty() ? std::string() : Utf16ToUtf8(sslCertFile), onHost, tried);
+    std::string path = ChooseCaBundle(curlCaBundle.empty() ? std::string() : Utf16ToUtf8(curlCaBundle),
+                                      sslCertFile.empty() ? std::string() : Utf16ToUtf8(sslCertFile),
+                                      onHost ? onHost : fileSystem, tried);
     return path.rfind('/', 0) == 0 ? DosPathOfUnixPath(path) : path;
 }
 
@@ -207,7 +206,7 @@ bool cCurlHandle::ApplyTrustStore()
         return true;
     }
     std::vector<std::string> tried;
-    const std::string bundle = WineCaBundlePath(tried);
+    const std::string bundle = WineCaBundlePath(tried, HostPathExists);
     if (bundle.empty()) {
         Logf("No CA bundle found on the host, tried: %s", JoinPaths(tried).c_str());
         return false;
@@ -334,7 +333,7 @@ bool cCurlHandle::Perform(const std::string& url, CURLcode& code, int32_t totalT
         Logf("Trying proxy: %s", proxy.Url.c_str());
         SetOption(CURLOPT_PROXY, proxy.Url.c_str());
         code = Transfer();
-        if (code == CURLE_OK) {
+        if (!IsTransportFailure(code)) {
             break;
         }
         SetConnectTimeout(first / 2);

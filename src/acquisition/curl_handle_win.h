@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "acquisition/ca_bundle.h"
 #include "acquisition/proxy_candidates.h"
 #include "acquisition/response_headers.h"
 
@@ -41,6 +42,9 @@ public:
     cCurlHandle& operator=(const cCurlHandle&) = delete;
 
     void SetLogFunction(TransportLogFunction log) { Log = log; }
+    // Which host (Unix) files exist, for finding the CA bundle under Wine;
+    // tests inject a host without any bundle.
+    void SetHostPathProbe(PathProbe probe) { HostPathExists = std::move(probe); }
     void SetMaxBodyBytes(size_t limit) { ResponseBody.Limit = limit; }
 
     // Global init and version check once per process, then the handle and
@@ -100,6 +104,7 @@ private:
                              const void* userConfig);
 
     TransportLogFunction Log = nullptr;
+    PathProbe HostPathExists;
     CURL* Easy = nullptr;
     char ErrorBuffer[CURL_ERROR_SIZE] = {};
     curl_slist* RequestHeaders = nullptr;
@@ -117,8 +122,9 @@ private:
 // The CA bundle a Wine process verifies servers against, as a DOS path:
 // CURL_CA_BUNDLE, else SSL_CERT_FILE (curl's own order), else the first
 // system bundle of the host; empty when the host has none. Unix paths are
-// turned into DOS paths; tried lists the host locations probed.
-std::string WineCaBundlePath(std::vector<std::string>& tried);
+// turned into DOS paths; tried lists the host locations probed. onHost, when
+// set, answers which host files exist instead of the file system.
+std::string WineCaBundlePath(std::vector<std::string>& tried, const PathProbe& onHost = {});
 std::string WineCaBundlePath();
 
 }  // namespace tavrin::launcher

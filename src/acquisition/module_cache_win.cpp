@@ -16,6 +16,7 @@ namespace {
 // One read call carries at most 4 GiB - 1 bytes.
 constexpr uint64_t kMaxCachedFileBytes = 0xFFFFFFFFull;
 constexpr char kTemporarySuffix[] = ".partial";
+constexpr char kPreviousSuffix[] = ".previous";
 
 class cCryptProvider {
 public:
@@ -146,6 +147,32 @@ void DeleteTemporaries(const std::string& modulePath)
 {
     DeleteFileW(Wide(modulePath + kTemporarySuffix).c_str());
     DeleteFileW(Wide(modulePath + kMetadataSuffix + kTemporarySuffix).c_str());
+    DeleteFileW(Wide(modulePath + kPreviousSuffix).c_str());
+}
+
+// The old module moves aside while the new pair goes into place, so that a
+// failed second rename can still give it back. False only when an old module
+// exists and cannot be moved.
+bool MovePreviousAside(const std::string& modulePath, bool& moved)
+{
+    moved = MoveFileExW(Wide(modulePath).c_str(), Wide(modulePath + kPreviousSuffix).c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return moved || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// Undoes a store that put the new module in place but not its metadata: the
+// old module goes back beside its old metadata. When that fails nothing is
+// left that a later probe could mistake for a pair.
+void RestorePrevious(const std::string& modulePath, bool hadPrevious)
+{
+    const bool restored =
+        hadPrevious ? MoveFileExW(Wide(modulePath + kPreviousSuffix).c_str(), Wide(modulePath).c_str(),
+                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
+                    : DeleteFileW(Wide(modulePath).c_str()) != 0 || GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (!restored) {
+        DeleteCache(modulePath);
+    }
+    DeleteTemporaries(modulePath);
 }
 
 // Writes a sibling temporary file and renames it over the target, so the
@@ -162,10 +189,11 @@ bool ReplaceFileContent(const std::string& path, const void* data, size_t size)
     return true;
 }
 
-// Both new files are complete before either replaces the old pair, so a
-// failed store leaves the previous module and its metadata as they were.
-// Between the two renames the old metadata sits beside the new module; its
-// SHA-1 does not match, so it never vouches for the new bytes.
+// Both new files are complete before either replaces the old pair, and the
+// old module waits aside until both are in place, so a failed store leaves
+// the previous module and its metadata as they were. Between the two renames
+// the old metadata sits beside the new module; its SHA-1 does not match, so
+// it never vouches for the new bytes.
 bool ReplaceCachedPair(const std::string& modulePath, const std::vector<uint8_t>& module,
                        const std::string& etag)
 {
@@ -180,15 +208,16 @@ bool ReplaceCachedPair(const std::string& modulePath, const std::vector<uint8_t>
         DeleteTemporaries(modulePath);
         return false;
     }
-    if (!MoveTemporaryIntoPlace(modulePath)) {
+    bool hadPrevious = false;
+    if (!MovePreviousAside(modulePath, hadPrevious)) {
         DeleteTemporaries(modulePath);
         return false;
     }
-    if (!MoveTemporaryIntoPlace(metadataPath)) {
-        DeleteTemporaries(modulePath);
-        DeleteCache(modulePath);
+    if (!MoveTemporaryIntoPlace(modulePath) || !MoveTemporaryIntoPlace(metadataPath)) {
+        RestorePrevious(modulePath, hadPrevious);
         return false;
     }
+    DeleteFileW(Wide(modulePath + kPreviousSuffix).c_str());
     return true;
 }
 

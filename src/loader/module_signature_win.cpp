@@ -48,10 +48,10 @@ public:
     }
 
     // All bytes, then back to the start for the reader.
-    bool Write(const uint8_t* bytes, uint32_t size, DWORD& written)
+    bool Write(const cSignatureHost& host, const uint8_t* bytes, uint32_t size, DWORD& written)
     {
         written = 0;
-        if (!WriteFile(Handle, bytes, size, &written, nullptr) || written != size) {
+        if (!host.WriteCopy || !host.WriteCopy(Handle, bytes, size, &written) || written != size) {
             return false;
         }
         LARGE_INTEGER start{};
@@ -304,7 +304,7 @@ bool VerifyModuleSignature(const uint8_t* bytes, uint64_t size, const cSignature
         return false;
     }
     DWORD written = 0;
-    if (!copy.Write(bytes, static_cast<uint32_t>(size), written)) {
+    if (!copy.Write(host, bytes, static_cast<uint32_t>(size), written)) {
         LogPrintf(Error,
                   "Module signature: the temporary copy cannot be written (%lu of %llu bytes, error %lu).",
                   static_cast<unsigned long>(written), static_cast<unsigned long long>(size),

@@ -27,11 +27,15 @@ enum class TrustVerdict {
 // Where the check runs: the trust services and the folder (ending with a
 // backslash) that holds the module's temporary copy while it is checked.
 // CopyWritten, when set, sees the copy's path once it is written and before
-// it is checked.
+// it is checked. WriteCopy writes the copy as WriteFile does.
 struct cSignatureHost {
     cTrustServices* Services = &ProcessTrustServices();
     std::function<bool(std::wstring&)> TemporaryFolder = tavrin::GetAppDataFolder;
     std::function<void(const std::wstring&)> CopyWritten;
+    std::function<BOOL(HANDLE file, const void* bytes, DWORD size, DWORD* written)> WriteCopy =
+        [](HANDLE file, const void* bytes, DWORD size, DWORD* written) {
+            return WriteFile(file, bytes, size, written, nullptr);
+        };
 };
 
 // True means the module may be mapped. Logs one line naming the step that

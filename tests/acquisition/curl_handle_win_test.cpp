@@ -163,6 +163,59 @@ TEST_F(CurlHandleTest, ClientGetAndHeaders)
     EXPECT_EQ(client.GetResponseHeader("etag"), "");
 }
 
+// Sets an environment variable for one scope; nullptr removes it.
+class cScopedEnvironment {
+public:
+    cScopedEnvironment(const wchar_t* name, const wchar_t* value) : Name(name)
+    {
+        Had = GetEnvironmentValue(name, Saved);
+        SetEnvironmentVariableW(name, value);
+    }
+    ~cScopedEnvironment() { SetEnvironmentVariableW(Name, Had ? Saved.c_str() : nullptr); }
+    cScopedEnvironment(const cScopedEnvironment&) = delete;
+    cScopedEnvironment& operator=(const cScopedEnvironment&) = delete;
+
+private:
+    const wchar_t* Name;
+    std::wstring Saved;
+    bool Had = false;
+};
+
+TEST_F(CurlHandleTest, WithoutItsCaBundleNoTransferHappens)
+{
+    {
+        cScopedEnvironment noCurlBundle(L"CURL_CA_BUNDLE", nullptr);
+        cScopedEnvironment noSslFile(L"SSL_CERT_FILE", nullptr);
+        cCurlHandle curl;
+        curl.SetLogFunction(&Collect);
+        curl.SetHostPathProbe([](const std::string&) { return false; });
+        EXPECT_FALSE(curl.Setup());
+        EXPECT_EQ(curl.Native(), nullptr);
+        CURLcode code = CURLE_OK;
+        EXPECT_FALSE(curl.Perform(Url, code, 0));
+        ASSERT_FALSE(gLines.empty());
+        EXPECT_EQ(gLines[0], "No CA bundle found on the host, tried: " + JoinPaths(HostCaBundleLocations()));
+    }
+    {
+        // Named but missing: verification fails rather than falling back.
+        cScopedEnvironment missing(L"CURL_CA_BUNDLE", Utf8ToUtf16(Servers + "\\ca\\missing.pem").c_str());
+        cCurlHandle curl;
+        curl.SetLogFunction(&Collect);
+        curl.SetHostPathProbe([](const std::string&) { return true; });
+        ASSERT_TRUE(curl.Setup());
+        CURLcode code = CURLE_OK;
+        EXPECT_FALSE(curl.Perform(Url, code, 0));
+        EXPECT_EQ(code, CURLE_SSL_CACERT_BADFILE) << curl_easy_strerror(code);
+        EXPECT_TRUE(curl.Body().empty());
+        EXPECT_EQ(curl.ResponseCode(), 0);
+    }
+    // The same transfer with the bundle the test servers' CA is in.
+    cCurlHandle curl;
+    ASSERT_TRUE(curl.Setup());
+    CURLcode code = CURLE_FAILED_INIT;
+    EXPECT_TRUE(curl.Perform(Url, code, 0)) << curl_easy_strerror(code);
+}
+
 TEST(WineCaBundlePath, EnvironmentPathsBecomeDosPaths)
 {
     std::wstring saved;

@@ -112,6 +112,63 @@ TEST_F(ModuleCacheTest, FailedStoreKeepsTheOldPairAndLeftoversAreRemoved)
     EXPECT_FALSE(FileExists(MetadataPath() + ".partial"));
 }
 
+// The metadata file held open, as a virus scanner or a second launcher
+// might: it cannot be replaced while the handle lives.
+class cHeldOpen {
+public:
+    explicit cHeldOpen(const std::string& path)
+        : File(CreateFileW(Utf8ToUtf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~cHeldOpen()
+    {
+        if (File != INVALID_HANDLE_VALUE) {
+            CloseHandle(File);
+        }
+    }
+    cHeldOpen(const cHeldOpen&) = delete;
+    cHeldOpen& operator=(const cHeldOpen&) = delete;
+    bool IsOpen() const { return File != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE File;
+};
+
+TEST_F(ModuleCacheTest, SecondRenameFailingKeepsTheOldPair)
+{
+    const std::vector<uint8_t> old = PatternBytes(3000, 2);
+    StoreModule(Encoded(old), "\"old\"");
+    {
+        // The new module is already in place when its metadata fails to follow.
+        cHeldOpen metadata(MetadataPath());
+        ASSERT_TRUE(metadata.IsOpen());
+        StoreModule(Encoded(PatternBytes(4000, 3)), "\"new\"");
+    }
+    ModuleCacheEntry kept;
+    ProbeModuleCache(kept, ModulePath());
+    ASSERT_TRUE(kept.Valid);
+    EXPECT_EQ(kept.CachedETag, "\"old\"");
+    std::vector<uint8_t> loaded;
+    ASSERT_TRUE(LoadCachedModule(kept, [&](std::vector<uint8_t> bytes) { loaded = bytes; }));
+    EXPECT_EQ(loaded, old);
+    for (const char* leftover : {".partial", ".metadata.partial", ".previous"}) {
+        EXPECT_FALSE(FileExists(ModulePath() + leftover)) << leftover;
+    }
+
+    // Without an old module there is nothing to give back: the new one goes.
+    ASSERT_TRUE(WriteBytes(MetadataPath(), "sha1=0\r\netag=\"stray\"\r\n"));
+    {
+        cHeldOpen metadata(MetadataPath());
+        ASSERT_TRUE(metadata.IsOpen());
+        StoreModule(Encoded(PatternBytes(4000, 3)), "\"new\"");
+    }
+    EXPECT_FALSE(FileExists(ModulePath()));
+    ModuleCacheEntry none;
+    ProbeModuleCache(none, ModulePath());
+    EXPECT_FALSE(none.Valid);
+}
+
 TEST_F(ModuleCacheTest, MetadataVariants)
 {
     const std::string encoded = Encoded(PatternBytes(5000, 2));

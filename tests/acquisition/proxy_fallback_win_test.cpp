@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "acquisition/curl_handle_win.h"
 #include "loopback_servers_win.h"
@@ -211,6 +213,61 @@ TEST_F(ProxyFallbackTest, CancelAndBodyLimitAreNotRetriedThroughProxies)
     EXPECT_FALSE(cancelled.ProxyUsed() || limited.ProxyUsed());
     EXPECT_FALSE(cancelled.WinHttpLoaded() || limited.WinHttpLoaded());
     EXPECT_FALSE(Logged("Trying proxy: 127.0.0.1:1"));
+}
+
+// Cancels once the transfer goes through a proxy: the direct attempt still
+// fails on its own, as it must for the proxies to be tried.
+int AbortThroughProxy(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    for (const std::string& line : gLines) {
+        if (line.rfind("Trying proxy: ", 0) == 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// Lines logged after the first transfer that ended with this code.
+std::vector<std::string> LinesAfterResult(CURLcode code)
+{
+    const std::string marker = "(" + std::to_string(static_cast<int>(code)) + ") Response Code";
+    for (size_t i = 0; i < gLines.size(); ++i) {
+        if (gLines[i].rfind("Connect result: ", 0) == 0 && gLines[i].find(marker) != std::string::npos) {
+            return {gLines.begin() + static_cast<std::ptrdiff_t>(i) + 1, gLines.end()};
+        }
+    }
+    return {"no transfer ended with " + std::to_string(static_cast<int>(code))};
+}
+
+TEST_F(ProxyFallbackTest, CancelAndBodyLimitThroughAProxyEndTheAttempt)
+{
+    // One SOCKS entry yields four proxies. The first resolves the name
+    // locally and fails in transport, so the second, which lets the proxy
+    // resolve it, is tried; what ends there must not move on to the others.
+    UseProxySetting("socks=localhost:" + ProxyPort, "");
+    const std::string url = ProxyOnlyUrl("/modules/proxied/d/s");
+    CURLcode code = CURLE_OK;
+
+    cCurlHandle limited;
+    limited.SetLogFunction(&Collect);
+    ASSERT_TRUE(limited.Setup());
+    limited.SetMaxBodyBytes(4);
+    EXPECT_FALSE(limited.Perform(url, code, 0));
+    EXPECT_EQ(code, CURLE_WRITE_ERROR);
+    EXPECT_TRUE(limited.ProxyUsed());
+    EXPECT_TRUE(Logged("Trying proxy: socks5h://localhost:" + ProxyPort));
+    EXPECT_EQ(LinesAfterResult(CURLE_WRITE_ERROR), std::vector<std::string>{});
+
+    gLines.clear();
+    cCurlHandle cancelled;
+    cancelled.SetLogFunction(&Collect);
+    ASSERT_TRUE(cancelled.Setup());
+    cancelled.SetOption(CURLOPT_NOPROGRESS, 0L);
+    cancelled.SetOption(CURLOPT_XFERINFOFUNCTION, &AbortThroughProxy);
+    EXPECT_FALSE(cancelled.Perform(url, code, 0));
+    EXPECT_EQ(code, CURLE_ABORTED_BY_CALLBACK);
+    EXPECT_TRUE(cancelled.ProxyUsed());
+    EXPECT_EQ(LinesAfterResult(CURLE_ABORTED_BY_CALLBACK), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The module check against Wine's real trust services, with modules signed at
 // build time by the test PKI (tools/testpki) and its root trusted in the
 // prefix. Nothing is mocked; the seams only choose the library directory and
-// the folder of the temporary copy.
+// the folder of the temporary copy, and cut the copy's write short.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -271,6 +271,45 @@ TEST_F(ModuleSignatureTest, RefusedWhenTheTemporaryCopyCannotBeMade)
     EXPECT_FALSE(Verify(Signed("tavrin-oy"), missingFolder));
     EXPECT_EQ(Log.Count("Module signature: the temporary copy cannot be created"), 1u);
     EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+}
+
+TEST_F(ModuleSignatureTest, RefusedWhenTheCopyIsWrittenShort)
+{
+    struct Case {
+        const char* What;
+        BOOL Result;
+        DWORD Shortfall;
+        std::string Logged;
+    };
+    const std::vector<uint8_t> module = Signed("tavrin-oy");
+    const std::string size = std::to_string(module.size());
+    const Case cases[] = {
+        {"a full disk after half", TRUE, static_cast<DWORD>(module.size() / 2),
+         "cannot be written (" + std::to_string(module.size() - module.size() / 2) + " of " + size},
+        {"one byte missing", TRUE, 1, "cannot be written (" + std::to_string(module.size() - 1) + " of " + size},
+        {"a failed write", FALSE, static_cast<DWORD>(module.size()), "cannot be written (0 of " + size},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        cSignatureHost host = Host();
+        // The bytes that do arrive reach the real file, as they would on a full disk.
+        host.WriteCopy = [&c](HANDLE file, const void* bytes, DWORD count, DWORD* written) {
+            const DWORD part = count - c.Shortfall;
+            DWORD done = 0;
+            const BOOL wrote = WriteFile(file, bytes, part, &done, nullptr);
+            *written = c.Result ? done : 0;
+            SetLastError(ERROR_DISK_FULL);
+            return wrote && c.Result;
+        };
+        bool checked = false;
+        host.CopyWritten = [&checked](const std::wstring&) { checked = true; };
+        const size_t logged = Log.Count("Module signature: the temporary copy cannot be written");
+        EXPECT_FALSE(Verify(module, host));
+        EXPECT_FALSE(checked);
+        EXPECT_EQ(Log.Count("Module signature: the temporary copy cannot be written"), logged + 1);
+        EXPECT_EQ(Log.Count(c.Logged), 1u);
+        EXPECT_TRUE(FilesIn(Scratch.Path()).empty());
+    }
 }
 
 TEST_F(ModuleSignatureTest, ModulesOfFourGibibytesOrMoreAreRefusedBeforeAnyByteIsRead)

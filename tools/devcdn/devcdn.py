@@ -14,9 +14,16 @@ ROOT/{productid}/{deploymentid}/{system}.fault with one of:
     noetag     answer 200 with the module but without an ETag
     slow       send the module at about 1000 bytes per second
     reset      send half of the module, then reset the connection
+    reset-headers  reset the connection before any header
     stall      send the headers and 100 bytes, then nothing for two minutes
+    cut        send three quarters of the module under its full length, then close
+    length     announce 1000 bytes more than the module, send it, then close
+    changed    answer 200 with {system}.changed under that file's own ETag
+    random SEED  one of RANDOM_FAULTS per request, drawn in order from a
+               generator seeded with SEED; a drawn fault other than "none"
+               hits the transfer even when If-None-Match matches
 Every request is appended to ROOT/requests.log as one JSON line with the
-method, path and the header lines in the order received.
+method, path, the header lines in the order received and the fault applied.
 
     devcdn.py --root DIR --port PORT --cert server.pem [--host 127.0.0.1]
 """
@@ -25,6 +32,7 @@ import hashlib
 import http.server
 import json
 import os
+import random
 import socket
 import ssl
 import struct
@@ -36,6 +44,8 @@ MAX_PATH_PARTS = 3
 SLOW_CHUNK = 250
 SLOW_PAUSE = 0.25
 STALL_SECONDS = 120
+RANDOM_FAULTS = ["none", "reset-headers", "reset", "stall", "status 500", "status 503", "status 404",
+                 "cut", "body4096", "changed", "length", "slow"]
 
 
 class CdnHandler(http.server.BaseHTTPRequestHandler):
@@ -45,11 +55,12 @@ class CdnHandler(http.server.BaseHTTPRequestHandler):
     def log_message(self, format, *args):
         pass
 
-    def record(self):
+    def record(self, fault=""):
         entry = {
             "method": self.command,
             "path": self.path,
             "headers": [[name, value] for name, value in self.headers.items()],
+            "fault": fault,
         }
         with self.server.log_lock:
             with open(os.path.join(self.server.root, "requests.log"), "a") as log:
@@ -76,16 +87,31 @@ class CdnHandler(http.server.BaseHTTPRequestHandler):
         if body and self.command != "HEAD":
             self.wfile.write(body)
 
+    def fault_for(self, path):
+        self.drawn = False
+        if not os.path.isfile(path + ".fault"):
+            return ""
+        with open(path + ".fault") as f:
+            fault = f.read().strip()
+        if not fault.startswith("random "):
+            return fault
+        # One generator per module and seed, so a run can be replayed.
+        with self.server.log_lock:
+            seed, generator = self.server.random_faults.get(path, (None, None))
+            if seed != fault:
+                generator = random.Random(fault.split(None, 1)[1])
+                self.server.random_faults[path] = (fault, generator)
+            self.drawn = True
+            return generator.choice(RANDOM_FAULTS)
+
     def do_GET(self):
-        self.record()
         path = self.module_path()
         if path is None or not os.path.isfile(path):
+            self.record()
             self.send_plain(404, b"no such module\n")
             return
-        fault = ""
-        if os.path.isfile(path + ".fault"):
-            with open(path + ".fault") as f:
-                fault = f.read().strip()
+        fault = self.fault_for(path)
+        self.record(fault)
         with open(path, "rb") as f:
             module = f.read()
         etag = '"%s"' % hashlib.sha1(module).hexdigest()
@@ -98,7 +124,16 @@ class CdnHandler(http.server.BaseHTTPRequestHandler):
         if fault == "body4096":
             self.send_plain(200, b"\0" * 4096, [("ETag", etag)])
             return
-        if self.headers.get("If-None-Match") == etag and fault != "noetag":
+        if fault == "reset-headers":
+            self.reset_connection()
+            return
+        if fault == "changed" and os.path.isfile(path + ".changed"):
+            with open(path + ".changed", "rb") as f:
+                module = f.read()
+            etag = '"%s"' % hashlib.sha1(module).hexdigest()
+        # A drawn fault hits the transfer whatever the request asks for.
+        revalidates = fault == "none" or (fault not in ("noetag",) and not self.drawn)
+        if self.headers.get("If-None-Match") == etag and revalidates:
             self.send_plain(304, b"", [("ETag", etag)])
             return
         headers = [("Content-Type", "application/octet-stream")]
@@ -110,6 +145,14 @@ class CdnHandler(http.server.BaseHTTPRequestHandler):
             self.send_then_reset(module, headers)
         elif fault == "stall":
             self.send_then_stall(module, headers)
+        elif fault == "cut":
+            self.send_headers_for(len(module), headers)
+            self.wfile.write(module[: len(module) * 3 // 4])
+            self.close_connection = True
+        elif fault == "length":
+            self.send_headers_for(len(module) + 1000, headers)
+            self.wfile.write(module)
+            self.close_connection = True
         else:
             self.send_plain(200, module, headers)
 
@@ -144,6 +187,9 @@ class CdnHandler(http.server.BaseHTTPRequestHandler):
         self.wfile.flush()
         # Let the client take in the first half before the reset discards it.
         time.sleep(0.3)
+        self.reset_connection()
+
+    def reset_connection(self):
         raw = self.connection
         # Linger 0: closing sends a reset instead of an orderly shutdown.
         raw.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
@@ -168,6 +214,7 @@ def serve(handler, description):
     server.handle_error = lambda request, address: None
     server.root = os.path.abspath(args.root)
     server.log_lock = threading.Lock()
+    server.random_faults = {}
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(args.cert)
     server.socket = context.wrap_socket(server.socket, server_side=True)

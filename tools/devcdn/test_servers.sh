@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts or stops the loopback test servers: a fresh test CA, the development
-# CDN, the telemetry collector and a CONNECT proxy (on PROXY_PORT, default
+# CDN, the telemetry collector and a CONNECT and SOCKS5 proxy (on PROXY_PORT, default
 # COLLECTOR_PORT + 1) that alone resolves "cdn.proxy-only.test", with their
 # data under DIR.
 #   test_servers.sh start DIR CDN_PORT COLLECTOR_PORT [PROXY_PORT]
