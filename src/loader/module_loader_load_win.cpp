@@ -80,14 +80,14 @@ ModuleLoadStatus cWindowsModuleLoader::ResolveWindowsModule(const std::vector<ui
 ModuleLoadStatus cWindowsModuleLoader::ResolveNativeModule(const std::vector<uint8_t>& bytes, void* entries[4])
 {
     LogPrintf(Info, "Starting Wine module mapping, Wine version: %s.", GetWineVersion().c_str());
-    std::string imageName;
-    void* handle = LoadNativeModule(bytes, &imageName);
+    ElfImage mapped;
+    void* handle = LoadNativeModule(bytes, &mapped);
     if (!handle) {
         LogPrintf(Error, "Failed to map the anti-cheat module.");
         return kModuleLoadFailed;
     }
     for (int i = 0; i < 4; ++i) {
-        entries[i] = NativeEntryPoint(handle, imageName, kNativeSymbols[i]);
+        entries[i] = NativeEntryPoint(handle, mapped, kNativeSymbols[i]);
         if (!entries[i]) {
             LogPrintf(Error, "The anti-cheat module lacks the function '%s'.", kNativeSymbols[i]);
             // A rejected module is never called, not even at shutdown.

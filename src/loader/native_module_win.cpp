@@ -108,8 +108,7 @@ bool ReadPidFile(const std::string& path, uint32_t& windowsPid)
     NativeFileStatus status;
     uint8_t bytes[kPidFileSize];
     const bool ok = NativeFstat(fd, status) && NativeIsRegularFile(status) && status.Links == 1 &&
-                    status.Size == kPidFileSize &&
-                    static_cast<int>(status.Owner) == NativeGetUid() &&
+                    status.Size == kPidFileSize && static_cast<int>(status.Owner) == NativeGetUid() &&
                     NativeRead(fd, bytes, kPidFileSize) == kPidFileSize;
     NativeClose(fd);
     if (!ok) {
@@ -123,12 +122,8 @@ bool ReadPidFile(const std::string& path, uint32_t& windowsPid)
 // A crash report names the module a fault falls in: the system's loader
 // does not know this one, so it is listed with the images the launcher maps
 // itself, for the rest of the process (it is never closed).
-void RegisterNativeImage(const std::string& name)
+void RegisterNativeImage(const ElfImage& image)
 {
-    ElfImage image;
-    if (!FindMemfdImageInMaps(ReadOwnMaps(), name, image)) {
-        return;
-    }
     uint64_t end = image.Base;
     for (const MemoryRange& range : image.Readable) {
         end = std::max(end, range.End);
@@ -139,7 +134,7 @@ void RegisterNativeImage(const std::string& name)
 
 }  // namespace
 
-void* LoadNativeModule(const std::vector<uint8_t>& bytes, std::string* imageName)
+void* LoadNativeModule(const std::vector<uint8_t>& bytes, ElfImage* mapped)
 {
     if (!ElfFileFitsInBuffer(bytes.data(), bytes.size())) {
         return nullptr;
@@ -170,9 +165,13 @@ void* LoadNativeModule(const std::vector<uint8_t>& bytes, std::string* imageName
         NativeClose(fd);
         return nullptr;
     }
-    RegisterNativeImage(name);
-    if (imageName) {
-        *imageName = name;
+    // Where the dynamic loader placed it, read once from the memory map.
+    ElfImage image;
+    if (FindMemfdImageInMaps(ReadOwnMaps(), name, image)) {
+        RegisterNativeImage(image);
+    }
+    if (mapped) {
+        *mapped = std::move(image);
     }
     return handle;
 }
@@ -187,15 +186,11 @@ void* NativeSymbol(void* handle, const char* name)
         CallNative(dlsym, reinterpret_cast<uint64_t>(handle), reinterpret_cast<uint64_t>(name)));
 }
 
-void* NativeEntryPoint(void* handle, const std::string& imageName, const char* name)
+void* NativeEntryPoint(void* handle, const ElfImage& mapped, const char* name)
 {
     void* address = NativeSymbol(handle, name);
-    if (!address) {
-        return nullptr;
-    }
-    ElfImage image;
-    if (!FindMemfdImageInMaps(ReadOwnMaps(), imageName, image) ||
-        FindElfSymbol(image, name) != reinterpret_cast<uintptr_t>(address)) {
+    if (!address || mapped.Readable.empty() ||
+        FindElfSymbol(mapped, name) != reinterpret_cast<uintptr_t>(address)) {
         return nullptr;
     }
     return address;

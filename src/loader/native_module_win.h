@@ -6,19 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "loader/elf_view.h"
+
 namespace tavrin::launcher {
 
 // A native library handle from the native dlopen, or null. The bytes go to
 // an in-memory file (close-on-exec) that is opened through /proc/self/fd;
-// its name goes to imageName when asked.
-void* LoadNativeModule(const std::vector<uint8_t>& bytes, std::string* imageName = nullptr);
+// where it was mapped goes to mapped when asked (empty when the memory map
+// does not show it).
+void* LoadNativeModule(const std::vector<uint8_t>& bytes, ElfImage* mapped = nullptr);
 // The native dlsym; null when not found.
 void* NativeSymbol(void* handle, const char* name);
-// An entry point of the module loaded from the in-memory file imageName:
-// what dlsym answers, and only when the module's own symbol table calls it a
-// plain function or object there (an indirect or thread-local symbol is no
-// address to call); else null.
-void* NativeEntryPoint(void* handle, const std::string& imageName, const char* name);
+// An entry point of the module mapped there: what dlsym answers, and only
+// when the module's own symbol table calls it a plain function or object
+// (an indirect or thread-local symbol is no address to call); else null.
+void* NativeEntryPoint(void* handle, const ElfImage& mapped, const char* name);
 // Calls a System V AMD64 function with three integer arguments.
 uint64_t CallNative(void* function, uint64_t a1 = 0, uint64_t a2 = 0, uint64_t a3 = 0);
 // The Unix path of a Windows path (UTF-8), or empty.
