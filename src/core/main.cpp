@@ -43,6 +43,17 @@ void FaultWhenTestsAsk()
         *nowhere = 1;
     }
 }
+
+// Tests only: the exit waits until every upload posted so far has begun, so
+// a test of the upload does not depend on how the threads were scheduled. A
+// begun upload is never dropped: stopping the worker waits for it.
+void HoldExitForUploadsWhenTestsAsk(const cBackgroundWorker& worker)
+{
+    if (!EnvironmentSwitchIsOn(L"TAVRIN_TEST_HOLD_EXIT_FOR_UPLOADS"))
+        return;
+    for (int waited = 0; waited < 30'000 && worker.StartedCount() < worker.PostedCount(); waited += 5)
+        Sleep(5);
+}
 #endif
 
 // Everything from the launch lock to the exit code. Returns through
@@ -79,7 +90,11 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
         return TerminateLauncher(ExitStartFailed, logger);
     }
     launcher->RunMainLoop();
-    return TerminateLauncher(ChooseExitCode(*launcher), logger);
+    int32_t exitCode = ChooseExitCode(*launcher);
+#ifdef TAVRIN_WINDOWS_MODULE_PATH
+    HoldExitForUploadsWhenTestsAsk(*launcher);
+#endif
+    return TerminateLauncher(exitCode, logger);
 }
 
 }  // namespace

@@ -208,6 +208,7 @@ void cBackgroundWorker::Run()
             }
             WorkerTask task;
             if (TakeDueTask(task)) {
+                Started.fetch_add(1);
                 RunTask(task);
             }
         }

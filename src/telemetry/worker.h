@@ -91,6 +91,8 @@ public:
 
     uint32_t PostedCount() const { return Posted.load(); }
     uint32_t ExecutedCount() const { return Executed.load(); }
+    // Tasks the thread has taken to run: a stop can no longer drop them.
+    uint32_t StartedCount() const { return Started.load(); }
     size_t QueuedCount();
 
 private:
@@ -107,6 +109,7 @@ private:
     std::mutex ExecutionLock;
     std::atomic<uint32_t> Posted{0};
     std::atomic<uint32_t> Executed{0};
+    std::atomic<uint32_t> Started{0};
     std::atomic<uint8_t> DrainFlag{0};
 };
 

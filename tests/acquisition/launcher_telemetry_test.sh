@@ -3,6 +3,10 @@
 # has no module for the product (404), so the launch ends with 204 at once
 # (immediate-exit mode), and the telemetry collector must have received the
 # run's event document, checked byte for byte by check_telemetry.py.
+# The test build holds its exit until the upload has begun (a begun upload
+# finishes before the process ends), so the outcome never depends on how
+# the launcher's threads were scheduled; the product drops an upload that
+# has not begun by then.
 #   launcher_telemetry_test.sh BUILD_DIR SERVERS_DIR
 set -uo pipefail
 
@@ -12,12 +16,13 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 run=$(mktemp -d /tmp/tavrin-telemetry-run.XXXXXX)
 trap 'rm -rf "$run"' EXIT
 
-if [ ! -f "$build/bin/TavrinLauncher.exe" ] || [ ! -f "$build/bin/DemoGame.exe" ]; then
+if [ ! -f "$build/bin/TavrinLauncherPe.exe" ] || [ ! -f "$build/bin/DemoGame.exe" ]; then
   echo "launcher or demo game not built" >&2
   exit 1
 fi
 mkdir -p "$run/Tavrin"
-cp "$build/bin/TavrinLauncher.exe" "$build/bin/DemoGame.exe" "$run/"
+cp "$build/bin/TavrinLauncherPe.exe" "$run/TavrinLauncher.exe"
+cp "$build/bin/DemoGame.exe" "$run/"
 cat >"$run/Tavrin/Settings.json" <<'JSON'
 {
     "title": "Tavrin Telemetry Test",
@@ -35,11 +40,12 @@ before=0
 
 export CURL_CA_BUNDLE=$servers/ca/ca.pem
 export QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR=1
+export TAVRIN_TEST_HOLD_EXIT_FOR_UPLOADS=1
 rc=0
 (cd "$run" && timeout 120 wine TavrinLauncher.exe </dev/null >"$run/wine.log" 2>&1) || rc=$?
 echo "launcher exit code: $rc"
 
-# The upload runs on the launcher's worker; give the collector a moment.
+# The collector may still be writing down what it received.
 for _ in $(seq 50); do
   [ -f "$posts" ] && [ "$(wc -l <"$posts")" -gt "$before" ] && break
   sleep 0.1

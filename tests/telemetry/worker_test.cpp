@@ -242,12 +242,14 @@ TEST(BackgroundWorker, StopLetsTheRunningTaskFinishAndKeepsTheRestQueued)
     EXPECT_EQ(log.Snapshot(), Names{"running"});
     EXPECT_EQ(worker.QueuedCount(), 2u);
     EXPECT_EQ(worker.ExecutedCount(), 1u);
+    EXPECT_EQ(worker.StartedCount(), 1u);
 
     // A new thread picks up what was left, and the counts still let a drain end.
     ASSERT_TRUE(worker.Start());
     worker.Drain();
     EXPECT_EQ(log.Snapshot(), (Names{"running", "queued 1", "queued 2"}));
     EXPECT_EQ(worker.ExecutedCount(), 3u);
+    EXPECT_EQ(worker.StartedCount(), 3u);
 }
 
 TEST(BackgroundWorker, StopWithoutThreadOnlySetsTheFlag)
