@@ -74,6 +74,8 @@ class RunnerTest(unittest.TestCase):
             ("unmarked shell block", "```sh\necho hi\n```\n", "marked neither 'tested' nor 'not-run'"),
             ("unmarked bash block", "```bash\necho hi\n```\n", "marked neither 'tested' nor 'not-run'"),
             ("output block after nothing tested", "```text output\nhi\n```\n", "follows no tested block"),
+            ("link to a missing page", "See [there](nowhere.md).\n", "leads to no file"),
+            ("link to a missing heading", "# Top\nSee [below](#bottom).\n", "leads to no heading"),
         ]
         for name, text, needle in cases:
             with self.subTest(name):
@@ -81,6 +83,12 @@ class RunnerTest(unittest.TestCase):
                 code, output = self.run_examples("--list")
                 self.assertEqual(code, 1, output)
                 self.assertIn(needle, output)
+
+    def test_links_to_headings_hold(self):
+        self.page("# Other files: `-a_b=`\n```text\n# not a heading\n```\n"
+                  "[x](#other-files--a_b) [y](page.md#other-files--a_b)\n```sh not-run\ntrue\n```\n")
+        code, output = self.run_examples("--list")
+        self.assertEqual(code, 0, output)
 
     def test_plain_text_blocks_are_not_commands(self):
         self.page("```text\nMyGame/\n  Tavrin/\n```\n```sh tested\ntrue\n```\n")

@@ -8,7 +8,7 @@ console) carries a second word:
     ```sh not-run    shown only (too heavy for a test); kept few
 
 An unmarked shell block is an error, so no example escapes the test by
-accident. A block marked `text output` right after a tested block lists
+accident; so is a link between the pages that leads to no file or heading. A block marked `text output` right after a tested block lists
 lines that must appear in that block's output, in order, each as part of a
 line (two in a row may be parts of the same line); "..." stands for anything.
 
@@ -109,6 +109,48 @@ def classify(pages):
                     previous.expected = [line.strip() for line in block.text.splitlines() if line.strip()]
             previous = block
     return tested, shown, problems
+
+
+LINK = re.compile(r"\]\(([^)\s]+)\)")
+HEADING = re.compile(r"^#{1,6}\s+(.*?)\s*$")
+
+
+def slug(heading):
+    """The anchor a Markdown renderer gives a heading (GitHub's rule)."""
+    text = heading.strip().lower().replace("`", "")
+    text = re.sub(r"[^\w\- ]", "", text)
+    return text.replace(" ", "-")
+
+
+def anchors(page):
+    found = set()
+    fenced = False
+    with open(page, encoding="utf-8") as source:
+        for line in source:
+            if FENCE.match(line.strip()):
+                fenced = not fenced
+            elif not fenced and HEADING.match(line):
+                found.add(slug(HEADING.match(line).group(1)))
+    return found
+
+
+def link_problems(pages):
+    """Links between the pages, and to their headings, that lead nowhere."""
+    problems = []
+    for page in pages:
+        folder = os.path.dirname(page)
+        with open(page, encoding="utf-8") as source:
+            text = source.read()
+        for target in LINK.findall(text):
+            if re.match(r"[a-z]+:", target):
+                continue
+            path, _, anchor = target.partition("#")
+            full = os.path.normpath(os.path.join(folder, path)) if path else page
+            if not os.path.exists(full):
+                problems.append(f"{os.path.basename(page)}: the link {target} leads to no file")
+            elif anchor and full.endswith(".md") and anchor not in anchors(full):
+                problems.append(f"{os.path.basename(page)}: the link {target} leads to no heading")
+    return problems
 
 
 def output_problem(expected, output):
@@ -225,6 +267,7 @@ def main(argv):
 
     pages = sorted(glob.glob(os.path.join(args.docs, "*.md")))
     tested, shown, problems = classify(pages)
+    problems += link_problems(pages)
     for problem in problems:
         print(f"FAIL {problem}")
     if args.list or problems:
