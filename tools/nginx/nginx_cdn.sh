@@ -46,7 +46,10 @@ start() {
     return 1
   fi
   mkdir -p "$dir/temp" "$root"
+  # nginx reads relative paths against its run folder: make them absolute.
   root=$(cd "$root" && pwd)
+  cert=$(realpath -- "$cert")
+  key=$(realpath -- "$key")
   sed -e "s|@DIR@|$dir|g" -e "s|@PORT@|$port|g" -e "s|@ROOT@|$root|g" \
       -e "s|@CERT@|$cert|g" -e "s|@KEY@|$key|g" -e "s|@USER@|$(user_line "$root")|" \
       "$here/cdn.conf.in" >"$dir/nginx.conf"

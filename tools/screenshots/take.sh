@@ -1,20 +1,39 @@
 #!/usr/bin/env bash
 # Pictures of every screen of the splash window.
-#   take.sh BUILD_WINDOWS_DIR OUT_DIR
+#   take.sh BUILD_WINDOWS_DIR OUT_DIR [LANGUAGE]
 # (a) every screen drawn offscreen by the real window code (TavrinScreens.exe),
 #     the error screen also in three of the shipped languages;
 # (b) the real launcher window under Wine for the screens a run reaches here
-#     without a network: the invalid and the missing settings file.
+#     without a network: the invalid and the missing settings file;
+# (c) the layout templates of the integrator's guide (TavrinLayoutTemplate.exe).
+# With LANGUAGE (a language file's name without ".cfg", e.g. "de"), only (a),
+# every screen in that language, into OUT_DIR/LANGUAGE/.
 # Needs DISPLAY and a wineserver for WINEPREFIX: ./dev screenshots starts both.
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
+language=${3:-}
+say() { echo "screenshots: $*" >&2; }
+localization=$build/bin/Tavrin/Localization
+
+if [ -n "$language" ]; then
+  if [ ! -f "$localization/$language.cfg" ]; then
+    say "no language file $language.cfg; there are: $(cd "$localization" && ls -- *.cfg | sed 's/\.cfg$//' | tr '\n' ' ')"
+    exit 2
+  fi
+  mkdir -p "$2/$language"
+  out=$(cd "$2/$language" && pwd)
+  say "offscreen screens in $language.cfg"
+  exec wine "$build/bin/TavrinScreens.exe" "$(winepath -w "$out")" "$(winepath -w "$localization")" \
+    "$language.cfg" </dev/null
+fi
+
 mkdir -p "$2"
 out=$(cd "$2" && pwd)
-say() { echo "screenshots: $*" >&2; }
-
 say "offscreen screens"
-wine "$build/bin/TavrinScreens.exe" "$(winepath -w "$out")" "$(winepath -w "$build/bin/Tavrin/Localization")" </dev/null
+wine "$build/bin/TavrinScreens.exe" "$(winepath -w "$out")" "$(winepath -w "$localization")" </dev/null
+say "layout templates"
+wine "$build/bin/TavrinLayoutTemplate.exe" "$(winepath -w "$out")" </dev/null
 
 work=$(mktemp -d)
 launcher_pid=
