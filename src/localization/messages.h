@@ -49,7 +49,7 @@ inline constexpr MessageText kMsgMissingDirectoryPath{"launcher_error.error_miss
                                                       "Missing working directory path."};
 // The caller appends the path.
 inline constexpr MessageText kMsgInvalidExecutablePath{"launcher_error.error_invalid_executable_path",
-                                                       "Invalid game executable path: "};
+                                                       "Invalid game executable path:"};
 inline constexpr MessageText kMsgArm64NotSupportedForGame{
     "launcher_error.error_arm64_not_supported_for_game",
     "ARM64 CPU is not currently supported for this game."};

@@ -93,7 +93,7 @@ TEST_F(GameLauncherTest, EarlyReportsComeBeforeStartModuleDownloadReturns)
     PlaceGame();
     tavrin::test::WriteBytes(Scratch.Path() / L"notes.txt", "not a program");
     const std::string dir = Scratch.Utf8();
-    const std::string invalid = "Invalid game executable path: ";
+    const std::string invalid = "Invalid game executable path:";
     struct Case {
         const char* Executable;
         const char* Directory;
