@@ -126,6 +126,10 @@ fetch_source() {
       dir=$(find "$work/fetch" -maxdepth 1 -mindepth 1 -type d | head -n 1)
       if [ -n "$dir" ]; then
         mv "$dir" "$work/$name" && rm -rf "$work/fetch"
+        # Debian's copyright file of the very source built: the release's
+        # third-party notices are taken from it.
+        mkdir -p "$prefix/share/doc/$name"
+        cp "$work/$name/debian/copyright" "$prefix/share/doc/$name/copyright"
         log "$name $version"
         echo "$work/$name"
         return 0
