@@ -58,9 +58,11 @@ build() {
 }
 
 # machine_paths EXE DEPS_PREFIX: the executable's strings that name a folder
-# of the machine that built it.
+# of the machine that built it. A file right in /tmp is the launcher's own
+# (the Wine helper's pid file); a folder below /tmp is a build's.
 machine_paths() {
-  strings -a "$1" | grep -F -e /tmp/ -e /var/cache/ -e "$src/" -e "$build_root/" -e "$2/" | sort -u || true
+  strings -a "$1" | grep -E -e '/tmp/[^/[:space:]]+/' -e '/var/cache/' |
+    cat - <(strings -a "$1" | grep -F -e "$src/" -e "$build_root/" -e "$2/") | sort -u || true
 }
 
 # check DIR DEPS_PREFIX: both programs in their shipping form.
