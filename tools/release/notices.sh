@@ -145,7 +145,11 @@ font_version=$(sed -n 's/^  [^:]*: [^,]*, Version \([0-9.]*[0-9]\)\..*/\1/p' "$w
 [ -n "$font_version" ] || { echo "notices: no font version in $fonts" >&2; exit 1; }
 sdl_copyright=$prefix/share/doc/libsdl2/copyright
 if sdl_has_hidapi; then
-  [ -f "$sdl_copyright" ] || { echo "notices: no Debian copyright file of SDL2 in $prefix" >&2; exit 1; }
+  [ -f "$sdl_copyright" ] || {
+    echo "notices: no Debian copyright file of SDL2 in $prefix (built before tools/setup.sh kept" \
+         "one: a build folder configured with an older prefix needs configuring again)" >&2
+    exit 1
+  }
   debian_stanza "$sdl_copyright" "src/hidapi/*" >"$work/hidapi" ||
     { echo "notices: $sdl_copyright names no HIDAPI files" >&2; exit 1; }
 fi
