@@ -6,6 +6,9 @@
 #      packages into a prefix cached outside the clone.
 # Idempotent: a second run only checks and takes seconds.
 # Prints the prefix path as its last line on stdout.
+#   setup.sh                  the shared prefix, $TAVRIN_CACHE/deps-<key>
+#   setup.sh --prefix DIR     a prefix of the same recipe in DIR (./dev release
+#                             --twice builds a second one to compare against)
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -81,13 +84,27 @@ prefix_key() {
 }
 
 # --- recipe -------------------------------------------------------------------
+# The folders a dependency is built in (a random work folder, the prefix
+# being filled) reach its objects through __FILE__ and debug data, and from
+# there the launcher. Mapped to fixed names (-ffile-prefix-map covers both),
+# one recipe gives the same libraries wherever it runs.
+map_flags() {
+  local flags="" dir
+  for dir in "$work=/tavrin-deps/src" "$prefix=/tavrin-deps/prefix"; do
+    flags+=" -ffile-prefix-map=$dir"
+  done
+  echo "${flags# }"
+}
+
 # cmake_dep SRC_DIR [extra cmake args...]: one dependency's own CMake build.
 cmake_dep() {
   local src=$1; shift
-  local build="$src/_build"
+  local build="$src/_build" flags
+  flags=$(map_flags)
   cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DCMAKE_PREFIX_PATH="$prefix" \
     -DBUILD_SHARED_LIBS=OFF \
@@ -109,6 +126,10 @@ fetch_source() {
       dir=$(find "$work/fetch" -maxdepth 1 -mindepth 1 -type d | head -n 1)
       if [ -n "$dir" ]; then
         mv "$dir" "$work/$name" && rm -rf "$work/fetch"
+        # Debian's copyright file of the very source built: the release's
+        # third-party notices are taken from it.
+        mkdir -p "$prefix/share/doc/$name"
+        cp "$work/$name/debian/copyright" "$prefix/share/doc/$name/copyright"
         log "$name $version"
         echo "$work/$name"
         return 0
@@ -191,15 +212,29 @@ EOF
   prefix=$final
   rm -rf "$prefix"
   mv "$prefix.partial" "$prefix"
-  touch "$prefix/.complete"
+  echo "$key" >"$prefix/.complete"
 }
 # --- end of recipe ------------------------------------------------------------
+
+chosen=
+case "${1:-}" in
+  --prefix) [ -n "${2:-}" ] || { log "--prefix needs a folder"; exit 2; }; chosen=$2 ;;
+  "") ;;
+  *) log "usage: setup.sh [--prefix DIR]"; exit 2 ;;
+esac
 
 install_packages
 enable_deb_src
 mkdir -p "$cache_root"
-prefix="$cache_root/deps-$(prefix_key)"
-if [ ! -f "$prefix/.complete" ]; then
+key=$(prefix_key)
+prefix="$cache_root/deps-$key"
+if [ -n "$chosen" ]; then
+  mkdir -p "$(dirname "$chosen")"
+  prefix="$(cd "$(dirname "$chosen")" && pwd)/$(basename "$chosen")"
+fi
+# A prefix records the key it was built for; one of another recipe is rebuilt.
+if [ "$(cat "$prefix/.complete" 2>/dev/null)" != "$key" ] &&
+   { [ -n "$chosen" ] || [ ! -f "$prefix/.complete" ]; }; then
   start=$(date +%s)
   build_prefix
   log "dependency prefix built in $(( $(date +%s) - start )) s: $prefix"

@@ -13,6 +13,7 @@
 #include "check/folder_check_win.h"
 #include "settings/files_win.h"
 #include "test_support/loopback_servers_win.h"
+#include "test_support/png_file.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
 
@@ -64,7 +65,8 @@ struct FolderCase {
 
 TEST(FolderCheck, WellFormedFolderLaunchesWithoutWarnings)
 {
-    cGameFolder folder;
+    cGameFolder folder(Settings(",\n  \"requested_splash\": \"splash.png\""));
+    folder.Write("splash.png", test::GreyPng(800, 450));
     folder.Write("Tavrin\\Localization\\de.cfg", "launcher:\n{\n    loading = LADEN;\n}\n");
     folder.Write("Tavrin\\Localization\\en_us.cfg", "launcher:\n{\n    loading = LOADING;\n}\n");
     cReport report;
@@ -98,6 +100,12 @@ TEST(FolderCheck, BrokenFoldersAreTold)
              f.Write("art\\splash.png", kPng800x451);
          },
          Severity::Warning, "the picture is 800x451, not 800x450"},
+        {"splash whose image data does not decode",
+         [](cGameFolder& f) {
+             f.Write("Tavrin\\Settings.json", Settings(",\n  \"requested_splash\": \"s.png\""));
+             f.Write("s.png", test::GreyPng(800, 450, test::PngData::Broken));
+         },
+         Severity::Warning, "the picture data does not decode: the launcher shows its built-in splash instead"},
         {"splash missing",
          [](cGameFolder& f) {
              f.Write("Tavrin\\Settings.json", Settings(",\n  \"requested_splash\": \"s.png\""));

@@ -19,6 +19,16 @@ const Bytes kPng800x451 = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00,
                            0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x03, 0x20, 0x00, 0x00,
                            0x01, 0xC3, 0x08, 0x02, 0x00, 0x00, 0x00, 0x53, 0x5D, 0xE9, 0x3A};
 
+// A decoder that gives this size, or (0x0) fails.
+PictureDecoder DecodesTo(uint32_t width, uint32_t height)
+{
+    return [width, height](const uint8_t*, size_t, uint32_t& w, uint32_t& h) {
+        w = width;
+        h = height;
+        return width != 0;
+    };
+}
+
 struct SplashCase {
     const char* Setting;
     uint64_t FileSize;
@@ -43,7 +53,8 @@ TEST(PictureCheck, SplashFollowsTheLauncherLimits)
     };
     for (const SplashCase& c : cases) {
         cReport report;
-        CheckSplashPicture(c.Setting, c.FileSize, c.Data.data(), c.Data.size(), "splash", report);
+        CheckSplashPicture(c.Setting, c.FileSize, c.Data.data(), c.Data.size(), DecodesTo(800, 450), "splash",
+                           report);
         const std::string fragment = c.Fragment;
         SCOPED_TRACE(std::string(c.Setting) + " " + std::to_string(c.FileSize) + " " + fragment);
         if (fragment.empty()) {
@@ -54,6 +65,38 @@ TEST(PictureCheck, SplashFollowsTheLauncherLimits)
         }
         EXPECT_FALSE(report.HasErrors());
     }
+}
+
+// The header passing is not enough: the launcher decodes the whole picture and
+// falls back when that fails (the Wine test decodes real files).
+TEST(PictureCheck, SplashMustDecode)
+{
+    const struct {
+        PictureDecoder Decode;
+        const char* Fragment;  // empty: accepted
+    } cases[] = {
+        {DecodesTo(800, 450), ""},
+        {DecodesTo(0, 0), "the picture data does not decode: the launcher shows its built-in splash instead"},
+        {DecodesTo(400, 225), "the picture decodes to 400x225, not 800x450"},
+        {PictureDecoder(), "the picture data does not decode"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Fragment);
+        cReport report;
+        CheckSplashPicture("splash.png", 2000, kPng800x450.data(), kPng800x450.size(), c.Decode, "splash", report);
+        EXPECT_EQ(report.Count(Severity::Warning), c.Fragment[0] == '\0' ? 0u : 1u) << report.Format();
+        EXPECT_EQ(report.Count(Severity::Warning, c.Fragment), c.Fragment[0] == '\0' ? 0u : 1u) << report.Format();
+    }
+    // A picture refused on its header or size is never decoded.
+    int decoded = 0;
+    const PictureDecoder counting = [&decoded](const uint8_t*, size_t, uint32_t&, uint32_t&) {
+        ++decoded;
+        return false;
+    };
+    cReport report;
+    CheckSplashPicture("splash.png", 2000, kPng800x451.data(), kPng800x451.size(), counting, "splash", report);
+    CheckSplashPicture("splash.png", 2000000, kPng800x450.data(), kPng800x450.size(), counting, "splash", report);
+    EXPECT_EQ(decoded, 0);
 }
 
 // An icon file: directory, entries, then a 40-byte bitmap header per image.

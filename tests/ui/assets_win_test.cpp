@@ -8,6 +8,7 @@
 
 #include "localization/localization.h"
 #include "ui/assets_support_win.h"
+#include "test_support/png_file.h"
 #include "ui/assets_win.h"
 
 namespace tavrin::launcher {
@@ -158,6 +159,9 @@ TEST_F(AssetsTest, CustomSplashLimits)
     ASSERT_TRUE(WritePng(dir + "caps.PNG", 800, 450, kRed));
     ASSERT_TRUE(WritePng(dir + "photo.jpg", 800, 450, kRed));
     ASSERT_TRUE(tavrin::test::WriteBytes(dir + "broken.png", "not a picture"));
+    // Every chunk valid, the image data not: TavrinCheck's test uses the same file.
+    ASSERT_TRUE(tavrin::test::WriteBytes(dir + "corrupt.png",
+                                         tavrin::test::GreyPng(800, 450, tavrin::test::PngData::Broken)));
     // Only a header that claims 30000 x 30000 pixels: refused before decoding.
     ASSERT_TRUE(
         tavrin::test::WriteBytes(dir + "huge.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"
@@ -179,6 +183,7 @@ TEST_F(AssetsTest, CustomSplashLimits)
         {"photo.jpg", false, "was not of a supported format"},
         {"missing.png", false, "Could not locate the provided custom splash screen image"},
         {"broken.png", false, "Could not create a texture from the provided custom splash screen"},
+        {"corrupt.png", false, "Could not create a texture from the provided custom splash screen"},
         {"huge.png", false, "did not meet the size requirements, the supported size is 800x450."},
     };
     const uint32_t builtInCentre = [&] {

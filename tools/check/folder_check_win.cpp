@@ -11,6 +11,7 @@
 #include "check/localization_check.h"
 #include "check/module_probe_win.h"
 #include "check/picture_check.h"
+#include "check/picture_decode_win.h"
 #include "check/settings_check.h"
 #include "settings/files_win.h"
 #include "settings/settings.h"
@@ -25,7 +26,6 @@ constexpr uint64_t kMaxSettingsBytes = 16u * 1024 * 1024;
 constexpr uint64_t kMaxLanguageFileBytes = 16u * 1024 * 1024;
 constexpr uint64_t kMaxIconBytes = 16u * 1024 * 1024;
 constexpr uint64_t kMaxOverrideBytes = 64u * 1024;
-constexpr uint64_t kPictureHeaderBytes = 64;
 
 constexpr char kSettingsFolder[] = "Tavrin\\";
 constexpr char kLocalizationFolder[] = "Tavrin\\Localization\\";
@@ -199,10 +199,11 @@ private:
                         "\"requested_splash\" names no file: the launcher shows its built-in splash");
             return;
         }
-        std::vector<uint8_t> head;
-        ReadFileBytes(path.c_str(), head, kPictureHeaderBytes);
-        CheckSplashPicture(Seen.RequestedSplash, static_cast<uint64_t>(size), head.data(), head.size(), path,
-                           Report);
+        // At most one byte beyond the limit, as the launcher reads it.
+        std::vector<uint8_t> bytes;
+        ReadFileBytes(path.c_str(), bytes, kMaxSplashBytes + 1);
+        CheckSplashPicture(Seen.RequestedSplash, static_cast<uint64_t>(size), bytes.data(), bytes.size(),
+                           DecodePicture, path, Report);
     }
 
     void CheckIcon()

@@ -105,7 +105,7 @@ bool ReadIconDirectory(const uint8_t* data, size_t size, std::vector<IconImage>&
 }
 
 void CheckSplashPicture(const std::string& setting, uint64_t fileSize, const uint8_t* data, size_t size,
-                        const std::string& fileName, cReport& report)
+                        const PictureDecoder& decode, const std::string& fileName, cReport& report)
 {
     const std::string fallback = ": the launcher shows its built-in splash instead";
     std::string path, extension;
@@ -130,6 +130,20 @@ void CheckSplashPicture(const std::string& setting, uint64_t fileSize, const uin
     if (header.Width != kSplashWidth || header.Height != kSplashHeight) {
         report.Warn(fileName, 0,
                     "the picture is " + Size(header.Width, header.Height) + ", not " +
+                        Size(kSplashWidth, kSplashHeight) + fallback);
+        return;
+    }
+    // The header alone proves nothing about the image data: the launcher
+    // decodes the whole file and falls back when that fails.
+    uint32_t width = 0;
+    uint32_t height = 0;
+    if (!decode || !decode(data, size, width, height)) {
+        report.Warn(fileName, 0, "the picture data does not decode" + fallback);
+        return;
+    }
+    if (width != kSplashWidth || height != kSplashHeight) {
+        report.Warn(fileName, 0,
+                    "the picture decodes to " + Size(width, height) + ", not " +
                         Size(kSplashWidth, kSplashHeight) + fallback);
         return;
     }

@@ -1,9 +1,12 @@
-// Header checks for the custom splash picture and the custom window icon:
-// what the launcher will accept, read from the bytes without decoding them.
+// Checks of the custom splash picture and the custom window icon: what the
+// launcher will accept. The splash is decoded by a decoder the caller gives
+// (the checker passes the launcher's own), since a picture whose header is
+// right may still not decode.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,10 +40,14 @@ struct IconImage {
 bool ReadIconDirectory(const uint8_t* data, size_t size, std::vector<IconImage>& images,
                        std::string& problem);
 
+// Decodes a whole picture file; false when it does not decode, else its size.
+using PictureDecoder = std::function<bool(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height)>;
+
 // The setting "requested_splash" against the launcher's limits. fileSize is
-// the whole file's size; data holds at least its first bytes.
+// the whole file's size; data holds the file as read (decoded only when the
+// file is within the size limit and its header is accepted).
 void CheckSplashPicture(const std::string& setting, uint64_t fileSize, const uint8_t* data, size_t size,
-                        const std::string& fileName, cReport& report);
+                        const PictureDecoder& decode, const std::string& fileName, cReport& report);
 
 void CheckIconFile(const uint8_t* data, size_t size, const std::string& fileName, cReport& report);
 

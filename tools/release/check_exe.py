@@ -2,6 +2,7 @@
 """Checks a built launcher executable the way a player's Windows sees it.
 
   check_exe.py EXE --version X.Y.Z [--release] [--host H]... [--expect-loopback]
+  check_exe.py EXE --console [--release] [--host H]... [--expect-loopback]
 
 Resources: the application manifest (asInvoker, per-monitor DPI awareness,
 supported OS list, long paths), the version resource (fixed and string
@@ -10,6 +11,8 @@ Service hosts: no loopback host with a port or behind a URL scheme (with
 --expect-loopback the test build's loopback hosts must be found instead, so
 the search is shown to work on a real binary); every --host is present.
 --release: stripped and without a link time stamp.
+--console: a 64-bit console program (the checker, TavrinCheck.exe), whose
+resources are not checked.
 Prints one line per failure and exits 1 if there was any.
 """
 import argparse
@@ -165,23 +168,28 @@ def check_hosts(data, hosts, expect_loopback, fail):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("exe")
-    parser.add_argument("--version", required=True)
+    parser.add_argument("--version")
+    parser.add_argument("--console", action="store_true")
     parser.add_argument("--release", action="store_true")
     parser.add_argument("--host", action="append", default=[])
     parser.add_argument("--expect-loopback", action="store_true")
     args = parser.parse_args()
+    if not args.console and not args.version:
+        parser.error("--version is required for a GUI program")
 
     failures = []
     fail = failures.append
     data = open(args.exe, "rb").read()
     try:
         pe = PeFile(data)
-        if pe.machine != 0x8664 or pe.subsystem != 2:
-            fail("not a 64-bit GUI program (machine 0x%x, subsystem %d)" % (pe.machine, pe.subsystem))
-        resources = pe.resources()
-        check_manifest(resources, fail)
-        check_version(resources, args.version, fail)
-        check_icons(resources, fail)
+        subsystem, kind = (3, "console") if args.console else (2, "GUI")
+        if pe.machine != 0x8664 or pe.subsystem != subsystem:
+            fail("not a 64-bit %s program (machine 0x%x, subsystem %d)" % (kind, pe.machine, pe.subsystem))
+        if not args.console:
+            resources = pe.resources()
+            check_manifest(resources, fail)
+            check_version(resources, args.version, fail)
+            check_icons(resources, fail)
         if args.release:
             if pe.timestamp != 0:
                 fail("link time stamp is set (0x%x)" % pe.timestamp)
@@ -194,7 +202,8 @@ def main():
     for line in failures:
         print("check_exe: %s: %s" % (args.exe, line), file=sys.stderr)
     if not failures:
-        print("check_exe: %s: resources, hosts%s ok" % (args.exe, ", release form" if args.release else ""))
+        print("check_exe: %s: %s, hosts%s ok" % (args.exe, "console program" if args.console else "resources",
+                                                  ", release form" if args.release else ""))
     return 1 if failures else 0
 
 
