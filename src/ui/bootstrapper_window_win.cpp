@@ -658,7 +658,7 @@ bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
 void cBootstrapperWindow::Draw()
 {
     for (const cUiElementRef& element : ActiveElementsCopy())
-        DrawElement(RendererHandle, element.get());
+        DrawElement(RendererHandle, element.get(), ScaleLength(1, DrawDpi));
 }
 
 void cBootstrapperWindow::HandleEvent(const SDL_Event& event)

@@ -2,14 +2,18 @@
 // real window code draws into a software surface after a scripted sequence
 // of frames, the same calls the launcher makes on each state change.
 //
-//   TavrinScreens.exe OUT_DIR [LOCALIZATION_DIR]
-// With the localization folder, the translated screens are drawn too.
+//   TavrinScreens.exe [--dpi=N] OUT_DIR [LOCALIZATION_DIR]
+// With the localization folder, the translated screens are drawn too. With
+// --dpi the window is told its monitor is at N DPI (96 is 100 %), and each
+// file name ends in the percentage ("_200" for 192).
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 #include <SDL_image.h>
 #include <SDL_ttf.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -20,6 +24,7 @@
 #include "settings/settings.h"
 #include "ui/assets_win.h"
 #include "ui/bootstrapper_window_win.h"
+#include "ui/scale.h"
 
 using namespace tavrin;
 using namespace tavrin::launcher;
@@ -33,25 +38,27 @@ constexpr char kDots[] = "[...]";
 class cOffscreenSplash {
 public:
     // languageFile: a language file to load first; empty for the built-in texts.
-    cOffscreenSplash(const cSettings& settings, const std::wstring& languageFile) : Settings(settings)
+    cOffscreenSplash(const cSettings& settings, const std::wstring& languageFile, int32_t dpi)
+        : Settings(settings), Window([dpi](SDL_Window*) { return dpi; })
     {
         std::wstring error;
         if (!languageFile.empty() && !Localization.LoadFile(languageFile, error)) {
             std::fprintf(stderr, "screens: %ls\n", error.c_str());
             return;
         }
-        Surface = SDL_CreateRGBSurfaceWithFormat(0, 800, 450, 32, SDL_PIXELFORMAT_ARGB8888);
+        const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, dpi);
+        Surface = SDL_CreateRGBSurfaceWithFormat(0, client.Width, client.Height, 32, SDL_PIXELFORMAT_ARGB8888);
         if (Surface == nullptr)
             return;
         Window.RendererHandle = SDL_CreateSoftwareRenderer(Surface);
         if (Window.RendererHandle == nullptr)
             return;
         SDL_SetRenderDrawBlendMode(Window.RendererHandle, SDL_BLENDMODE_BLEND);
-        Window.WindowWidth = 800;
-        Window.WindowHeight = 450;
+        Window.WindowWidth = client.Width;
+        Window.WindowHeight = client.Height;
         std::string message;
         Ready = LoadAssetsWithSplash(Window.RendererHandle, Settings.RequestedSplash, "", Localization, {},
-                                     Window.Assets) &&
+                                     Window.Assets, dpi) &&
                 Window.CreateElements(Settings, Localization, message);
         if (!Ready)
             std::fprintf(stderr, "screens: window set-up failed: %s\n", message.c_str());
@@ -241,12 +248,20 @@ const cScreen kScreens[] = {
 int main(int argc, char** argv)
 {
     SDL_SetMainReady();
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: TavrinScreens OUT_DIR [LOCALIZATION_DIR]\n");
+    int32_t dpi = kBaseDpi;
+    int first = 1;
+    if (argc > 1 && std::strncmp(argv[1], "--dpi=", 6) == 0) {
+        dpi = SaneDpi(std::atoi(argv[1] + 6));
+        ++first;
+    }
+    if (argc - first < 1) {
+        std::fprintf(stderr, "usage: TavrinScreens [--dpi=N] OUT_DIR [LOCALIZATION_DIR]\n");
         return 2;
     }
-    const std::string out = std::string(argv[1]) + "\\";
-    const std::wstring languages = argc > 2 ? Utf8ToUtf16(std::string(argv[2]) + "\\") : std::wstring();
+    const std::string out = std::string(argv[first]) + "\\";
+    const std::wstring languages =
+        argc - first > 1 ? Utf8ToUtf16(std::string(argv[first + 1]) + "\\") : std::wstring();
+    const std::string suffix = dpi == kBaseDpi ? "" : "_" + std::to_string(dpi * 100 / kBaseDpi);
     if (SDL_Init(0) != 0 || IMG_Init(IMG_INIT_PNG) == 0 || TTF_Init() != 0) {
         std::fprintf(stderr, "screens: SDL set-up failed: %s\n", SDL_GetError());
         return 1;
@@ -258,15 +273,16 @@ int main(int argc, char** argv)
         cSettings settings;
         if (screen.Configure)
             screen.Configure(settings);
-        cOffscreenSplash splash(settings, screen.LanguageFile != nullptr
-                                              ? languages + Utf8ToUtf16(screen.LanguageFile)
-                                              : std::wstring());
+        cOffscreenSplash splash(settings,
+                                screen.LanguageFile != nullptr ? languages + Utf8ToUtf16(screen.LanguageFile)
+                                                               : std::wstring(),
+                                dpi);
         if (!splash.Ready) {
             ++failures;
             continue;
         }
         screen.Play(splash);
-        if (!splash.Save(out + screen.Name + ".png"))
+        if (!splash.Save(out + screen.Name + suffix + ".png"))
             ++failures;
     }
     TTF_Quit();
