@@ -6,9 +6,9 @@
 #     screen again for a monitor at 200 % (NAME_200.png);
 # (b) the real launcher window under Wine for the screens a run reaches here
 #     without a network: the invalid and the missing settings file;
-# (c) the real launcher window on a screen at 100 % and on one at 200 % (a
-#     Wine prefix whose DPI is 192): splash_100.png, splash_200.png, and the
-#     two side by side in splash_side_by_side.png.
+# (c) the real launcher window on this session's screen (100 %) and on one at
+#     200 % (a Wine prefix whose DPI is 192): splash_100.png, splash_200.png,
+#     and the two side by side in splash_side_by_side.png.
 # Needs DISPLAY and a wineserver for WINEPREFIX: ./dev screenshots starts both.
 set -euo pipefail
 
@@ -26,7 +26,7 @@ wine "$build/bin/TavrinScreens.exe" --dpi=192 "$(winepath -w "$out")" \
 
 # side_by_side OUT LEFT RIGHT: the two pictures top-aligned, a grey gap between.
 side_by_side() {
-  convert "$2" \( -size 16x16 xc:'#808080' \) "$3" -background '#808080' -gravity north +append "$1"
+  convert "$2" \( -size 16x16 xc:"#808080" \) "$3" -background "#808080" -gravity north +append +repage "$1"
   say "wrote $1"
 }
 side_by_side "$out/downloading_side_by_side.png" "$out/03_downloading_40.png" "$out/03_downloading_40_200.png"
