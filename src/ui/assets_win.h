@@ -70,8 +70,7 @@ bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSp
 // fallBack is raised when a named system font is missing (built-in fonts are
 // then used). False when a font that should open does not. Each font is
 // (re)opened at its table size scaled to dpi.
-bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack,
-               int32_t dpi = kBaseDpi);
+bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack, int32_t dpi = kBaseDpi);
 
 // Same, with the system fonts folder given (ends with a separator).
 bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization, const std::string& fontsFolder,

@@ -38,6 +38,11 @@ cBootstrapperWindow::cBootstrapperWindow(cDpiSource dpiSource) : DpiSource(std::
 
 cBootstrapperWindow::~cBootstrapperWindow() { Destroy(); }
 
+int32_t cBootstrapperWindow::MonitorDpi() const
+{
+    return SaneDpi(DpiSource ? DpiSource(WindowHandle) : kBaseDpi);
+}
+
 bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& localization,
                                  const std::string& launcherDirectory,
                                  std::function<void()> fallBackToEnglish, std::string& message)
@@ -57,7 +62,7 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
     }
     // The monitor's scale is known once the window is on it; it is still
     // hidden, so nobody sees it change size.
-    DrawDpi = SaneDpi(DpiSource ? DpiSource(WindowHandle) : kBaseDpi);
+    DrawDpi = MonitorDpi();
     const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, DrawDpi);
     WindowWidth = client.Width;
     WindowHeight = client.Height;
@@ -96,7 +101,7 @@ bool cBootstrapperWindow::CreateElements(const cSettings& settings, cLocalizatio
 {
     Localization = &localization;
     if (DrawDpi == 0)
-        DrawDpi = SaneDpi(DpiSource ? DpiSource(WindowHandle) : kBaseDpi);
+        DrawDpi = MonitorDpi();
     if (WindowWidth == 0 || WindowHeight == 0) {
         const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, DrawDpi);
         WindowWidth = client.Width;
@@ -416,9 +421,9 @@ void cBootstrapperWindow::RescaleProgressBar(int32_t fromDpi)
 
 bool cBootstrapperWindow::FollowMonitorScale()
 {
-    if (!DpiSource || DrawDpi == 0)
+    if (DrawDpi == 0)
         return false;
-    const int32_t dpi = SaneDpi(DpiSource(WindowHandle));
+    const int32_t dpi = MonitorDpi();
     if (dpi == DrawDpi)
         return false;
     LogPrintf(Info, "The window is now on a monitor at %d DPI (was %d DPI): drawing it at that scale.", dpi,
@@ -437,7 +442,8 @@ bool cBootstrapperWindow::FollowMonitorScale()
     LayoutOverlay();
     LayoutTexts();
     LayoutExitButton(Assets.Font(FontKeyExitCaption));
-    if (auto title = FindText(ErrorTitle); title && (!title->CurrentTextures.empty() || title->HasPendingText()))
+    if (auto title = FindText(ErrorTitle);
+        title && (!title->CurrentTextures.empty() || title->HasPendingText()))
         LayoutErrorScreen();
     InvalidateFrame();
     return true;

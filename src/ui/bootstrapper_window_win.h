@@ -143,6 +143,8 @@ private:
     void KeepLogoRulesAfterReset(cUiElement& element);
     std::shared_ptr<cUiFont> MakeFont(int32_t key);
     void ButtonPressed(const char* message);
+    // The DPI source's answer for the window, within the scales drawn.
+    int32_t MonitorDpi() const;
     void PlaceImages(const cSplashLayout& layout);
     bool ReopenFontsAndTexts();
     void RescaleProgressBar(int32_t fromDpi);

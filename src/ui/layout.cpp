@@ -175,8 +175,9 @@ cSplashLayout ComputeSplashLayout(int32_t dpi, const cSplashContent& content)
     const cUiBounds exitFace = PlaceExitButton(kWindowWidth, window);
     const cStatusPlacement statusTexts =
         PlaceStatusTexts(kWindowWidth, metrics, percentColumn, percent.Height, status.Width, status.Height);
-    const cErrorPlacement error = PlaceErrorScreen(kWindowWidth, kWindowHeight, metrics, title.Width,
-                                                   title.Height, message.Width, message.Height, exitFace.Height);
+    const cErrorPlacement error =
+        PlaceErrorScreen(kWindowWidth, kWindowHeight, metrics, title.Width, title.Height, message.Width,
+                         message.Height, exitFace.Height);
     cUiBounds errorExitFace = exitFace;
     errorExitFace.Y = error.ExitY;
 
@@ -184,7 +185,8 @@ cSplashLayout ComputeSplashLayout(int32_t dpi, const cSplashContent& content)
     layout.Window = ScaleBounds(window, dpi);
     layout.Splash = layout.Window;
     layout.Logo = ScaleBounds({0, metrics.LogoTop, kLogoFrameWidth, kLogoFrameHeight}, dpi);
-    layout.Close = ScaleBounds({kWindowWidth - content.CloseWidth, 0, content.CloseWidth, content.CloseHeight}, dpi);
+    layout.Close =
+        ScaleBounds({kWindowWidth - content.CloseWidth, 0, content.CloseWidth, content.CloseHeight}, dpi);
     layout.Track = ScaleBounds({0, metrics.BarTop, kWindowWidth, metrics.BarHeight}, dpi);
     layout.Overlay = layout.Window;
     layout.ExitFace = ScaleBounds(exitFace, dpi);

@@ -10,7 +10,8 @@ int32_t RoundedRatio(int64_t value, int64_t numerator, int64_t denominator)
 {
     const int64_t product = value * numerator;
     const int64_t half = denominator / 2;
-    const int64_t rounded = product >= 0 ? (product + half) / denominator : -((-product + half) / denominator);
+    const int64_t rounded =
+        product >= 0 ? (product + half) / denominator : -((-product + half) / denominator);
     return static_cast<int32_t>(rounded);
 }
 

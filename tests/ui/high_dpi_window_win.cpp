@@ -196,8 +196,8 @@ int ChannelDistance(uint32_t a, uint32_t b)
 {
     int largest = 0;
     for (int shift = 0; shift < 32; shift += 8)
-        largest = std::max(largest, std::abs(static_cast<int>((a >> shift) & 0xFF) -
-                                             static_cast<int>((b >> shift) & 0xFF)));
+        largest = std::max(
+            largest, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
     return largest;
 }
 
@@ -246,7 +246,8 @@ protected:
     // The system's answer (the launcher's own source) unless a test moves the
     // window to a monitor of another scale.
     int32_t MovedToDpi = 0;
-    cSplash Screen{[this](SDL_Window* window) { return MovedToDpi != 0 ? MovedToDpi : ReadWindowDpi(window); }};
+    cSplash Screen{
+        [this](SDL_Window* window) { return MovedToDpi != 0 ? MovedToDpi : ReadWindowDpi(window); }};
     cSplash Design{[](SDL_Window*) { return kBaseDpi; }};
 };
 

@@ -124,7 +124,6 @@ TEST(StateGroups, StatesMapToTheirGroups)
     }
 }
 
-
 // Texts of odd sizes in design pixels: a layout that halved pixel sizes
 // before scaling would be off by one at 200 %.
 cSplashContent DesignContent(int32_t variant)
@@ -227,8 +226,8 @@ TEST(Scale, ReportedDpiIsKeptBetween100And500Percent)
     struct Case {
         int32_t Reported;
         int32_t Used;
-    } cases[] = {{96, 96}, {144, 144}, {192, 192}, {480, 480}, {0, 96}, {-192, 96}, {72, 96}, {481, 480},
-                 {INT32_MAX, 480}, {INT32_MIN, 96}};
+    } cases[] = {{96, 96},   {144, 144}, {192, 192}, {480, 480},       {0, 96},
+                 {-192, 96}, {72, 96},   {481, 480}, {INT32_MAX, 480}, {INT32_MIN, 96}};
     for (const Case& c : cases)
         EXPECT_EQ(SaneDpi(c.Reported), c.Used) << c.Reported;
 }
@@ -239,7 +238,7 @@ TEST(Scale, LengthsRoundToTheNearestPixel)
     EXPECT_EQ(ScaleLength(33, 192), 66);
     EXPECT_EQ(ScaleLength(33, 144), 50);  // 49.5
     EXPECT_EQ(ScaleLength(-33, 144), -50);
-    EXPECT_EQ(ScaleLength(10, 120), 13);  // 12.5
+    EXPECT_EQ(ScaleLength(10, 120), 13);    // 12.5
     EXPECT_EQ(UnscaleLength(67, 192), 34);  // 33.5
     EXPECT_EQ(UnscaleLength(66, 192), 33);
     EXPECT_EQ(UnscaleLength(50, 0), 50);

@@ -47,7 +47,8 @@ public:
             return;
         }
         const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, dpi);
-        Surface = SDL_CreateRGBSurfaceWithFormat(0, client.Width, client.Height, 32, SDL_PIXELFORMAT_ARGB8888);
+        Surface =
+            SDL_CreateRGBSurfaceWithFormat(0, client.Width, client.Height, 32, SDL_PIXELFORMAT_ARGB8888);
         if (Surface == nullptr)
             return;
         Window.RendererHandle = SDL_CreateSoftwareRenderer(Surface);
