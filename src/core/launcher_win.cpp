@@ -208,6 +208,8 @@ void AntiCheatLauncher::HandleEvent(const SDL_Event& event)
         Window.HandleEvent(event);
         break;
     case SDL_WINDOWEVENT:
+        // Moved to a monitor of another scale: the window follows it.
+        Window.HandleEvent(event);
         // Shown, uncovered or resized: the pixels on the screen are no longer
         // the last frame presented.
         Window.InvalidateFrame();

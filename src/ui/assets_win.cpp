@@ -13,6 +13,7 @@
 #include "settings/files_win.h"
 #include "settings/strings.h"
 #include "ui/embedded_decoding_win.h"
+#include "ui/layout.h"
 
 namespace tavrin::launcher {
 
@@ -102,38 +103,42 @@ void LoadEmbeddedTexture(SDL_Renderer* renderer, int32_t key, const void* data, 
         TextureFromSurface(renderer, surface, record, std::string(), size);
 }
 
+// Fonts are opened at their size on the monitor, so text is rasterized
+// sharp instead of drawn enlarged.
 bool OpenSystemFont(cAssetStore& store, const cBuiltInFont& font,
-                    const std::map<uint32_t, std::string>& paths)
+                    const std::map<uint32_t, std::string>& paths, int32_t dpi)
 {
     const std::string& path = paths.at(font.Face);
-    TTF_Font* handle = TTF_OpenFont(path.c_str(), font.PointSize);
+    const int32_t size = FontPixelSize(font.PointSize, dpi);
+    TTF_Font* handle = TTF_OpenFont(path.c_str(), size);
     if (handle == nullptr) {
         LogPrintf(Error, "Failed in loading font from file: '%s'.", path.c_str());
         return false;
     }
-    store.Fonts[font.Key] = cAssetFont{handle, font.PointSize};
+    store.Fonts[font.Key] = cAssetFont{handle, size};
     LogPrintf(Verbose, "Successfully loaded the system font: '%s', size: %u.", path.c_str(),
-              static_cast<unsigned>(font.PointSize));
+              static_cast<unsigned>(size));
     return true;
 }
 
-bool OpenEmbeddedFont(cAssetStore& store, const cBuiltInFont& font)
+bool OpenEmbeddedFont(cAssetStore& store, const cBuiltInFont& font, int32_t dpi)
 {
     const void* data = nullptr;
     size_t size = 0;
+    const int32_t pointSize = FontPixelSize(font.PointSize, dpi);
     TTF_Font* handle = nullptr;
     if (GetEmbeddedFont(font.Key, data, size)) {
         SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(size));
         // With freesrc set the font closes the stream, also when opening fails.
-        handle = stream != nullptr ? TTF_OpenFontRW(stream, 1, font.PointSize) : nullptr;
+        handle = stream != nullptr ? TTF_OpenFontRW(stream, 1, pointSize) : nullptr;
     }
     if (handle == nullptr) {
         LogPrintf(Error, "Failed in loading font from memory: '%u'.", static_cast<unsigned>(font.Key));
         return false;
     }
-    store.Fonts[font.Key] = cAssetFont{handle, font.PointSize};
+    store.Fonts[font.Key] = cAssetFont{handle, pointSize};
     LogPrintf(Verbose, "Successfully loaded the embedded font key: '%u', size: %u.",
-              static_cast<unsigned>(font.Key), static_cast<unsigned>(font.PointSize));
+              static_cast<unsigned>(font.Key), static_cast<unsigned>(pointSize));
     return true;
 }
 
@@ -279,14 +284,14 @@ std::string GetSystemFontsFolder()
 }
 
 bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization, const std::string& fontsFolder,
-                   bool& fallBack)
+                   bool& fallBack, int32_t dpi)
 {
     fallBack = false;
     const std::map<uint32_t, std::string> paths = FindSystemFonts(localization, fontsFolder, fallBack);
     for (const cBuiltInFont& font : kBuiltInFonts) {
         store.CloseFont(font.Key);
         const bool opened =
-            paths.empty() ? OpenEmbeddedFont(store, font) : OpenSystemFont(store, font, paths);
+            paths.empty() ? OpenEmbeddedFont(store, font, dpi) : OpenSystemFont(store, font, paths, dpi);
         if (!opened) {
             return false;
         }
@@ -294,9 +299,9 @@ bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization, const 
     return true;
 }
 
-bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack)
+bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack, int32_t dpi)
 {
-    return LoadFontsFrom(store, localization, GetSystemFontsFolder(), fallBack);
+    return LoadFontsFrom(store, localization, GetSystemFontsFolder(), fallBack, dpi);
 }
 
 namespace {
@@ -438,12 +443,12 @@ bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string&
 
 bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSplash,
                           const std::string& launcherDirectory, cLocalization& localization,
-                          std::function<void()> fallBackToEnglish, cAssetStore& store)
+                          std::function<void()> fallBackToEnglish, cAssetStore& store, int32_t dpi)
 {
     store.BaseDirectory = launcherDirectory;
     bool fallBack = false;
     const bool loaded =
-        LoadFonts(store, localization, fallBack) && LoadTextures(store, renderer, requestedSplash);
+        LoadFonts(store, localization, fallBack, dpi) && LoadTextures(store, renderer, requestedSplash);
     if (!loaded) {
         LogPrintf(Error, "Failed to load the Tavrin Game Launcher's assets.");
     }
@@ -454,10 +459,11 @@ bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSp
 }
 
 bool LoadAssets(SDL_Renderer* renderer, const cSettings& settings, const std::string& launcherDirectory,
-                cLocalization& localization, std::function<void()> fallBackToEnglish, cAssetStore& store)
+                cLocalization& localization, std::function<void()> fallBackToEnglish, cAssetStore& store,
+                int32_t dpi)
 {
     return LoadAssetsWithSplash(renderer, settings.RequestedSplash, launcherDirectory, localization,
-                                std::move(fallBackToEnglish), store);
+                                std::move(fallBackToEnglish), store, dpi);
 }
 
 }  // namespace tavrin::launcher

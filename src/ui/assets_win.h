@@ -13,6 +13,7 @@
 
 #include "settings/settings.h"
 #include "ui/assets.h"
+#include "ui/scale.h"
 
 namespace tavrin::launcher {
 
@@ -55,22 +56,25 @@ struct cAssetStore {
 
 // The launcher's LoadAssets. fallBackToEnglish runs when a system font of the
 // language is missing (the launcher reloads "en_us" and switches to the
-// built-in texts); it may be empty.
+// built-in texts); it may be empty. Fonts are opened at their size at dpi.
 bool LoadAssets(SDL_Renderer* renderer, const cSettings& settings, const std::string& launcherDirectory,
-                cLocalization& localization, std::function<void()> fallBackToEnglish, cAssetStore& store);
+                cLocalization& localization, std::function<void()> fallBackToEnglish, cAssetStore& store,
+                int32_t dpi = kBaseDpi);
 
 // The same, with the "requested_splash" setting given directly.
 bool LoadAssetsWithSplash(SDL_Renderer* renderer, const std::string& requestedSplash,
                           const std::string& launcherDirectory, cLocalization& localization,
-                          std::function<void()> fallBackToEnglish, cAssetStore& store);
+                          std::function<void()> fallBackToEnglish, cAssetStore& store,
+                          int32_t dpi = kBaseDpi);
 
 // fallBack is raised when a named system font is missing (built-in fonts are
-// then used). False when a font that should open does not.
-bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack);
+// then used). False when a font that should open does not. Each font is
+// (re)opened at its table size scaled to dpi.
+bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fallBack, int32_t dpi = kBaseDpi);
 
 // Same, with the system fonts folder given (ends with a separator).
 bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization, const std::string& fontsFolder,
-                   bool& fallBack);
+                   bool& fallBack, int32_t dpi = kBaseDpi);
 
 bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string& requestedSplash);
 

@@ -9,6 +9,7 @@
 #include "ui/input_win.h"
 #include "ui/render_text_win.h"
 #include "ui/render_win.h"
+#include "ui/scale.h"
 
 namespace tavrin::launcher {
 
@@ -33,7 +34,14 @@ typename Map::mapped_type Lookup(const Map& map, int32_t id)
 
 }  // namespace
 
+cBootstrapperWindow::cBootstrapperWindow(cDpiSource dpiSource) : DpiSource(std::move(dpiSource)) {}
+
 cBootstrapperWindow::~cBootstrapperWindow() { Destroy(); }
+
+int32_t cBootstrapperWindow::MonitorDpi() const
+{
+    return SaneDpi(DpiSource ? DpiSource(WindowHandle) : kBaseDpi);
+}
 
 bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& localization,
                                  const std::string& launcherDirectory,
@@ -52,8 +60,18 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
         LogPrintf(Error, "Window creation failed");
         return Fail(message);
     }
-    WindowWidth = kWindowWidth;
-    WindowHeight = kWindowHeight;
+    // The monitor's scale is known once the window is on it; it is still
+    // hidden, so nobody sees it change size.
+    DrawDpi = MonitorDpi();
+    const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, DrawDpi);
+    WindowWidth = client.Width;
+    WindowHeight = client.Height;
+    if (DrawDpi != kBaseDpi) {
+        LogPrintf(Info, "The monitor is at %d DPI: the window is %dx%d pixels.", DrawDpi, WindowWidth,
+                  WindowHeight);
+        SDL_SetWindowSize(WindowHandle, WindowWidth, WindowHeight);
+        SDL_SetWindowPosition(WindowHandle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
     if (RendererHandle)
         SDL_DestroyRenderer(RendererHandle);
     RendererHandle = SDL_CreateRenderer(WindowHandle, -1, SDL_RENDERER_SOFTWARE);
@@ -65,7 +83,7 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
     SDL_SetRenderDrawBlendMode(RendererHandle, SDL_BLENDMODE_BLEND);
 
     if (!LoadAssetsWithSplash(RendererHandle, settings.RequestedSplash, launcherDirectory, localization,
-                              std::move(fallBackToEnglish), Assets)) {
+                              std::move(fallBackToEnglish), Assets, DrawDpi)) {
         message = "Failed to load the embedded resources.";
         LogPrintf(Error, "%s", message.c_str());
         return false;
@@ -82,11 +100,13 @@ bool cBootstrapperWindow::CreateElements(const cSettings& settings, cLocalizatio
                                          std::string& message)
 {
     Localization = &localization;
+    if (DrawDpi == 0)
+        DrawDpi = MonitorDpi();
     if (WindowWidth == 0 || WindowHeight == 0) {
-        WindowWidth = kWindowWidth;
-        WindowHeight = kWindowHeight;
+        const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, DrawDpi);
+        WindowWidth = client.Width;
+        WindowHeight = client.Height;
     }
-    Metrics = ComputeLayoutMetrics(WindowWidth, WindowHeight);
     if (!CreateUserInterfaceElements()) {
         message = "Failed to create the user interface elements.";
         return false;
@@ -149,7 +169,7 @@ void cBootstrapperWindow::BuildStateGroups(const cSettings& settings)
 
 std::shared_ptr<cUiFont> cBootstrapperWindow::MakeFont(int32_t key)
 {
-    return std::make_shared<cSdlFont>(Assets.Font(key), RendererHandle);
+    return std::make_shared<cSdlFont>(Assets.Font(key), RendererHandle, DrawDpi);
 }
 
 bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
@@ -208,14 +228,53 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
     return true;
 }
 
+cSplashLayout cBootstrapperWindow::CurrentLayout() const
+{
+    cSplashContent content;
+    if (auto close = FindButton(CloseButton); close && close->ImageChild && close->ImageChild->Texture) {
+        content.CloseWidth = close->ImageChild->Texture->Width;
+        content.CloseHeight = close->ImageChild->Texture->Height;
+    }
+    if (auto status = FindText(StatusText))
+        status->SizeAboutToShow(content.Status.Width, content.Status.Height);
+    if (auto percent = FindText(PercentText)) {
+        percent->SizeAboutToShow(content.Percent.Width, content.Percent.Height);
+        content.PercentColumnWidth = content.Percent.Width;
+        // While downloading the column is as wide as "100%", so it stays put as the number grows.
+        if (State == 2 && percent->Font)
+            percent->Font->MeasureText("100%", content.PercentColumnWidth);
+    }
+    if (auto title = FindText(ErrorTitle))
+        title->SizeAboutToShow(content.ErrorTitle.Width, content.ErrorTitle.Height);
+    if (auto message = FindText(ErrorMessage))
+        message->SizeAboutToShow(content.ErrorMessage.Width, content.ErrorMessage.Height);
+    if (auto exit = FindButton(ExitButton); exit && exit->TextChild)
+        exit->TextChild->SizeAboutToShow(content.ExitCaption.Width, content.ExitCaption.Height);
+    return ComputeSplashLayout(DrawDpi, content);
+}
+
+void cBootstrapperWindow::PlaceImages(const cSplashLayout& layout)
+{
+    if (auto splash = FindImage(SplashImage)) {
+        splash->SetPosition(layout.Splash.X, layout.Splash.Y);
+        splash->SetSize(layout.Splash.Width, layout.Splash.Height);
+    }
+    if (auto logo = FindAnimation(LogoAnimation)) {
+        logo->SetPosition(layout.Logo.X, layout.Logo.Y);
+        logo->ShownWidth = layout.Logo.Width;
+        logo->ShownHeight = layout.Logo.Height;
+    }
+    if (auto hidden = FindImage(HiddenLogo)) {
+        hidden->SetPosition(layout.Logo.X, layout.Logo.Y);
+        if (hidden->Texture)
+            hidden->SetSize(layout.Logo.Width, layout.Logo.Height);
+    }
+}
+
 void cBootstrapperWindow::LayoutImages()
 {
-    if (auto splash = FindImage(SplashImage))
-        splash->SetPosition(0, 0);
-    if (auto logo = FindAnimation(LogoAnimation))
-        logo->SetPosition(0, Metrics.LogoTop);
+    PlaceImages(CurrentLayout());
     if (auto hidden = FindImage(HiddenLogo)) {
-        hidden->SetPosition(0, Metrics.LogoTop);
         hidden->SetAlpha(0);
         hidden->AnimationsEnabled = 0;
     }
@@ -223,24 +282,26 @@ void cBootstrapperWindow::LayoutImages()
 
 void cBootstrapperWindow::LayoutProgressBar()
 {
-    LogPrintf(Verbose, "Called with invalid parameters: %i, %i, %u!", 0, Metrics.BarHeight, 2u);
+    const cUiBounds track = CurrentLayout().Track;
+    LogPrintf(Verbose, "Called with invalid parameters: %i, %i, %u!", 0, track.Height, 2u);
     if (auto bar = FindRect(ProgressBar)) {
         bar->Width = 0;
-        bar->Height = Metrics.BarHeight;
+        bar->Height = track.Height;
         bar->Colors = {kProgressBarFirstColor, kProgressBarLastColor};
-        bar->SetPosition(0, Metrics.BarTop);
+        bar->SetPosition(track.X, track.Y);
     }
-    if (auto track = FindRect(ProgressTrack)) {
-        track->SetSizeAndColor(WindowWidth, Metrics.BarHeight, kProgressTrackColor);
-        track->SetPosition(0, Metrics.BarTop);
+    if (auto trackRect = FindRect(ProgressTrack)) {
+        trackRect->SetSizeAndColor(track.Width, track.Height, kProgressTrackColor);
+        trackRect->SetPosition(track.X, track.Y);
     }
 }
 
 void cBootstrapperWindow::LayoutOverlay()
 {
     if (auto overlay = FindRect(ErrorOverlay)) {
-        overlay->SetSizeAndColor(WindowWidth, WindowHeight, kOverlayColor);
-        overlay->SetPosition(0, 0);
+        const cUiBounds bounds = CurrentLayout().Overlay;
+        overlay->SetSizeAndColor(bounds.Width, bounds.Height, kOverlayColor);
+        overlay->SetPosition(bounds.X, bounds.Y);
     }
 }
 
@@ -250,7 +311,7 @@ void cBootstrapperWindow::LayoutTexts()
     auto title = FindText(ErrorTitle);
     auto overlay = FindRect(ErrorOverlay);
     if (title && overlay && title->CurrentTextures.empty())
-        title->SetPosition(WindowWidth / 2, overlay->Y);
+        title->SetPosition(CurrentLayout().Window.Width / 2, overlay->Y);
 }
 
 void cBootstrapperWindow::LayoutStatusTexts()
@@ -259,19 +320,9 @@ void cBootstrapperWindow::LayoutStatusTexts()
     auto status = FindText(StatusText);
     if (!percent || !status)
         return;
-    int32_t percentWidth = 0;
-    int32_t percentHeight = 0;
-    percent->SizeAboutToShow(percentWidth, percentHeight);
-    // While downloading the column is as wide as "100%", so it stays put as the number grows.
-    if (State == 2 && percent->Font)
-        percent->Font->MeasureText("100%", percentWidth);
-    int32_t statusWidth = 0;
-    int32_t statusHeight = 0;
-    status->SizeAboutToShow(statusWidth, statusHeight);
-    cStatusPlacement placement =
-        PlaceStatusTexts(WindowWidth, Metrics, percentWidth, percentHeight, statusWidth, statusHeight);
-    percent->SetPosition(placement.Percent.X, placement.Percent.Y);
-    status->SetPosition(placement.Status.X, placement.Status.Y);
+    const cSplashLayout layout = CurrentLayout();
+    percent->SetPosition(layout.Percent.X, layout.Percent.Y);
+    status->SetPosition(layout.Status.X, layout.Status.Y);
 }
 
 void cBootstrapperWindow::LayoutExitButton(TTF_Font* font)
@@ -281,21 +332,25 @@ void cBootstrapperWindow::LayoutExitButton(TTF_Font* font)
     auto overlay = FindRect(ErrorOverlay);
     if (!exit || !close || !overlay)
         return;
-    cUiBounds face = PlaceExitButton(WindowWidth, overlay->GetRect(ElementPart::None));
-    int32_t closeX = WindowWidth - close->ImageChild->Width;
+    const cUiBounds face = CurrentLayout().ExitFace;
     std::string caption =
         Localization ? Localization->GetText(kMsgBtnExit.Key, kMsgBtnExit.Text) : kMsgBtnExit.Text;
     if (!font || caption.empty()) {
         LogPrintf(Error, "Called with invalid parameters: %p, '%s'!", static_cast<void*>(font),
                   caption.c_str());
     } else if (exit->Type == ElementType::TextButton) {
-        exit->TextChild->Font = std::make_shared<cSdlFont>(font, RendererHandle);
+        exit->TextChild->Font = std::make_shared<cSdlFont>(font, RendererHandle, DrawDpi);
         exit->RectChild->SetSizeAndColor(face.Width, face.Height, kExitFaceColor);
         exit->TextChild->SetTextNow(caption);
-        exit->TextChild->CenterIn(exit->RectChild->GetRect(ElementPart::ButtonRect));
     }
+    // Placed after the caption is built: its size centres it.
+    const cSplashLayout layout = CurrentLayout();
     exit->SetPosition(face.X, face.Y);
-    close->SetPosition(closeX, 0);
+    if (exit->Type == ElementType::TextButton)
+        exit->TextChild->SetPosition(layout.ExitCaption.X, layout.ExitCaption.Y);
+    close->SetPosition(layout.Close.X, layout.Close.Y);
+    if (close->ImageChild && close->ImageChild->Texture)
+        close->ImageChild->SetSize(layout.Close.Width, layout.Close.Height);
 }
 
 void cBootstrapperWindow::LayoutErrorScreen()
@@ -305,17 +360,93 @@ void cBootstrapperWindow::LayoutErrorScreen()
     auto exit = FindButton(ExitButton);
     if (!title || !message || !exit)
         return;
-    int32_t titleWidth = 0;
-    int32_t titleHeight = 0;
-    int32_t messageWidth = 0;
-    int32_t messageHeight = 0;
-    title->SizeAboutToShow(titleWidth, titleHeight);
-    message->SizeAboutToShow(messageWidth, messageHeight);
-    cErrorPlacement placement = PlaceErrorScreen(WindowWidth, WindowHeight, Metrics, titleWidth, titleHeight,
-                                                 messageWidth, messageHeight, exit->RectChild->Height);
-    title->SetPosition(placement.Title.X, placement.Title.Y);
-    message->SetPosition(placement.Message.X, placement.Message.Y);
-    exit->SetPosition(exit->RectChild->X, placement.ExitY);
+    const cSplashLayout layout = CurrentLayout();
+    title->SetPosition(layout.ErrorTitle.X, layout.ErrorTitle.Y);
+    message->SetPosition(layout.ErrorMessage.X, layout.ErrorMessage.Y);
+    exit->SetPosition(layout.ErrorExitFace.X, layout.ErrorExitFace.Y);
+    if (exit->Type == ElementType::TextButton)
+        exit->TextChild->SetPosition(layout.ErrorExitCaption.X, layout.ErrorExitCaption.Y);
+}
+
+bool cBootstrapperWindow::ReopenFontsAndTexts()
+{
+    if (!Localization)
+        return false;
+    // The new sizes are opened beside the old ones: the texts keep a working
+    // font until each has its new one, and a failure changes nothing.
+    cAssetStore resized;
+    bool fallBack = false;
+    if (!LoadFonts(resized, *Localization, fallBack, DrawDpi) || fallBack) {
+        LogPrintf(Error, "Failed to open the fonts at %d DPI, the texts keep their size.", DrawDpi);
+        return false;
+    }
+    std::swap(Assets.Fonts, resized.Fonts);
+    const std::pair<int32_t, int32_t> texts[] = {
+        {StatusText, FontKeyStatus},
+        {PercentText, FontKeyPercent},
+        {ErrorTitle, FontKeyErrorTitle},
+        {ErrorMessage, FontKeyErrorMessage},
+    };
+    bool rebuilt = true;
+    for (const auto& [id, key] : texts) {
+        if (auto text = FindText(id)) {
+            text->Font = MakeFont(key);
+            rebuilt = text->Rebuild() && rebuilt;
+        }
+    }
+    // The caption is built again when the Exit button is laid out.
+    if (auto exit = FindButton(ExitButton); exit && exit->TextChild && exit->TextChild->Font)
+        exit->TextChild->Font = MakeFont(FontKeyExitCaption);
+    return rebuilt;
+}
+
+void cBootstrapperWindow::RescaleProgressBar(int32_t fromDpi)
+{
+    auto bar = FindRect(ProgressBar);
+    if (!bar)
+        return;
+    const cUiBounds track = CurrentLayout().Track;
+    bar->Width = std::min(RescaleLength(bar->Width, fromDpi, DrawDpi), track.Width);
+    bar->Height = track.Height;
+    bar->SetPosition(track.X, track.Y);
+    bar->TargetWidth = std::min(RescaleLength(bar->TargetWidth, fromDpi, DrawDpi), track.Width);
+    bar->TargetHeight = track.Height;
+    bar->WidthStep = std::max(1, RescaleLength(bar->WidthStep, fromDpi, DrawDpi));
+    if (auto trackRect = FindRect(ProgressTrack)) {
+        trackRect->Width = track.Width;
+        trackRect->Height = track.Height;
+        trackRect->SetPosition(track.X, track.Y);
+    }
+}
+
+bool cBootstrapperWindow::FollowMonitorScale()
+{
+    if (DrawDpi == 0)
+        return false;
+    const int32_t dpi = MonitorDpi();
+    if (dpi == DrawDpi)
+        return false;
+    LogPrintf(Info, "The window is now on a monitor at %d DPI (was %d DPI): drawing it at that scale.", dpi,
+              DrawDpi);
+    const int32_t fromDpi = DrawDpi;
+    DrawDpi = dpi;
+    const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, DrawDpi);
+    WindowWidth = client.Width;
+    WindowHeight = client.Height;
+    if (WindowHandle)
+        SDL_SetWindowSize(WindowHandle, WindowWidth, WindowHeight);
+    ReopenFontsAndTexts();
+    const cSplashLayout layout = CurrentLayout();
+    PlaceImages(layout);
+    RescaleProgressBar(fromDpi);
+    LayoutOverlay();
+    LayoutTexts();
+    LayoutExitButton(Assets.Font(FontKeyExitCaption));
+    if (auto title = FindText(ErrorTitle);
+        title && (!title->CurrentTextures.empty() || title->HasPendingText()))
+        LayoutErrorScreen();
+    InvalidateFrame();
+    return true;
 }
 
 void cBootstrapperWindow::SetScreenTexts(uint32_t kind, const std::string& first, const std::string& second)
@@ -349,7 +480,8 @@ void cBootstrapperWindow::ShowProgress(uint32_t percent)
     cProgressPlan plan = PlanProgress(percent, track->Width, bar->Width);
     text->SetTextNow(std::to_string(percent) + "%");
     LayoutStatusTexts();
-    bar->ResizeTo(plan.Target, bar->Height, plan.Step, 1);
+    // The bar takes as long to fill at any scale.
+    bar->ResizeTo(plan.Target, bar->Height, ScaleLength(plan.Step, DrawDpi), 1);
 }
 
 void cBootstrapperWindow::ShowFullProgress()
@@ -359,7 +491,7 @@ void cBootstrapperWindow::ShowFullProgress()
     if (!track || !bar)
         return;
     bar->Width = track->Width;
-    bar->Height = Metrics.BarHeight;
+    bar->Height = track->Height;
     // A resize still running toward an earlier target would shrink the bar again.
     bar->Flags &= ~AnimResizing;
 }
@@ -532,10 +664,22 @@ bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
 void cBootstrapperWindow::Draw()
 {
     for (const cUiElementRef& element : ActiveElementsCopy())
-        DrawElement(RendererHandle, element.get());
+        DrawElement(RendererHandle, element.get(), ScaleLength(1, DrawDpi));
 }
 
-void cBootstrapperWindow::HandleEvent(const SDL_Event& event) { HandleInputEvent(*this, event); }
+void cBootstrapperWindow::HandleEvent(const SDL_Event& event)
+{
+    if (event.type != SDL_WINDOWEVENT) {
+        HandleInputEvent(*this, event);
+        return;
+    }
+    // SDL keeps the window's size in pixels when Windows moves it to a
+    // monitor of another scale; the splash follows the new scale itself.
+    const bool ours = WindowHandle != nullptr && event.window.windowID == SDL_GetWindowID(WindowHandle);
+    if (ours && (event.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED ||
+                 event.window.event == SDL_WINDOWEVENT_MOVED))
+        FollowMonitorScale();
+}
 
 cUiElementRef cBootstrapperWindow::FindElement(int32_t id) const
 {

@@ -14,6 +14,7 @@
 
 #include "settings/settings.h"
 #include "ui/assets_win.h"
+#include "ui/display_scale_win.h"
 #include "ui/elements.h"
 #include "ui/frame_signature.h"
 #include "ui/icon_win.h"
@@ -23,9 +24,13 @@ namespace tavrin::launcher {
 
 class cLocalization;
 
+// The DPI of the monitor a window is on (the window may be null).
+using cDpiSource = std::function<int32_t(SDL_Window* window)>;
+
 class cBootstrapperWindow {
 public:
-    cBootstrapperWindow() = default;
+    // dpiSource tells the window its monitor's scale; the system's by default.
+    explicit cBootstrapperWindow(cDpiSource dpiSource = ReadWindowDpi);
     ~cBootstrapperWindow();
     cBootstrapperWindow(const cBootstrapperWindow&) = delete;
     cBootstrapperWindow& operator=(const cBootstrapperWindow&) = delete;
@@ -36,8 +41,15 @@ public:
     bool Create(const cSettings& settings, cLocalization& localization, const std::string& launcherDirectory,
                 std::function<void()> fallBackToEnglish, std::string& message);
     // Elements, groups and layout for an existing renderer and loaded assets
-    // (the part of Create after LoadAssets).
+    // (the part of Create after LoadAssets), laid out at the DPI source's
+    // scale; the assets' fonts must have been opened for that DPI.
     bool CreateElements(const cSettings& settings, cLocalization& localization, std::string& message);
+    // The DPI the window is drawn at (96 is 100 %).
+    int32_t Dpi() const { return DrawDpi; }
+    // Asks the DPI source again and, when the scale changed (the window moved
+    // to another monitor), resizes the window, reopens the fonts, renders the
+    // texts again and lays everything out anew. True when it rescaled.
+    bool FollowMonitorScale();
 
     // Activates the state's group (kept sorted by layer), enables or disables
     // the close button, fades the group in and the rest out, and shows the
@@ -74,6 +86,8 @@ public:
     SDL_Renderer* Renderer() const { return RendererHandle; }
 
     // Layout steps, public so tests can re-run them on a known state.
+    // The layout at the window's DPI for the texts as they are now.
+    cSplashLayout CurrentLayout() const;
     void LayoutImages();
     void LayoutProgressBar();
     void LayoutOverlay();
@@ -129,9 +143,15 @@ private:
     void KeepLogoRulesAfterReset(cUiElement& element);
     std::shared_ptr<cUiFont> MakeFont(int32_t key);
     void ButtonPressed(const char* message);
+    // The DPI source's answer for the window, within the scales drawn.
+    int32_t MonitorDpi() const;
+    void PlaceImages(const cSplashLayout& layout);
+    bool ReopenFontsAndTexts();
+    void RescaleProgressBar(int32_t fromDpi);
 
     cLocalization* Localization = nullptr;
-    cLayoutMetrics Metrics;
+    cDpiSource DpiSource;
+    int32_t DrawDpi = 0;
     cFrameSignature LastFrame;
     bool FrameOnScreen = false;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "ui/scale.h"
+
 namespace tavrin::launcher {
 
 namespace {
@@ -10,6 +12,8 @@ std::atomic<uint64_t> gNextTextureSerial{1};
 }  // namespace
 
 cUiTexture::cUiTexture() : Serial(gNextTextureSerial.fetch_add(1)) {}
+
+int32_t cUiFont::Dpi() const { return kBaseDpi; }
 
 cUiElement::cUiElement(ElementType type, int32_t layer, int32_t id, uint8_t maximumAlpha, bool dropShadow)
     : MaximumAlpha(maximumAlpha), Type(type), Layer(layer), Id(id), DropShadow(dropShadow)

@@ -89,6 +89,8 @@ public:
     virtual cUiTextureRef NewTexture() = 0;
     // Renders one line into the record; false when no surface could be made.
     virtual bool RenderLine(const std::string& piece, cUiColor colour, cUiTexture& record) = 0;
+    // The DPI the font renders at: its measures are pixels at that DPI.
+    virtual int32_t Dpi() const;
 };
 
 class cUiElement {
@@ -233,6 +235,9 @@ public:
     bool Loop = false;
     int32_t FrameWidth = 0;
     int32_t FrameHeight = 0;
+    // The size a frame is drawn at; 0 draws it at its size on the sheet.
+    int32_t ShownWidth = 0;
+    int32_t ShownHeight = 0;
     cUiBounds Source;
     int32_t FrameCount = 0;
     int32_t Layout = SheetRow;
@@ -266,6 +271,10 @@ public:
     bool SetText(const std::string& text);
     // New content at once, without a fade.
     bool SetTextNow(const std::string& text);
+    // Renders the shown and the waiting text again with the element's font
+    // (a new size of it), keeping opacity, fades and cycling. False when a
+    // text could not be built; that list keeps its old textures.
+    bool Rebuild();
     // Centres the text about to be shown on the rectangle.
     void CenterIn(const cUiBounds& rect);
     // Size of the text about to be shown: the pending one if any, else the
@@ -290,6 +299,9 @@ public:
     uint8_t CurrentAlpha;
     std::vector<cUiTextureRef> CurrentTextures;
     std::vector<cUiTextureRef> PendingTextures;
+    // The texts the two lists were built from, for Rebuild.
+    std::string CurrentContent;
+    std::string PendingContent;
     mutable std::recursive_mutex Lock;
     int64_t CyclePeriodNs = 500'000'000;
     int64_t CycleCountdownNs = 500'000'000;

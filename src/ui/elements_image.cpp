@@ -71,7 +71,10 @@ cUiAnimation::cUiAnimation(int32_t layer, int32_t id, uint8_t maximumAlpha, uint
 {
 }
 
-cUiBounds cUiAnimation::GetRect(ElementPart) const { return {X, Y, FrameWidth, FrameHeight}; }
+cUiBounds cUiAnimation::GetRect(ElementPart) const
+{
+    return {X, Y, ShownWidth > 0 ? ShownWidth : FrameWidth, ShownHeight > 0 ? ShownHeight : FrameHeight};
+}
 
 const cUiBounds* cUiAnimation::GetSourceRect() const { return &Source; }
 

@@ -2,6 +2,7 @@
 
 #include "logging/logger.h"
 #include "ui/elements.h"
+#include "ui/scale.h"
 #include "ui/text_split.h"
 
 namespace tavrin::launcher {
@@ -53,8 +54,11 @@ bool BuildTextTextures(cUiText& text, const std::string& content, std::vector<cU
     std::vector<std::string> pieces;
     int32_t plannedMode = TextModeNone;
     cUiFont& font = *text.Font;
+    // Lines break at the same design width at every scale.
     auto measure = [&font](const std::string& piece, int32_t& width) {
-        return font.MeasureText(piece, width);
+        const bool measured = font.MeasureText(piece, width);
+        width = UnscaleLength(width, font.Dpi());
+        return measured;
     };
     if (!PlanTextPieces(content, measure, text.Cycles, pieces, plannedMode))
         return false;
@@ -201,10 +205,12 @@ bool cUiText::SetText(const std::string& text)
     }
     PendingFlag = true;
     if (intoCurrent) {
+        CurrentContent = text;
         Mode = mode;
         VariantIndex = 0;
         RecomputeBox();
     } else {
+        PendingContent = text;
         PendingMode = mode;
     }
     return true;
@@ -216,15 +222,44 @@ bool cUiText::SetTextNow(const std::string& text)
     int32_t mode = TextModeNone;
     if (!BuildTextTextures(*this, text, CurrentTextures, mode))
         return false;
+    CurrentContent = text;
     VariantIndex = 0;
     RecomputeBox();
     Mode = mode;
     return true;
 }
 
+bool cUiText::Rebuild()
+{
+    std::lock_guard<std::recursive_mutex> lock(Lock);
+    bool rebuilt = true;
+    int32_t mode = TextModeNone;
+    if (!CurrentTextures.empty() && !CurrentContent.empty()) {
+        if (BuildTextTextures(*this, CurrentContent, CurrentTextures, mode)) {
+            Mode = mode;
+            if (VariantIndex >= CurrentTextures.size())
+                VariantIndex = 0;
+            RecomputeBox();
+        } else {
+            rebuilt = false;
+        }
+    }
+    if (!PendingTextures.empty() && !PendingContent.empty()) {
+        // The waiting text's mode is still to be applied when it appears.
+        if (BuildTextTextures(*this, PendingContent, PendingTextures, mode)) {
+            if (PendingMode != TextModeNone)
+                PendingMode = mode;
+        } else {
+            rebuilt = false;
+        }
+    }
+    return rebuilt;
+}
+
 void cUiText::ReplaceWithPending()
 {
     CurrentTextures = PendingTextures;
+    CurrentContent = PendingContent;
     for (const cUiTextureRef& texture : CurrentTextures) {
         if (texture && texture->HasTexture())
             texture->ApplyAlpha(CurrentAlpha);
@@ -278,6 +313,7 @@ void cUiText::Reset()
     std::lock_guard<std::recursive_mutex> lock(Lock);
     cUiElement::Reset();
     PendingTextures.clear();
+    PendingContent.clear();
     PendingFlag = false;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/scale.h"
+
 namespace tavrin::launcher {
 
 bool GroupForState(int32_t state, StateGroup& group)
@@ -138,5 +140,66 @@ cErrorPlacement PlaceErrorScreen(int32_t windowWidth, int32_t windowHeight, cons
     }
     return placement;
 }
+
+namespace {
+
+cTextExtent ToDesign(const cTextExtent& extent, int32_t dpi)
+{
+    return {UnscaleLength(extent.Width, dpi), UnscaleLength(extent.Height, dpi)};
+}
+
+cPoint ScalePoint(const cPoint& design, int32_t dpi)
+{
+    return {ScaleLength(design.X, dpi), ScaleLength(design.Y, dpi)};
+}
+
+// The caption's place when centred on the face (the text element's CenterIn).
+cPoint CentreOn(const cUiBounds& face, const cTextExtent& caption)
+{
+    return {face.X + face.Width / 2 - caption.Width / 2, face.Y + face.Height / 2 - caption.Height / 2};
+}
+
+}  // namespace
+
+cSplashLayout ComputeSplashLayout(int32_t dpi, const cSplashContent& content)
+{
+    const cLayoutMetrics metrics = ComputeLayoutMetrics(kWindowWidth, kWindowHeight);
+    const cTextExtent status = ToDesign(content.Status, dpi);
+    const cTextExtent percent = ToDesign(content.Percent, dpi);
+    const cTextExtent title = ToDesign(content.ErrorTitle, dpi);
+    const cTextExtent message = ToDesign(content.ErrorMessage, dpi);
+    const cTextExtent caption = ToDesign(content.ExitCaption, dpi);
+    const int32_t percentColumn = UnscaleLength(content.PercentColumnWidth, dpi);
+
+    const cUiBounds window{0, 0, kWindowWidth, kWindowHeight};
+    const cUiBounds exitFace = PlaceExitButton(kWindowWidth, window);
+    const cStatusPlacement statusTexts =
+        PlaceStatusTexts(kWindowWidth, metrics, percentColumn, percent.Height, status.Width, status.Height);
+    const cErrorPlacement error =
+        PlaceErrorScreen(kWindowWidth, kWindowHeight, metrics, title.Width, title.Height, message.Width,
+                         message.Height, exitFace.Height);
+    cUiBounds errorExitFace = exitFace;
+    errorExitFace.Y = error.ExitY;
+
+    cSplashLayout layout;
+    layout.Window = ScaleBounds(window, dpi);
+    layout.Splash = layout.Window;
+    layout.Logo = ScaleBounds({0, metrics.LogoTop, kLogoFrameWidth, kLogoFrameHeight}, dpi);
+    layout.Close =
+        ScaleBounds({kWindowWidth - content.CloseWidth, 0, content.CloseWidth, content.CloseHeight}, dpi);
+    layout.Track = ScaleBounds({0, metrics.BarTop, kWindowWidth, metrics.BarHeight}, dpi);
+    layout.Overlay = layout.Window;
+    layout.ExitFace = ScaleBounds(exitFace, dpi);
+    layout.ExitCaption = ScalePoint(CentreOn(exitFace, caption), dpi);
+    layout.ErrorExitFace = ScaleBounds(errorExitFace, dpi);
+    layout.ErrorExitCaption = ScalePoint(CentreOn(errorExitFace, caption), dpi);
+    layout.Percent = ScalePoint(statusTexts.Percent, dpi);
+    layout.Status = ScalePoint(statusTexts.Status, dpi);
+    layout.ErrorTitle = ScalePoint(error.Title, dpi);
+    layout.ErrorMessage = ScalePoint(error.Message, dpi);
+    return layout;
+}
+
+int32_t FontPixelSize(int32_t designSize, int32_t dpi) { return ScaleLength(designSize, dpi); }
 
 }  // namespace tavrin::launcher

@@ -117,4 +117,51 @@ cErrorPlacement PlaceErrorScreen(int32_t windowWidth, int32_t windowHeight, cons
                                  int32_t titleWidth, int32_t titleHeight, int32_t messageWidth,
                                  int32_t messageHeight, int32_t exitHeight);
 
+struct cTextExtent {
+    int32_t Width = 0;
+    int32_t Height = 0;
+};
+
+// What the layout depends on besides the DPI. Texts are measured as rendered
+// at that DPI, in window pixels; the close picture in its own pixels.
+struct cSplashContent {
+    int32_t CloseWidth = 0;
+    int32_t CloseHeight = 0;
+    cTextExtent Status;
+    cTextExtent Percent;
+    // The width the percentage column keeps ("100%" while downloading).
+    int32_t PercentColumnWidth = 0;
+    cTextExtent ErrorTitle;
+    cTextExtent ErrorMessage;
+    cTextExtent ExitCaption;
+};
+
+// Where every element goes, in window pixels.
+struct cSplashLayout {
+    cUiBounds Window;
+    cUiBounds Splash;
+    cUiBounds Logo;
+    cUiBounds Close;
+    // The progress track; the bar at full length.
+    cUiBounds Track;
+    cUiBounds Overlay;
+    // The Exit button before an error is shown, and with the error's texts.
+    cUiBounds ExitFace;
+    cPoint ExitCaption;
+    cUiBounds ErrorExitFace;
+    cPoint ErrorExitCaption;
+    cPoint Percent;
+    cPoint Status;
+    cPoint ErrorTitle;
+    cPoint ErrorMessage;
+};
+
+// The splash at a DPI: the 96 DPI layout with every length scaled. The texts
+// are placed by their size in design units, so at twice the DPI (and texts
+// twice the size) every rectangle is exactly twice the one at 96 DPI.
+cSplashLayout ComputeSplashLayout(int32_t dpi, const cSplashContent& content);
+
+// The pixel size a font of the asset table (its size at 96 DPI) is opened at.
+int32_t FontPixelSize(int32_t designSize, int32_t dpi);
+
 }  // namespace tavrin::launcher

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ui/elements.h"
+#include "ui/scale.h"
 
 namespace tavrin::launcher {
 
@@ -33,17 +34,23 @@ public:
 // The SDL texture behind a model texture; null for none.
 SDL_Texture* NativeTexture(const cUiTexture* texture);
 
-// A font of the asset store (not owned) and the renderer its lines go to.
+// A font of the asset store (not owned), opened for dpi, and the renderer its
+// lines go to.
 class cSdlFont : public cUiFont {
 public:
-    cSdlFont(TTF_Font* font, SDL_Renderer* renderer) : Font(font), Renderer(renderer) {}
+    cSdlFont(TTF_Font* font, SDL_Renderer* renderer, int32_t dpi = kBaseDpi)
+        : Font(font), Renderer(renderer), FontDpi(dpi)
+    {
+    }
 
     bool MeasureText(const std::string& text, int32_t& width) override;
     cUiTextureRef NewTexture() override;
     bool RenderLine(const std::string& piece, cUiColor colour, cUiTexture& record) override;
+    int32_t Dpi() const override { return FontDpi; }
 
     TTF_Font* Font;
     SDL_Renderer* Renderer;
+    int32_t FontDpi;
 };
 
 // Renders one UTF-8 line, blended, into the record's texture (replacing any

@@ -103,8 +103,8 @@ int CopyInBlack(SDL_Renderer* renderer, SDL_Texture* texture, const SDL_Rect* so
 }
 
 // Every line centred on the first line's centre, half the tallest line
-// apart. A shadow is the same lines in black, one pixel right and down.
-bool DrawLines(SDL_Renderer* renderer, const cUiText& text, bool shadow)
+// apart. A shadow is the same lines in black, moved right and down.
+bool DrawLines(SDL_Renderer* renderer, const cUiText& text, bool shadow, int32_t shadowOffset)
 {
     std::vector<cUiTextureRef> lines = text.CurrentTexturesCopy();
     if (lines.empty()) {
@@ -117,7 +117,7 @@ bool DrawLines(SDL_Renderer* renderer, const cUiText& text, bool shadow)
     int32_t gap = static_cast<int32_t>(tallest * 0.5);
     int32_t firstWidth = lines.front() ? lines.front()->Width : 0;
     int32_t firstHeight = lines.front() ? lines.front()->Height : 0;
-    int32_t offset = shadow ? 1 : 0;
+    int32_t offset = shadow ? shadowOffset : 0;
     int32_t x = text.GetX(ElementPart::TextTexture) + offset;
     int32_t y = text.GetY(ElementPart::TextTexture) + offset;
     bool all = true;
@@ -147,13 +147,13 @@ const cUiText* AsLinesText(const cUiElement& element)
     return text && text->Mode == TextModeLines ? text : nullptr;
 }
 
-void DrawShadow(SDL_Renderer* renderer, const cUiElement& element)
+void DrawShadow(SDL_Renderer* renderer, const cUiElement& element, int32_t offset)
 {
     uint32_t type = static_cast<uint32_t>(element.Type);
     // Several lines cast one shadow each; the texture rectangle of such a
     // text spans all lines and would stretch the first one over them.
     if (const cUiText* lines = AsLinesText(element)) {
-        if (!DrawLines(renderer, *lines, true))
+        if (!DrawLines(renderer, *lines, true, offset))
             LogPrintf(Verbose, "Failed to render the drop shadow for object type %u.", type);
         return;
     }
@@ -165,8 +165,8 @@ void DrawShadow(SDL_Renderer* renderer, const cUiElement& element)
         return;
     }
     SDL_Rect destination = ToSdl(element.GetRect(part));
-    destination.x += 1;
-    destination.y += 1;
+    destination.x += offset;
+    destination.y += offset;
     const cUiBounds* source = element.GetSourceRect();
     SDL_Rect sourceRect = source ? ToSdl(*source) : SDL_Rect{};
     if (CopyInBlack(renderer, texture, source ? &sourceRect : nullptr, destination) != 0)
@@ -176,7 +176,7 @@ void DrawShadow(SDL_Renderer* renderer, const cUiElement& element)
 bool DrawTextElement(SDL_Renderer* renderer, const cUiElement& element)
 {
     if (const cUiText* lines = AsLinesText(element))
-        return DrawLines(renderer, *lines, false);
+        return DrawLines(renderer, *lines, false, 0);
     return CopyTexture(renderer, element, ElementPart::TextTexture);
 }
 
@@ -208,14 +208,14 @@ bool DrawGradient(SDL_Renderer* renderer, const cUiElement& element)
     return drew;
 }
 
-bool DrawElement(SDL_Renderer* renderer, const cUiElement* element)
+bool DrawElement(SDL_Renderer* renderer, const cUiElement* element, int32_t shadowOffset)
 {
     if (!element) {
         LogPrintf(Error, "Called with an invalid object!");
         return false;
     }
     if (element->DropShadow)
-        DrawShadow(renderer, *element);
+        DrawShadow(renderer, *element, shadowOffset);
     switch (element->Type) {
     case ElementType::GradientRect:
         return DrawGradient(renderer, *element);

@@ -9,8 +9,9 @@
 namespace tavrin::launcher {
 
 // True when everything of the element was drawn. Failures are logged and the
-// frame goes on; the renderer's draw colour is restored after every fill.
-bool DrawElement(SDL_Renderer* renderer, const cUiElement* element);
+// frame goes on; the renderer's draw colour is restored after every fill. A
+// drop shadow lies shadowOffset pixels right and down (one at 100 %).
+bool DrawElement(SDL_Renderer* renderer, const cUiElement* element, int32_t shadowOffset = 1);
 
 // Column-by-column gradient between the element's two colours.
 bool DrawGradient(SDL_Renderer* renderer, const cUiElement& element);

@@ -30,7 +30,8 @@ public:
     std::vector<uint8_t> Alphas;
 };
 
-// Measures and renders at a fixed number of pixels per byte, 20 pixels high.
+// Measures and renders at a fixed number of pixels per byte, 20 pixels high
+// unless told otherwise.
 class cFakeFont : public cUiFont {
 public:
     bool MeasureText(const std::string& text, int32_t& width) override
@@ -48,11 +49,14 @@ public:
         Rendered.push_back(piece);
         static_cast<cFakeTexture&>(record).Present = true;
         record.Width = static_cast<int32_t>(piece.size()) * PixelsPerByte;
-        record.Height = 20;
+        record.Height = LineHeight;
         return true;
     }
+    int32_t Dpi() const override { return FontDpi; }
 
     int32_t PixelsPerByte = 10;
+    int32_t LineHeight = 20;
+    int32_t FontDpi = 96;
     int32_t FixedWidth = -1;
     bool FailMeasure = false;
     std::string FailOn;

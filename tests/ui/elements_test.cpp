@@ -294,6 +294,71 @@ TEST_F(TextElement, FailedBuildKeepsThePreviousContent)
     EXPECT_FALSE(fontless.SetTextNow("0%"));
 }
 
+// A move to a monitor at twice the scale: the font is opened at twice the
+// size and every text is rendered again from what it was given.
+TEST_F(TextElement, RebuildRendersShownAndWaitingTextsWithTheNewFont)
+{
+    ASSERT_TRUE(Text.SetTextNow("ONE"));
+    Text.CurrentAlpha = 255;
+    ASSERT_TRUE(Text.SetText("SECOND"));
+    UpdateTimes(Text, 10);
+    const uint8_t alpha = Text.CurrentAlpha;
+
+    Font->PixelsPerByte = 20;
+    Font->LineHeight = 40;
+    Font->FontDpi = 192;
+    ASSERT_TRUE(Text.Rebuild());
+    EXPECT_EQ(Text.GetWidth(ElementPart::TextTexture), 60);
+    EXPECT_EQ(Text.BoxHeight, 40);
+    EXPECT_EQ(Text.CurrentAlpha, alpha);
+    EXPECT_EQ(Text.TargetAlpha, 0);
+    ASSERT_TRUE(Text.HasPendingText());
+    ASSERT_EQ(Text.PendingTextures.size(), 1u);
+    EXPECT_EQ(Text.PendingTextures[0]->Width, 120);
+
+    UpdateTimes(Text, 60);
+    EXPECT_EQ(Text.GetWidth(ElementPart::TextTexture), 120);
+    // The swapped-in text is rebuilt from its own content from then on.
+    Font->PixelsPerByte = 10;
+    Font->FontDpi = 96;
+    ASSERT_TRUE(Text.Rebuild());
+    EXPECT_EQ(Text.GetWidth(ElementPart::TextTexture), 60);
+}
+
+TEST_F(TextElement, RebuildKeepsTheCycleAndTheLineBreaks)
+{
+    Text.Cycles = true;
+    ASSERT_TRUE(Text.SetTextNow("GO[...]"));
+    UpdateTimes(Text, 64);
+    const uint32_t variant = Text.VariantIndex;
+    Font->PixelsPerByte = 20;
+    Font->FontDpi = 192;
+    ASSERT_TRUE(Text.Rebuild());
+    EXPECT_EQ(Text.Mode, TextModeCycling);
+    EXPECT_EQ(Text.VariantIndex, variant);
+    EXPECT_EQ(Text.BoxWidth, 2 * 50);
+
+    // 110 bytes: 1100 pixels at 96 DPI, 2200 at 192; both break into the
+    // same two lines, as the line width limit is a design width.
+    const std::string message(55, 'a');
+    cUiText lines(3, 4004, 255, 0, false);
+    auto font = std::make_shared<cFakeFont>();
+    lines.Font = font;
+    ASSERT_TRUE(lines.SetTextNow(message + " " + message.substr(1)));
+    const size_t atDesign = lines.CurrentTextures.size();
+    EXPECT_EQ(atDesign, 2u);
+    EXPECT_EQ(lines.Mode, TextModeLines);
+    font->PixelsPerByte = 20;
+    font->FontDpi = 192;
+    ASSERT_TRUE(lines.Rebuild());
+    EXPECT_EQ(lines.CurrentTextures.size(), atDesign);
+    EXPECT_EQ(lines.Mode, TextModeLines);
+
+    Font->FailOn = "GO";
+    EXPECT_FALSE(Text.Rebuild());
+    EXPECT_EQ(Text.BoxWidth, 2 * 50);
+}
+
 TEST_F(TextElement, CyclingTextShowsANewVariantEvery32Updates)
 {
     Text.Cycles = true;

@@ -17,6 +17,7 @@
 #include "settings/settings.h"
 #include "ui/assets_win.h"
 #include "ui/bootstrapper_window_win.h"
+#include "ui/scale.h"
 
 namespace tavrin::launcher {
 
@@ -27,25 +28,29 @@ constexpr char kDots[] = "[...]";
 class cOffscreenSplash {
 public:
     // languageFile: a language file to load first; empty for the built-in texts.
-    cOffscreenSplash(const cSettings& settings, const std::wstring& languageFile) : Settings(settings)
+    // dpi: the monitor's scale the window is told of (96 is 100 %).
+    cOffscreenSplash(const cSettings& settings, const std::wstring& languageFile, int32_t dpi = kBaseDpi)
+        : Settings(settings), Window([dpi](SDL_Window*) { return dpi; })
     {
         std::wstring error;
         if (!languageFile.empty() && !Localization.LoadFile(languageFile, error)) {
             std::fprintf(stderr, "screens: %ls\n", error.c_str());
             return;
         }
-        Surface = SDL_CreateRGBSurfaceWithFormat(0, 800, 450, 32, SDL_PIXELFORMAT_ARGB8888);
+        const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, dpi);
+        Surface =
+            SDL_CreateRGBSurfaceWithFormat(0, client.Width, client.Height, 32, SDL_PIXELFORMAT_ARGB8888);
         if (Surface == nullptr)
             return;
         Window.RendererHandle = SDL_CreateSoftwareRenderer(Surface);
         if (Window.RendererHandle == nullptr)
             return;
         SDL_SetRenderDrawBlendMode(Window.RendererHandle, SDL_BLENDMODE_BLEND);
-        Window.WindowWidth = 800;
-        Window.WindowHeight = 450;
+        Window.WindowWidth = client.Width;
+        Window.WindowHeight = client.Height;
         std::string message;
         Ready = LoadAssetsWithSplash(Window.RendererHandle, Settings.RequestedSplash, "", Localization, {},
-                                     Window.Assets) &&
+                                     Window.Assets, dpi) &&
                 Window.CreateElements(Settings, Localization, message);
         if (!Ready)
             std::fprintf(stderr, "screens: window set-up failed: %s\n", message.c_str());

@@ -2,14 +2,19 @@
 // real window code draws into a software surface after a scripted sequence
 // of frames, the same calls the launcher makes on each state change.
 //
-//   TavrinScreens.exe OUT_DIR [LOCALIZATION_DIR [LANGUAGE_FILE]]
+//   TavrinScreens.exe [--dpi=N] OUT_DIR [LOCALIZATION_DIR [LANGUAGE_FILE]]
 // With the localization folder, the translated screens are drawn too; with a
 // language file of that folder, every screen is drawn in that language alone.
+// With --dpi the window is told its monitor is at N DPI (96 is 100 %), and
+// each file name ends in the percentage ("_200" for 192).
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
 #include "offscreen_splash_win.h"
+#include "ui/scale.h"
 
 using namespace tavrin;
 using namespace tavrin::launcher;
@@ -134,13 +139,21 @@ const cScreen kScreens[] = {
 int main(int argc, char** argv)
 {
     SDL_SetMainReady();
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: TavrinScreens OUT_DIR [LOCALIZATION_DIR [LANGUAGE_FILE]]\n");
+    int32_t dpi = kBaseDpi;
+    int first = 1;
+    if (argc > 1 && std::strncmp(argv[1], "--dpi=", 6) == 0) {
+        dpi = SaneDpi(std::atoi(argv[1] + 6));
+        ++first;
+    }
+    if (argc - first < 1) {
+        std::fprintf(stderr, "usage: TavrinScreens [--dpi=N] OUT_DIR [LOCALIZATION_DIR [LANGUAGE_FILE]]\n");
         return 2;
     }
-    const std::string out = std::string(argv[1]) + "\\";
-    const std::wstring languages = argc > 2 ? Utf8ToUtf16(std::string(argv[2]) + "\\") : std::wstring();
-    const char* onlyLanguage = argc > 3 ? argv[3] : nullptr;
+    const std::string out = std::string(argv[first]) + "\\";
+    const std::wstring languages =
+        argc - first > 1 ? Utf8ToUtf16(std::string(argv[first + 1]) + "\\") : std::wstring();
+    const char* onlyLanguage = argc - first > 2 ? argv[first + 2] : nullptr;
+    const std::string suffix = dpi == kBaseDpi ? "" : "_" + std::to_string(dpi * 100 / kBaseDpi);
     if (SDL_Init(0) != 0 || IMG_Init(IMG_INIT_PNG) == 0 || TTF_Init() != 0) {
         std::fprintf(stderr, "screens: SDL set-up failed: %s\n", SDL_GetError());
         return 1;
@@ -154,13 +167,13 @@ int main(int argc, char** argv)
         if (screen.Configure)
             screen.Configure(settings);
         cOffscreenSplash splash(settings,
-                                language != nullptr ? languages + Utf8ToUtf16(language) : std::wstring());
+                                language != nullptr ? languages + Utf8ToUtf16(language) : std::wstring(), dpi);
         if (!splash.Ready) {
             ++failures;
             continue;
         }
         screen.Play(splash);
-        if (!splash.Save(out + screen.Name + ".png"))
+        if (!splash.Save(out + screen.Name + suffix + ".png"))
             ++failures;
     }
     TTF_Quit();
