@@ -17,14 +17,20 @@ struct ModuleCacheEntry {
     std::string Path;                  // the cached module file; empty: no cache this launch
     bool Valid = false;                // the metadata check succeeded
     std::string CachedETag;            // from the metadata file
+    std::string CachedSha1;            // of CachedBytes, as computed by the probe
+    std::vector<uint8_t> CachedBytes;  // the cached module as checked, encoded, until loaded
+    bool Held = false;                 // the loaded module's file waits aside for the launch's end
     std::vector<uint8_t> ModuleBytes;  // encoded, as the CDN served them
-    std::string ReceivedETag;          // the ETag that goes with ModuleBytes
+    std::string ReceivedETag;          // the ETag that goes with ModuleBytes or the held file
 
     void Reset(const std::string& path)
     {
         Path = path;
         Valid = false;
         CachedETag.clear();
+        CachedSha1.clear();
+        CachedBytes.clear();
+        Held = false;
         ModuleBytes.clear();
         ReceivedETag.clear();
     }
@@ -43,18 +49,23 @@ void DeleteCache(const std::string& modulePath);
 
 // Resets the entry to the path and decides whether it is valid: the file
 // exists, is at most 168 hours old (older ones are deleted) and matches its
-// metadata. Temporary files left by an interrupted store are removed.
+// metadata. The file is read once: a valid entry keeps the bytes that were
+// checked, and only those are ever loaded. Temporary files left by an
+// interrupted store, or by a launch that never ended, are removed.
 void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path);
 
-// Reads the cached module, deletes its files, keeps the encoded bytes in the
-// entry and hands a decoded copy to loadModule. False when the entry is not
-// valid or the file is unreadable or empty.
+// Consumes the cached module: its file moves aside (it comes back only after
+// a successful launch), its metadata is deleted, and the checked bytes are
+// decoded in place and handed to loadModule. False when the entry is not
+// valid or its file is gone.
 bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadModule);
 
-// After a successful launch: writes the module and its metadata to temporary
-// files and only then renames both over the old pair, so a failed store
-// keeps the old pair and a crash never leaves a module beside metadata that
-// vouches for it wrongly. Always forgets the bytes and the received ETag.
+// After a successful launch: a downloaded module and its metadata are written
+// to temporary files and only then renamed over the old pair, so a failed
+// store keeps the old pair and a crash never leaves a module beside metadata
+// that vouches for it wrongly; a module loaded from the cache moves back
+// beside new metadata. After a failed launch a held module is deleted.
+// Always forgets the bytes and the received ETag.
 void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded);
 
 }  // namespace tavrin::launcher

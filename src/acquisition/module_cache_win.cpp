@@ -7,6 +7,7 @@
 
 #include "acquisition/cache_metadata.h"
 #include "acquisition/module_decode.h"
+#include "settings/file_handle_win.h"
 #include "settings/files_win.h"
 
 namespace tavrin::launcher {
@@ -17,6 +18,8 @@ namespace {
 constexpr uint64_t kMaxCachedFileBytes = 0xFFFFFFFFull;
 constexpr char kTemporarySuffix[] = ".partial";
 constexpr char kPreviousSuffix[] = ".previous";
+// The module of a running launch, moved aside until the launch has ended.
+constexpr char kHeldSuffix[] = ".held";
 
 class cCryptProvider {
 public:
@@ -148,6 +151,7 @@ void DeleteTemporaries(const std::string& modulePath)
     DeleteFileW(Wide(modulePath + kTemporarySuffix).c_str());
     DeleteFileW(Wide(modulePath + kMetadataSuffix + kTemporarySuffix).c_str());
     DeleteFileW(Wide(modulePath + kPreviousSuffix).c_str());
+    DeleteFileW(Wide(modulePath + kHeldSuffix).c_str());
 }
 
 // The old module moves aside while the new pair goes into place, so that a
@@ -219,6 +223,49 @@ bool ReplaceCachedPair(const std::string& modulePath, const std::vector<uint8_t>
     }
     DeleteFileW(Wide(modulePath + kPreviousSuffix).c_str());
     return true;
+}
+
+// The cache's age counts from the last successful launch with the module,
+// as when it was written anew.
+bool MarkWrittenNow(const std::string& path)
+{
+    cFileHandle file(CreateFileW(Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return file.Valid() && SetFileTime(file.Get(), nullptr, nullptr, &now);
+}
+
+// The held module goes back beside metadata for the bytes the probe checked.
+// The metadata is complete before the module moves, and a module that cannot
+// be put back leaves no metadata behind.
+bool RestoreHeldModule(const std::string& modulePath, const std::string& sha1, const std::string& etag)
+{
+    if (!MarkWrittenNow(modulePath + kHeldSuffix)) {
+        return false;
+    }
+    const std::string metadataPath = modulePath + kMetadataSuffix;
+    const std::string metadata = FormatCacheMetadata(sha1, etag);
+    if (!WriteTemporary(metadataPath, metadata.data(), metadata.size())) {
+        return false;
+    }
+    if (!MoveFileExW(Wide(modulePath + kHeldSuffix).c_str(), Wide(modulePath).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(Wide(metadataPath + kTemporarySuffix).c_str());
+        return false;
+    }
+    if (!MoveTemporaryIntoPlace(metadataPath)) {
+        DeleteCache(modulePath);
+        DeleteFileW(Wide(metadataPath + kTemporarySuffix).c_str());
+        return false;
+    }
+    return true;
+}
+
+// The whole file in one read, at most the cache's size limit.
+bool ReadCachedFile(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    return ReadFileBytes(Wide(path).c_str(), bytes, kMaxCachedFileBytes) && !bytes.empty();
 }
 
 bool FinishSha1(HCRYPTHASH hash, std::string& hexDigest)
@@ -339,21 +386,38 @@ void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path)
         DeleteCache(path);
         return;
     }
-    entry.Valid = CheckMetadata(path, entry.CachedETag);
+    std::string etag, recordedSha1, actualSha1;
+    std::vector<uint8_t> bytes;
+    if (!ReadMetadata(path + kMetadataSuffix, etag, recordedSha1) || !ReadCachedFile(path, bytes) ||
+        !ComputeSha1(bytes.data(), bytes.size(), actualSha1) || !Sha1Matches(recordedSha1, actualSha1)) {
+        return;
+    }
+    entry.Valid = true;
+    entry.CachedETag = etag;
+    entry.CachedSha1 = actualSha1;
+    entry.CachedBytes = std::move(bytes);
 }
 
 bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadModule)
 {
-    if (!entry.Valid) {
+    if (!entry.Valid || entry.CachedBytes.empty()) {
         return false;
     }
-    std::vector<uint8_t> bytes;
-    if (!ReadFileBytes(Wide(entry.Path).c_str(), bytes, kMaxCachedFileBytes) || bytes.empty()) {
-        return false;
+    // Consumed while it runs: a launch that crashes leaves no cache behind.
+    const std::wstring modulePath = Wide(entry.Path);
+    entry.Held = MoveFileExW(modulePath.c_str(), Wide(entry.Path + kHeldSuffix).c_str(),
+                             MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!entry.Held) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+            entry.CachedBytes.clear();
+            return false;
+        }
+        DeleteFileW(modulePath.c_str());
     }
-    DeleteCache(entry.Path);
+    DeleteFileW(Wide(entry.Path + kMetadataSuffix).c_str());
     entry.ReceivedETag = entry.CachedETag;
-    entry.ModuleBytes = bytes;
+    std::vector<uint8_t> bytes = std::move(entry.CachedBytes);
+    entry.CachedBytes.clear();
     DecodeModule(bytes.data(), bytes.size());
     if (loadModule) {
         loadModule(std::move(bytes));
@@ -363,10 +427,18 @@ bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadMod
 
 void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded)
 {
-    if (launchSucceeded && !entry.ModuleBytes.empty() && !entry.Path.empty()) {
-        DeleteTemporaries(entry.Path);
-        ReplaceCachedPair(entry.Path, entry.ModuleBytes, entry.ReceivedETag);
+    if (!entry.Path.empty()) {
+        if (entry.Held) {
+            if (!launchSucceeded || !RestoreHeldModule(entry.Path, entry.CachedSha1, entry.ReceivedETag)) {
+                DeleteFileW(Wide(entry.Path + kHeldSuffix).c_str());
+            }
+        } else if (launchSucceeded && !entry.ModuleBytes.empty()) {
+            DeleteTemporaries(entry.Path);
+            ReplaceCachedPair(entry.Path, entry.ModuleBytes, entry.ReceivedETag);
+        }
     }
+    entry.Held = false;
+    entry.CachedBytes.clear();
     entry.ModuleBytes.clear();
     entry.ReceivedETag.clear();
 }

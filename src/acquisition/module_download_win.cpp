@@ -94,6 +94,8 @@ void AcceptModule(ModuleDownloadContext& context, cCurlHandle& curl)
     }
     std::vector<uint8_t> module = curl.TakeBody();
     if (context.Cache != nullptr) {
+        // A newer module replaces the checked cached copy: not three at once.
+        context.Cache->CachedBytes = {};
         context.Cache->ModuleBytes = module;
         context.Cache->ReceivedETag = etag;
     }
@@ -209,10 +211,10 @@ void RunModuleDownload(ModuleDownloadContext& context, const std::string& overri
     if (!DownloadModule(context, overrideUrl, false, cancelled) && !cancelled && context.Report) {
         context.Report(kResultOverrideFailed, Text(context, kMsgConnectionFailed) + overrideUrl);
     }
-    // A module fetched through an override never reaches the cache.
+    // A module fetched through an override never reaches the cache, and a
+    // cached one it used is consumed.
     if (context.Cache != nullptr) {
-        context.Cache->ModuleBytes.clear();
-        context.Cache->ReceivedETag.clear();
+        StoreCachedModule(*context.Cache, false);
     }
 }
 

@@ -48,11 +48,9 @@ AntiCheatLauncher::~AntiCheatLauncher()
         gLauncher = nullptr;
 }
 
-bool AntiCheatLauncher::Initialize(std::string& message)
+bool AntiCheatLauncher::LoadSettingsAndOpenLog(std::string& message)
 {
     message.clear();
-    RunStart = MonotonicNow();
-
     uint32_t directoryResult = GetLauncherDirectory(LauncherDirectory);
     if (directoryResult != DirectoryFound) {
         LogPrintf(Error, "Failed to query the process executable directory, result: %u.", directoryResult);
@@ -64,7 +62,14 @@ bool AntiCheatLauncher::Initialize(std::string& message)
 
     if (!LoadSettings(message))
         LogPrintf(Error, "Failed to initialize the settings: '%s'.", message.c_str());
+    message.clear();
+    return true;
+}
 
+bool AntiCheatLauncher::Initialize(std::string& message)
+{
+    message.clear();
+    RunStart = MonotonicNow();
     SetupLocalization();
 
     if (!Window.Create(

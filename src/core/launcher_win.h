@@ -36,6 +36,11 @@ public:
                       const cHostFacts& host = DetectHostFacts());
     ~AntiCheatLauncher() override;
 
+    // The settings and the log, which need no window: before SDL starts, so
+    // the log opens as early as the settings allow. False only when the
+    // launcher's own folder cannot be found.
+    bool LoadSettingsAndOpenLog(std::string& message);
+    // The window and the rest, once SDL runs.
     bool Initialize(std::string& message);
     bool Start();
     void HandleEvent(const SDL_Event& event);

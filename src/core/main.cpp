@@ -71,9 +71,13 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
     cSdlGuard sdl;
     auto launcher = std::make_unique<AntiCheatLauncher>(logger, arguments, LauncherHostFacts());
 
-    // The built-in pictures decode while SDL starts.
+    // The built-in pictures decode while the settings load and SDL starts.
     if (!gHeadlessMode)
         StartEmbeddedTextureDecoding();
+    if (!launcher->LoadSettingsAndOpenLog(message)) {
+        ShowErrorBox(message);
+        return TerminateLauncher(ExitInitializeFailed, logger);
+    }
     if (!gHeadlessMode && !sdl.Initialize()) {
         ShowErrorBox("Failed to initialize dependencies.");
         return TerminateLauncher(ExitDependencyInitFailed, logger);

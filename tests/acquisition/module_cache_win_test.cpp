@@ -64,29 +64,73 @@ TEST_F(ModuleCacheTest, StoredModuleIsProbedValidAndConsumedWhenLoaded)
     StoreModule(Encoded(plain), "\"tag-1\"");
     std::string sha1;
     ASSERT_TRUE(ComputeSha1(ModulePath(), sha1));
-    EXPECT_EQ(ReadText(MetadataPath()), "sha1=" + sha1 + "\r\netag=\"tag-1\"\r\n");
+    const std::string metadata = "sha1=" + sha1 + "\r\netag=\"tag-1\"\r\n";
+    EXPECT_EQ(ReadText(MetadataPath()), metadata);
 
+    for (const bool succeeded : {true, false}) {
+        ModuleCacheEntry entry;
+        ProbeModuleCache(entry, ModulePath());
+        ASSERT_TRUE(entry.Valid) << succeeded;
+        EXPECT_EQ(entry.CachedETag, "\"tag-1\"");
+
+        std::vector<uint8_t> loaded;
+        ASSERT_TRUE(LoadCachedModule(entry, [&](std::vector<uint8_t> bytes) { loaded = bytes; }));
+        EXPECT_EQ(loaded, plain);
+        EXPECT_EQ(entry.ReceivedETag, "\"tag-1\"");
+        EXPECT_FALSE(FileExists(ModulePath()));
+        EXPECT_FALSE(FileExists(MetadataPath()));
+
+        // Back, beside the same metadata, only when the launch succeeded.
+        StoreCachedModule(entry, succeeded);
+        EXPECT_EQ(FileExists(ModulePath()), succeeded);
+        EXPECT_EQ(FileExists(MetadataPath()), succeeded);
+        EXPECT_FALSE(FileExists(ModulePath() + ".held"));
+    }
+    EXPECT_FALSE(FileExists(ModulePath()));
+}
+
+// What the probe checked is what is loaded: bytes written into the file
+// afterwards never reach the loader.
+TEST_F(ModuleCacheTest, LoadedBytesAreTheOnesTheProbeChecked)
+{
+    const std::vector<uint8_t> plain = PatternBytes(5000, 6);
+    StoreModule(Encoded(plain), "e");
     ModuleCacheEntry entry;
     ProbeModuleCache(entry, ModulePath());
     ASSERT_TRUE(entry.Valid);
-    EXPECT_EQ(entry.CachedETag, "\"tag-1\"");
-
+    ASSERT_TRUE(WriteBytes(ModulePath(), Encoded(PatternBytes(5000, 7))));
     std::vector<uint8_t> loaded;
     ASSERT_TRUE(LoadCachedModule(entry, [&](std::vector<uint8_t> bytes) { loaded = bytes; }));
     EXPECT_EQ(loaded, plain);
-    EXPECT_EQ(entry.ReceivedETag, "\"tag-1\"");
-    EXPECT_EQ(entry.ModuleBytes.size(), plain.size());
-    EXPECT_FALSE(FileExists(ModulePath()));
-    EXPECT_FALSE(FileExists(MetadataPath()));
+}
 
-    // Written back only when the launch succeeded.
-    ModuleCacheEntry failed = entry;
-    StoreCachedModule(failed, false);
-    EXPECT_FALSE(FileExists(ModulePath()));
+// A launch that never ended leaves its module aside: the next probe removes
+// it, as the cache was consumed. A module put back after a successful launch
+// is as young as one written anew.
+TEST_F(ModuleCacheTest, HeldModuleOfAnUnfinishedLaunchIsRemovedAndARestoredOneIsYoung)
+{
+    StoreModule(Encoded(PatternBytes(5000, 8)), "e");
+    ASSERT_TRUE(AgeFile(ModulePath(), 160 * kHourMs));
+    ModuleCacheEntry entry;
+    ProbeModuleCache(entry, ModulePath());
+    ASSERT_TRUE(LoadCachedModule(entry, nullptr));
+    ASSERT_TRUE(FileExists(ModulePath() + ".held"));
     StoreCachedModule(entry, true);
+    uint64_t ageMs = 0;
+    ASSERT_TRUE(GetFileAgeMs(Utf8ToUtf16(ModulePath()), ageMs));
+    EXPECT_LT(ageMs, kHourMs);
+
+    ModuleCacheEntry again;
+    ProbeModuleCache(again, ModulePath());
+    ASSERT_TRUE(LoadCachedModule(again, nullptr));
     ModuleCacheEntry next;
     ProbeModuleCache(next, ModulePath());
-    EXPECT_TRUE(next.Valid);
+    EXPECT_FALSE(next.Valid);
+    EXPECT_FALSE(FileExists(ModulePath() + ".held"));
+    // Nothing left to put back.
+    StoreCachedModule(again, true);
+    EXPECT_FALSE(FileExists(ModulePath()));
+    EXPECT_FALSE(FileExists(MetadataPath()));
 }
 
 TEST_F(ModuleCacheTest, FailedStoreKeepsTheOldPairAndLeftoversAreRemoved)

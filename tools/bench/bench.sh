@@ -19,7 +19,21 @@
 #                      over 10 s (waiting for the game: the Windows path);
 #   peak memory        VmHWM of the Wine process in /proc, polled;
 #   download, decode, SHA-1   BenchAcquisition (the launcher's own code),
-#                      against host curl, a memcpy and host sha1sum.
+#                      against host curl, a memcpy and host sha1sum;
+#   cached module      BenchAcquisition: probe (read, SHA-1) and load (decode)
+#                      of a 5 MB cached module by the launcher's own code.
+# The platform's floors, measured beside the figures they bound, each the
+# least a program of the same build does for the same step:
+#   SDL floor          BenchSdlFloor (the same SDL build, window and
+#                      renderer): host clock before `wine` to its first
+#                      presented frame, and its idle CPU in the same 16 ms loop;
+#   transfer floor     BenchTransferFloor (the same libcurl, TLS back-end and
+#                      options): one 304 revalidation, a 50 MB download;
+#   game-start floor   BenchGameStarter: CreateProcessW with the launcher's
+#                      flags to the demo game's own start time;
+#   imports floor      BenchImportsFloor, compiled here with the imports of
+#                      the launcher under test: host clock before `wine` to
+#                      its first output, beside the launcher's "Log file open".
 # TAVRIN_BENCH_ONLY limits the run to some parts (names at the end of this
 # file); TAVRIN_BENCH_LAUNCHER and TAVRIN_BENCH_LAUNCHER_PE run other builds
 # of the launcher and of its Windows-module-path test build.
@@ -215,6 +229,83 @@ serve_launch_module() { # product bytes
   rm -f "$plain"
 }
 
+# --- the platform's floors ---------------------------------------------------------
+
+# One entry point per DLL the launcher imports (bench_imports_floor_win.cpp);
+# a DLL without one is noted, and the floor then imports less than the launcher.
+floor_import_libs() { # launcher exe
+  local dll
+  for dll in $(x86_64-w64-mingw32-objdump -p "$1" | sed -nE 's/^[[:space:]]*DLL Name: (.*)\.dll$/\1/ip' | tr 'A-Z' 'a-z'); do
+    case $dll in
+      kernel32 | msvcrt | gdi32 | user32 | shell32) ;;
+      advapi32 | bcrypt | crypt32 | imm32 | ole32 | oleaut32 | setupapi | version | winmm | ws2_32)
+        echo "$dll" ;;
+      *) say "imports floor: no entry point known for $dll.dll" ;;
+    esac
+  done
+}
+
+# The floor with the imports of the launcher the bench runs, built like it
+# (static runtime, window subsystem, the same compiler).
+build_imports_floor() {
+  local libs=() defines=() dll
+  for dll in $(floor_import_libs "$demo/TavrinLauncher.exe"); do
+    defines+=("-DFLOOR_IMPORT_$(tr 'a-z' 'A-Z' <<<"$dll")")
+    libs+=("-l$dll")
+  done
+  x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -municode -mwindows -static -static-libgcc -static-libstdc++ \
+    -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN "${defines[@]}" "$tools/bench/bench_imports_floor_win.cpp" \
+    -o "$demo/BenchImportsFloor.exe" -lgdi32 -luser32 -lshell32 "${libs[@]}" -s
+}
+
+# Seconds from the host clock before `wine` to the time a floor program
+# wrote to its file, or nothing when it wrote none.
+floor_seconds() { # file
+  [ -s "$1" ] && seconds $(($(tr -dc '0-9' <"$1") - started_us))
+}
+
+# Starts the SDL floor for stay_ms and sets frame_seconds to its first frame;
+# fails when it presented none. Not in a subshell: pid stays this shell's.
+frame_seconds=
+sdl_floor_frame() { # stay_ms
+  local frame_file=$out/floor-frame.txt
+  rm -f "$frame_file"
+  start_program BenchSdlFloor.exe "$(winpath "$frame_file")" "$1"
+  for _ in $(seq 300); do
+    [ -s "$frame_file" ] && break
+    alive || break
+    sleep 0.05
+  done
+  frame_seconds=$(floor_seconds "$frame_file")
+}
+
+imports_floor_output() {
+  local output_file=$out/floor-output.txt
+  rm -f "$output_file"
+  start_program BenchImportsFloor.exe "$(winpath "$output_file")"
+  wait_gone 20
+  floor_seconds "$output_file"
+}
+
+# CreateProcessW with the launcher's flags to the demo game's own start.
+game_start_floor() {
+  local request_file=$out/floor-request.txt start_file=$out/game-start.txt
+  rm -f "$request_file" "$start_file"
+  start_program BenchGameStarter.exe "$(winpath "$request_file")" DemoGame.exe \
+    --start-file "$(winpath "$start_file")" --exit-after-ms 300
+  wait_gone 20
+  [ -s "$request_file" ] && [ -s "$start_file" ] &&
+    seconds $(($(tr -dc '0-9' <"$start_file") - $(tr -dc '0-9' <"$request_file")))
+}
+
+# One process of the transfer floor; prints its JSON line.
+transfer_floor() { # mode url [etag]
+  wine "$demo/BenchTransferFloor.exe" "$1" "$2" "$(winpath "$servers/ca/ca.pem")" "${@:3}" \
+    </dev/null 2>>"$out/wine.log" | tr -d '\r' | grep '^{'
+}
+
+json_seconds() { python3 -c 'import json, sys; print(json.loads(sys.stdin.read())["seconds"])'; }
+
 # --- figures ---------------------------------------------------------------------------
 
 bench_size() {
@@ -239,15 +330,22 @@ for line in sys.stdin:
     if not line.startswith("{"):
         continue
     s = json.loads(line)
+    if s["figure"] == "cached_module":
+        print(json.dumps({"figure": "cached_module", "role": "value", "value": round(s["seconds"] * 1e3, 2),
+                          "source": "BenchAcquisition"}))
+        continue
     mb = s["bytes"] / 1e6 / s["seconds"] if s["seconds"] > 0 else 0
     figure, role = {"download": ("download", "value"), "decode": ("decode", "value"),
                     "memcpy": ("decode", "reference"), "sha1": ("sha1", "value")}[s["figure"]]
     print(json.dumps({"figure": figure, "role": role, "value": round(mb, 1), "source": "BenchAcquisition"}))
 ' >>"$samples"
+  local url="https://localhost:$cdn_port/modules/bench-acq/$deployment/win64" line
   for _ in $(seq "$runs"); do
-    rate=$(curl -s --cacert "$servers/ca/ca.pem" -o /dev/null -w '%{speed_download}' \
-      "https://localhost:$cdn_port/modules/bench-acq/$deployment/win64") || continue
+    rate=$(curl -s --cacert "$servers/ca/ca.pem" -o /dev/null -w '%{speed_download}' "$url") || continue
     sample download reference "$(awk -v r="$rate" 'BEGIN{printf "%.1f", r/1e6}')" "host curl"
+    line=$(transfer_floor download "$url") &&
+      sample floor_download value "$(json_seconds <<<"$line" | awk '{printf "%.1f", 50e6/1e6/$1}')" \
+        "BenchTransferFloor"
   done
   for _ in $(seq "$runs"); do
     local t0 t1
@@ -274,10 +372,16 @@ bench_first_frame() {
       for step in 'Log file open' 'Embedded resources successfully loaded' 'Loader component initialized'; do
         at=$(log_time_us "$log" "$step") && note first_frame "$step" "$(seconds $((at - started_us)))"
       done
+      at=$(log_time_us "$log" 'Log file open') && sample first_log value "$(seconds $((at - started_us)))" "launcher log"
     else
       say "first frame: no frame logged"
     fi
     close_launcher
+    # The platform's share of both, in turn with the launcher.
+    local floor
+    sdl_floor_frame 0 && sample floor_first_frame value "$frame_seconds" "BenchSdlFloor"
+    wait_gone 20
+    floor=$(imports_floor_output) && sample floor_first_output value "$floor" "BenchImportsFloor"
     # What Wine alone takes to start a minimal window program, for comparison.
     local start_file=$out/game-start.txt
     rm -f "$start_file"
@@ -302,6 +406,12 @@ bench_idle_error() { # launcher exe, figure
       say "$2: no error screen"
     fi
     close_launcher
+    # The same 16 ms loop around an SDL window and nothing else.
+    if sdl_floor_frame $(((idle_window + 6) * 1000)) && sleep 3 &&
+      cpu=$(idle_cpu_percent floor_idle); then
+      sample floor_idle value "$cpu" "/proc utime+stime"
+    fi
+    wait_gone $((idle_window + 20))
   done
 }
 
@@ -357,8 +467,14 @@ launch_to_game() { # launcher product extra game args...
 # the idle CPU while that launcher waits for a game that never shows its
 # window. The native path under Wine leaves once the module has confirmed,
 # so only the Windows path has a wait to measure.
-launches_of() { # launcher product fresh_figure cache_figure waiting_figure
-  local launcher=$1 product=$2 fresh=$3 cache=$4 waiting=$5 us
+# With floors set, the game-start and revalidation floors of the same module
+# are measured in turn with the direct starts.
+launches_of() { # launcher product fresh_figure cache_figure waiting_figure [floors]
+  local launcher=$1 product=$2 fresh=$3 cache=$4 waiting=$5 floors=${6:-} us
+  local module_url etag
+  module_url="https://localhost:$cdn_port/modules/$product/$deployment/linux64"
+  # The development CDN's ETag: the quoted SHA-1 of the served file.
+  etag="\"$(sha1sum "$servers/cdn/$product/$deployment/linux64" 2>/dev/null | cut -d' ' -f1)\""
   rm -rf "$(product_folder "$product")"
   if ! us=$(launch_to_game "$launcher" "$product" --exit-after-ms 1500); then
     unavailable "$fresh" "module path not available"
@@ -386,6 +502,11 @@ launches_of() { # launcher product fresh_figure cache_figure waiting_figure
     wait_gone 20
     [ -s "$start_file" ] &&
       sample "$cache" reference "$(seconds $(($(tr -dc '0-9' <"$start_file") - started_us)))" "host clock to game start"
+    [ -n "$floors" ] || continue
+    local floor line
+    floor=$(game_start_floor) && sample floor_game_start value "$floor" "BenchGameStarter"
+    line=$(transfer_floor revalidate "$module_url" "$etag") &&
+      sample floor_revalidate value "$(json_seconds <<<"$line")" "BenchTransferFloor"
   done
   [ -n "$waiting" ] || return
   local cpu
@@ -401,7 +522,7 @@ launches_of() { # launcher product fresh_figure cache_figure waiting_figure
 bench_launches() {
   write_settings bench-launch
   serve_launch_module bench-launch 5000000
-  launches_of TavrinLauncher.exe bench-launch launch_fresh launch_cache_hit ""
+  launches_of TavrinLauncher.exe bench-launch launch_fresh launch_cache_hit "" floors
 }
 
 # The test launcher build that takes the Windows module path under Wine, with
@@ -436,11 +557,15 @@ export CURL_CA_BUNDLE=$servers/ca/ca.pem
 # would add their size to the peak memory and to the start.
 x86_64-w64-mingw32-strip "$demo/TavrinLauncher.exe"
 x86_64-w64-mingw32-strip -o "$demo/TavrinLauncherPe.exe" "$build/bin/TavrinLauncherPe.exe"
+for floor in BenchSdlFloor BenchTransferFloor BenchGameStarter; do
+  x86_64-w64-mingw32-strip -o "$demo/$floor.exe" "$build/bin/$floor.exe"
+done
 # Other builds of the launcher, e.g. earlier ones for before/after figures.
 [ -n "${TAVRIN_BENCH_LAUNCHER:-}" ] && x86_64-w64-mingw32-strip -o "$demo/TavrinLauncher.exe" "$TAVRIN_BENCH_LAUNCHER"
 [ -n "${TAVRIN_BENCH_LAUNCHER_PE:-}" ] &&
   x86_64-w64-mingw32-strip -o "$demo/TavrinLauncherPe.exe" "$TAVRIN_BENCH_LAUNCHER_PE"
 : >"$out/wine.log"
+build_imports_floor || say "imports floor: not built"
 # A player's session has a desktop already. Without a program that keeps it,
 # Wine ends its desktop process with the last program of the session and
 # every launch would pay for starting it again (about 0.2 s of the window's
