@@ -108,7 +108,7 @@ int main(int, char**)
     // First, so a fault anywhere later ends with its code, never with 0.
     InstallCrashHandler(ReleaseLaunchLock);
     cLogger logger;
-    std::vector<std::string> arguments = SplitCommandLine(Utf16ToUtf8(GetCommandLineW()).c_str());
+    std::vector<std::string> arguments = GetProcessArguments();
     gImmediateExitOnError = EnvironmentSwitchIsOn(L"QRV_ANTICHEAT_BOOTSTRAPPER_IMMEDIATE_EXIT_ON_ERROR");
     gHeadlessMode = EnvironmentSwitchIsOn(L"QRV_ANTICHEAT_BOOTSTRAPPER_RUN_IN_HEADLESS_MODE");
 

@@ -59,21 +59,17 @@ public:
                             const std::string& workingDirectory, const std::string& systemName,
                             const std::string& productId, const std::string& sandboxId,
                             const std::string& deploymentId, bool gameDev);
-    // Slot 6.
     virtual bool CreateGameProcess(const std::string& gamePath, const std::vector<std::string>& arguments,
                                    const std::string& workingDirectory) = 0;
-    // Slot 7.
     virtual uint32_t GetGameProcessId() { return GameProcessId.load(); }
     // Slot 8: a new handle owned by the caller, or empty.
     virtual cProcessHandle OpenGameProcessHandle() { return {}; }
     // Slot 9: the override URL, or empty.
     virtual std::string ReadCdnOverride();
-    // Slot 10.
     virtual bool GetCachedModulePath(std::string& path, const std::string& productId,
                                      const std::string& deploymentId);
     // Slot 11: 1 abandons the transfer, 0 lets it go on.
     virtual uint32_t OnProgress(uint32_t total, uint32_t done);
-    // Slot 12.
     virtual bool GetModuleCachePath(std::string& path, const std::string& productId,
                                     const std::string& deploymentId) = 0;
     // Slot 13: the decoded module bytes.

@@ -327,11 +327,6 @@ bool cPeView::RangeInCode(uint64_t rva, uint64_t size) const
     return search.Found;
 }
 
-bool cPeView::DirectoryInSection(const PeDataDirectory& directory) const
-{
-    return directory.Size != 0 && RangeInSection(directory.Rva, directory.Size);
-}
-
 bool cPeView::FileSpan(uint64_t rva, const uint8_t*& data, uint32_t& available) const
 {
     const uint16_t count = SectionCount();

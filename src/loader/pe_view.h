@@ -110,8 +110,6 @@ public:
     const char* Fault() const { return LastFault; }
 
     PeDataDirectory Directory(uint32_t index) const;
-    // The directory lies whole inside the mapped extent of one section.
-    bool DirectoryInSection(const PeDataDirectory& directory) const;
     // [rva, rva + size) lies inside the mapped extent of one section.
     bool RangeInSection(uint64_t rva, uint64_t size) const;
     // The same, in a section that will be executable.

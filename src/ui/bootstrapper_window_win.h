@@ -85,17 +85,6 @@ public:
     SDL_Window* Window() const { return WindowHandle; }
     SDL_Renderer* Renderer() const { return RendererHandle; }
 
-    // Layout steps, public so tests can re-run them on a known state.
-    // The layout at the window's DPI for the texts as they are now.
-    cSplashLayout CurrentLayout() const;
-    void LayoutImages();
-    void LayoutProgressBar();
-    void LayoutOverlay();
-    void LayoutTexts();
-    void LayoutExitButton(TTF_Font* font);
-    void LayoutStatusTexts();
-    void LayoutErrorScreen();
-
     std::vector<cUiElementRef> ActiveElementsCopy();
     // Any element by id, from whichever map holds it; null for unknown ids.
     cUiElementRef FindElement(int32_t id) const;
@@ -143,6 +132,15 @@ private:
     void KeepLogoRulesAfterReset(cUiElement& element);
     std::shared_ptr<cUiFont> MakeFont(int32_t key);
     void ButtonPressed(const char* message);
+    // The layout at the window's DPI for the texts as they are now.
+    cSplashLayout CurrentLayout() const;
+    void LayoutImages();
+    void LayoutProgressBar();
+    void LayoutOverlay();
+    void LayoutTexts();
+    void LayoutExitButton(TTF_Font* font);
+    void LayoutStatusTexts();
+    void LayoutErrorScreen();
     // The DPI source's answer for the window, within the scales drawn.
     int32_t MonitorDpi() const;
     void PlaceImages(const cSplashLayout& layout);
