@@ -137,15 +137,23 @@ cUiBounds BoundsOf(cOffscreenSplash& splash, int32_t id, ElementPart part = Elem
     return element ? element->GetRect(part) : cUiBounds{};
 }
 
-bool ProgressTemplate(const std::string& path)
+// The splash a second into its download, as both pictures begin.
+bool StartDownloading(cOffscreenSplash& splash)
 {
-    const cSettings settings;
-    cOffscreenSplash splash(settings, std::wstring());
     if (!splash.Ready)
         return false;
     splash.Enter(StateLoading);
     splash.Enter(StateDownloading);
     splash.Frames(60);
+    return true;
+}
+
+bool ProgressTemplate(const std::string& path)
+{
+    const cSettings settings;
+    cOffscreenSplash splash(settings, std::wstring());
+    if (!StartDownloading(splash))
+        return false;
     splash.Window.ShowProgress(40);
     splash.Frames(120);
     const std::vector<cBox> boxes = {
@@ -163,11 +171,8 @@ bool ErrorTemplate(const std::string& path)
 {
     const cSettings settings;
     cOffscreenSplash splash(settings, std::wstring());
-    if (!splash.Ready)
+    if (!StartDownloading(splash))
         return false;
-    splash.Enter(StateLoading);
-    splash.Enter(StateDownloading);
-    splash.Frames(60);
     splash.Finish(kLaunchNetworkError, "Connection to the Content Distribution Network failed! Curl Code: 28!");
     splash.Frames(150);
     const std::vector<cBox> boxes = {
