@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace tavrin::launcher {
 

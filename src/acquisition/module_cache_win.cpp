@@ -7,8 +7,8 @@
 
 #include "acquisition/cache_metadata.h"
 #include "acquisition/module_decode.h"
-#include "settings/file_handle_win.h"
-#include "settings/files_win.h"
+#include "base/file_handle_win.h"
+#include "base/files_win.h"
 
 namespace tavrin::launcher {
 

@@ -8,11 +8,11 @@
 #include "acquisition/curl_handle_win.h"
 #include "acquisition/download_rules.h"
 #include "acquisition/module_decode.h"
+#include "base/files_win.h"
 #include "core/globals.h"
 #include "localization/localization.h"
 #include "localization/messages.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 
 namespace tavrin::launcher {
 

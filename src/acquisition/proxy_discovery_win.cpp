@@ -5,7 +5,7 @@
 #include <winhttp.h>
 
 #include "acquisition/curl_handle_win.h"
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace tavrin::launcher {
 

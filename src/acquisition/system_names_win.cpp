@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "acquisition/system_names.h"
+#include "base/files_win.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 
 namespace tavrin::launcher {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace tavrin::launcher {
 

@@ -6,11 +6,11 @@
 #include <atomic>
 #include <cstdint>
 
+#include "base/file_handle_win.h"
 #include "core/crash_report.h"
 #include "loader/image_ranges.h"
 #include "logging/log_file_win.h"
 #include "logging/logger.h"
-#include "settings/file_handle_win.h"
 
 namespace tavrin::launcher {
 

@@ -4,11 +4,11 @@
 #include <SDL_image.h>
 #include <SDL_ttf.h>
 
+#include "base/files_win.h"
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
 #include "core/launcher_win.h"
 #include "loader/game_launcher_win.h"
-#include "settings/files_win.h"
 
 namespace tavrin::launcher {
 

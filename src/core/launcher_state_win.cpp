@@ -1,10 +1,10 @@
 // Screen states, download progress and launch results of the launcher.
+#include "base/strings.h"
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
 #include "core/launcher_win.h"
 #include "core/telemetry_events.h"
 #include "loader/game_launcher_win.h"
-#include "settings/strings.h"
 
 namespace tavrin::launcher {
 

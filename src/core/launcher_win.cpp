@@ -2,12 +2,12 @@
 
 #include <new>
 
+#include "base/strings.h"
 #include "core/command_line.h"
 #include "core/globals.h"
 #include "core/launch_lock_win.h"
 #include "loader/game_launcher_win.h"
 #include "localization/locale_setup.h"
-#include "settings/strings.h"
 #include "telemetry/analytics.h"
 
 namespace tavrin::launcher {

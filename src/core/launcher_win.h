@@ -14,16 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "base/worker.h"
 #include "core/key_ring.h"
 #include "core/launch_reports.h"
 #include "core/launch_result.h"
 #include "core/telemetry_events.h"
+#include "loader/module_loader_win.h"
 #include "localization/localization.h"
 #include "logging/log_file_win.h"
-#include "loader/module_loader_win.h"
 #include "logging/logger.h"
 #include "settings/settings.h"
-#include "telemetry/worker.h"
 #include "ui/bootstrapper_window_win.h"
 
 namespace tavrin::launcher {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files_win.h"
 #include "core/command_line.h"
 #include "core/crash_handler_win.h"
 #include "core/entry_win.h"
@@ -14,7 +15,6 @@
 #include "core/launcher_win.h"
 #include "loader/wine_helper_page_win.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 #include "ui/embedded_decoding_win.h"
 
 using namespace tavrin;

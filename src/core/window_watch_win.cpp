@@ -1,7 +1,7 @@
 // Waiting for a visible window of the game before the launcher leaves.
+#include "base/strings.h"
 #include "core/launcher_win.h"
 #include "loader/game_launcher_win.h"
-#include "settings/strings.h"
 
 namespace tavrin::launcher {
 

@@ -4,9 +4,9 @@
 
 #include "acquisition/system_names.h"
 #include "acquisition/system_names_win.h"
+#include "base/files_win.h"
 #include "localization/messages.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 #include "settings/settings.h"
 
 namespace tavrin::launcher {

@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "base/files_win.h"
+#include "base/strings.h"
 #include "loader/module_loader_win.h"
-#include "settings/files_win.h"
-#include "settings/strings.h"
 
 namespace tavrin::launcher {
 

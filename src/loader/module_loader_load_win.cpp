@@ -3,12 +3,12 @@
 // the language and initialize it.
 #include <memory>
 
+#include "base/files_win.h"
 #include "loader/memory_module_win.h"
 #include "loader/module_loader_win.h"
 #include "loader/module_signature_win.h"
 #include "loader/native_module_win.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 
 namespace tavrin::launcher {
 

@@ -4,14 +4,14 @@
 #include <utility>
 
 #include "acquisition/system_names_win.h"
-#include "core/version.h"
+#include "base/cache_folder_win.h"
+#include "base/files_win.h"
+#include "base/strings.h"
+#include "base/version.h"
 #include "loader/module_callback_gate.h"
 #include "loader/native_module_win.h"
 #include "loader/wine_helper_page_win.h"
-#include "logging/log_file_win.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
-#include "settings/strings.h"
 
 namespace tavrin::launcher {
 

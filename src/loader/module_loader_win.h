@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "acquisition/module_cache.h"
+#include "base/worker.h"
 #include "loader/game_process_win.h"
 #include "loader/module_interface.h"
 #include "localization/localization.h"
 #include "localization/messages.h"
-#include "telemetry/worker.h"
 
 namespace tavrin::launcher {
 

@@ -3,10 +3,10 @@
 #include <cwchar>
 #include <string>
 
+#include "base/files_win.h"
+#include "base/strings.h"
 #include "loader/signature_timestamp_win.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
-#include "settings/strings.h"
 
 namespace tavrin::launcher {
 

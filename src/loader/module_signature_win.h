@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/cache_folder_win.h"
 #include "loader/certificate_chain_win.h"
 #include "loader/trust_services_win.h"
-#include "logging/log_file_win.h"
 
 namespace tavrin::launcher {
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <mutex>
 
+#include "base/files_win.h"
+#include "base/strings.h"
 #include "loader/elf_view.h"
 #include "loader/image_ranges.h"
 #include "loader/maps_parser.h"
@@ -12,8 +14,6 @@
 #include "loader/wine_callback_queue_win.h"
 #include "loader/wine_syscalls_win.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
-#include "settings/strings.h"
 
 namespace tavrin::launcher {
 

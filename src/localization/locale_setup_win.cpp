@@ -1,8 +1,8 @@
 #include <windows.h>
 
+#include "base/files_win.h"
 #include "localization/locale_setup.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 
 namespace tavrin::launcher {
 

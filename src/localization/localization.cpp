@@ -2,8 +2,8 @@
 
 #include <utility>
 
+#include "base/strings.h"
 #include "localization/messages.h"
-#include "settings/strings.h"
 
 namespace tavrin::launcher {
 

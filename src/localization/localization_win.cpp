@@ -1,10 +1,10 @@
 #include <windows.h>
 
+#include "base/file_handle_win.h"
+#include "base/files_win.h"
 #include "localization/locale_choice.h"
 #include "localization/localization.h"
 #include "logging/logger.h"
-#include "settings/file_handle_win.h"
-#include "settings/files_win.h"
 
 namespace tavrin::launcher {
 

@@ -13,13 +13,6 @@ namespace tavrin {
 inline constexpr uint64_t kMaxLogBackupAgeMs = 604800000;  // 7 days
 inline constexpr const char* kLogFileName = "anticheatlauncher.log";
 
-// The roaming application-data folder + "Tavrin\", created when missing.
-bool GetAppDataFolder(std::wstring& folder);
-
-// The application folder + productId + "\" + deploymentId + "\", created as
-// needed. False for empty or malformed identifiers; the output is then unusable.
-bool GetCacheDirectory(const std::string& productId, const std::string& deploymentId, std::string& directory);
-
 // The cache directory + "anticheatlauncher.log"; empty (and an error logged)
 // when the directory cannot be had.
 std::string GetLogFilePath(const std::string& productId, const std::string& deploymentId);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "telemetry/worker.h"
+#include "base/worker.h"
 
 #if defined(__MINGW32__)
 #define TAVRIN_PRINTF(fmt, first) __attribute__((format(gnu_printf, fmt, first)))

@@ -3,18 +3,14 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/json_reader.h"
+#include "base/strings.h"
 #include "localization/localization.h"
 #include "logging/logger.h"
-#include "settings/json_reader.h"
 
 namespace tavrin {
 
 namespace {
-
-bool IsIdentifierCharacter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
-}
 
 const char* OrNotAvailable(const std::string& value) { return value.empty() ? "N/A" : value.c_str(); }
 
@@ -36,19 +32,6 @@ std::string FirstMissingField(const cSettings& settings)
 }
 
 }  // namespace
-
-bool IsValidIdentifier(const std::string& text)
-{
-    if (text.size() < 2 || text.size() > 64) {
-        return false;
-    }
-    for (const char c : text) {
-        if (!IsIdentifierCharacter(c)) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string BuildSettingsPath(const std::string& launcherDirectory, const std::string& fileName)
 {

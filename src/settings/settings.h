@@ -58,9 +58,6 @@ struct cSettings {
                                        const launcher::cLocalization& localization) const;
 };
 
-// 2 to 64 characters, each an ASCII letter, an ASCII digit or '-'.
-bool IsValidIdentifier(const std::string& text);
-
 // launcherDirectory (with its trailing separator) + "Tavrin\" + fileName.
 std::string BuildSettingsPath(const std::string& launcherDirectory, const std::string& fileName);
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "settings/files_win.h"
-#include "settings/json_reader.h"
+#include "base/files_win.h"
+#include "base/json_reader.h"
 
 namespace tavrin {
 

@@ -4,8 +4,8 @@
 #include <memory>
 #include <mutex>
 
-#include "settings/json_reader.h"
-#include "settings/strings.h"
+#include "base/json_reader.h"
+#include "base/strings.h"
 
 namespace tavrin::launcher {
 

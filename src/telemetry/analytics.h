@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "telemetry/worker.h"
+#include "base/worker.h"
 
 namespace tavrin::launcher {
 

@@ -2,8 +2,8 @@
 
 #include "acquisition/http_client_win.h"
 #include "acquisition/system_names_win.h"
-#include "core/version.h"
-#include "settings/files_win.h"
+#include "base/files_win.h"
+#include "base/version.h"
 #include "telemetry/analytics.h"
 
 namespace tavrin::launcher {

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/files_win.h"
+#include "base/strings.h"
 #include "localization/localization.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
-#include "settings/strings.h"
 #include "ui/embedded_decoding_win.h"
 #include "ui/layout.h"
 

@@ -4,9 +4,9 @@
 
 #include <SDL_syswm.h>
 
+#include "base/files_win.h"
 #include "core/command_line.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 
 namespace tavrin::launcher {
 

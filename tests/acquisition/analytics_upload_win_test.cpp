@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "core/version.h"
+#include "base/version.h"
 #include "loopback_servers_win.h"
-#include "settings/files_win.h"
+#include "base/files_win.h"
 #include "telemetry/analytics.h"
 
 namespace tavrin::launcher {

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <mutex>
 
+#include "base/cache_folder_win.h"
 #include "core/globals.h"
 #include "loader/module_loader_win.h"
-#include "logging/log_file_win.h"
 #include "loopback_servers_win.h"
 
 namespace tavrin::launcher {

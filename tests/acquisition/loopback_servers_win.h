@@ -10,7 +10,7 @@
 
 #include "acquisition/download_rules.h"
 #include "acquisition/module_decode.h"
-#include "settings/files_win.h"
+#include "base/files_win.h"
 #include "test_support/loopback_servers_win.h"
 #include "test_support/scratch_folder_win.h"
 

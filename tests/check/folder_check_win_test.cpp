@@ -10,8 +10,8 @@
 #include <string>
 
 #include "acquisition/download_rules.h"
+#include "base/files_win.h"
 #include "check/folder_check_win.h"
-#include "settings/files_win.h"
 #include "test_support/loopback_servers_win.h"
 #include "test_support/png_file.h"
 #include "test_support/process_win.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/files_win.h"
 #include "core/command_line.h"
-#include "settings/files_win.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
 

@@ -9,6 +9,7 @@
 
 #include "acquisition/download_rules.h"
 #include "acquisition/module_decode.h"
+#include "base/cache_folder_win.h"
 #include "core/launch_result.h"
 #include "logging/log_file_win.h"
 #include "test_support/game_folder_win.h"

@@ -6,12 +6,12 @@
 #include <chrono>
 #include <thread>
 
+#include "base/strings.h"
 #include "core/entry_win.h"
 #include "core/globals.h"
 #include "core/launcher_win.h"
 #include "loader/game_process_win.h"
 #include "test_support/process_win.h"
-#include "settings/strings.h"
 
 using namespace tavrin;
 using namespace tavrin::launcher;

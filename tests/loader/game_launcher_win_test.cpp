@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "base/files_win.h"
 #include "loader/game_launcher_win.h"
 #include "loader/module_interface.h"
+#include "settings/settings.h"
 #include "test_support/captured_log.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
-#include "settings/files_win.h"
-#include "settings/settings.h"
 
 using namespace tavrin::launcher;
 using tavrin::test::cCapturedLog;

@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/files_win.h"
 #include "loader/game_process_win.h"
 #include "loader/module_loader_win.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
-#include "settings/files_win.h"
 
 using namespace tavrin::launcher;
 using tavrin::test::cScratchFolder;

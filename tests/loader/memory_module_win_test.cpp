@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/files_win.h"
 #include "loader/memory_module_win.h"
 #include "loader/module_interface.h"
 #include "loader/pe_view.h"
-#include "settings/files_win.h"
 #include "test_support/captured_log.h"
 #include "test_support/module_marker_win.h"
 #include "test_support/pe_image_builder.h"

@@ -10,13 +10,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/files_win.h"
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
-#include "test_support/loader_reports.h"
 #include "test_support/captured_log.h"
+#include "test_support/loader_reports.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
-#include "settings/files_win.h"
 
 using namespace tavrin::launcher;
 using tavrin::test::cCapturedLog;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cache_folder_win.h"
 #include "loader/module_signature_win.h"
 #include "test_support/captured_log.h"
 #include "test_support/scratch_folder_win.h"

@@ -13,13 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/files_win.h"
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
 #include "loader/native_module_win.h"
 #include "loader/wine_callback_queue_win.h"
 #include "loader/wine_helper_page_win.h"
 #include "loader/wine_syscalls_win.h"
-#include "settings/files_win.h"
 #include "test_support/captured_log.h"
 #include "test_support/loader_reports.h"
 #include "test_support/process_win.h"

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/files_win.h"
 #include "localization/locale_setup.h"
 #include "localization/localization.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 #include "test_support/captured_log.h"
 #include "test_support/scratch_folder_win.h"
 

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/cache_folder_win.h"
+#include "base/files_win.h"
 #include "logging/log_file_win.h"
 #include "logging/logger.h"
-#include "settings/files_win.h"
 #include "test_support/scratch_folder_win.h"
 
 using tavrin::cLogFile;

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "settings/json_reader.h"
+#include "base/json_reader.h"
 #include "settings/settings.h"
 
 namespace tavrin {

@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/json_reader.h"
 #include "localization/localization.h"
 #include "logging/logger.h"
-#include "settings/json_reader.h"
 
 using tavrin::cSettings;
-using tavrin::IsValidIdentifier;
 using tavrin::JsonReader;
 using tavrin::launcher::cLocalization;
 
@@ -34,34 +33,6 @@ std::string WithKey(const std::string& key, const std::string& value)
     std::string text = kValid;
     text.insert(1, "\"" + key + "\": \"" + value + "\", ");
     return text;
-}
-
-TEST(IdentifierRule, Boundaries)
-{
-    const struct {
-        std::string Text;
-        bool Valid;
-    } cases[] = {
-        {"", false},
-        {"a", false},
-        {"ab", true},
-        {"A-9", true},
-        {"--", true},
-        {std::string(64, 'x'), true},
-        {std::string(63, 'x') + "-", true},
-        {std::string(65, 'x'), false},
-        {"a_b", false},
-        {"a b", false},
-        {"a.b", false},
-        {"ab\xC3\xA9", false},
-        {"ab\x80", false},
-        {std::string("ab\0cd", 5), false},
-        {"ab/", false},
-        {"..", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsValidIdentifier(c.Text), c.Valid) << '"' << c.Text << '"';
-    }
 }
 
 TEST(SettingsRecord, DefaultsBeforeLoading)

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "settings/files_win.h"
-#include "settings/json_reader.h"
+#include "base/files_win.h"
+#include "base/json_reader.h"
 #include "settings/settings.h"
 #include "test_support/scratch_folder_win.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "acquisition/download_rules.h"
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace tavrin::test {
 

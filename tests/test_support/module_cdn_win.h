@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "acquisition/module_decode.h"
-#include "logging/log_file_win.h"
+#include "base/cache_folder_win.h"
 #include "test_support/loopback_servers_win.h"
 #include "test_support/scratch_folder_win.h"
 #include "test_support/trusted_test_root_win.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/files_win.h"
+#include "base/files_win.h"
 #include "test_support/scratch_folder_win.h"
 
 namespace tavrin::test {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace tavrin::test {
 

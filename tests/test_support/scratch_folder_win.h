@@ -13,7 +13,7 @@
 #include <system_error>
 #include <vector>
 
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace tavrin::test {
 

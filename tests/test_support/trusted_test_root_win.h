@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace tavrin::test {
 

@@ -23,7 +23,7 @@
 #include "acquisition/module_cache.h"
 #include "acquisition/module_decode.h"
 #include "acquisition/module_download_win.h"
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include "acquisition/download_rules.h"
 #include "acquisition/system_names.h"
 #include "acquisition/system_names_win.h"
+#include "base/files_win.h"
 #include "check/cdn_check.h"
 #include "check/localization_check.h"
 #include "check/module_probe_win.h"
 #include "check/picture_check.h"
 #include "check/picture_decode_win.h"
 #include "check/settings_check.h"
-#include "settings/files_win.h"
 #include "settings/settings.h"
 
 namespace tavrin::check {

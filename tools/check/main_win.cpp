@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/files_win.h"
 #include "check/folder_check_win.h"
-#include "settings/files_win.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "settings/strings.h"
+#include "base/strings.h"
 
 namespace tavrin::check {
 

@@ -5,9 +5,9 @@
 #include <set>
 #include <vector>
 
+#include "base/json_reader.h"
 #include "check/flat_json.h"
 #include "localization/localization.h"
-#include "settings/json_reader.h"
 
 namespace tavrin::check {
 

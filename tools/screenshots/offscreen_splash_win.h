@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <string>
 
+#include "base/files_win.h"
 #include "core/launch_result.h"
 #include "localization/localization.h"
 #include "localization/messages.h"
-#include "settings/files_win.h"
 #include "settings/settings.h"
 #include "ui/assets_win.h"
 #include "ui/bootstrapper_window_win.h"

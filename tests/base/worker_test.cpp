@@ -1,4 +1,4 @@
-#include "telemetry/worker.h"
+#include "base/worker.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "settings/strings.h"
+#include "base/strings.h"
 
 namespace tavrin {
 namespace {

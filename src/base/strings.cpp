@@ -1,4 +1,4 @@
-#include "settings/strings.h"
+#include "base/strings.h"
 
 #include <chrono>
 #include <cstdio>
@@ -6,6 +6,28 @@
 #include <x86intrin.h>
 
 namespace tavrin {
+
+namespace {
+
+bool IsIdentifierCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+}  // namespace
+
+bool IsValidIdentifier(const std::string& text)
+{
+    if (text.size() < 2 || text.size() > 64) {
+        return false;
+    }
+    for (const char c : text) {
+        if (!IsIdentifierCharacter(c)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 void FormatPlaceholders(std::string& text, const std::vector<std::string>& args)
 {

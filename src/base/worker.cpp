@@ -1,10 +1,10 @@
-#include "telemetry/worker.h"
+#include "base/worker.h"
 
 #include <chrono>
 #include <system_error>
 #include <utility>
 
-#include "settings/strings.h"
+#include "base/strings.h"
 
 namespace tavrin {
 

@@ -1,11 +1,12 @@
-#include "settings/files_win.h"
-#include "settings/file_handle_win.h"
+#include "base/files_win.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <climits>
 #include <mutex>
+
+#include "base/file_handle_win.h"
 
 namespace tavrin {
 

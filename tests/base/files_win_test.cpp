@@ -1,4 +1,4 @@
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 #include <windows.h>
 

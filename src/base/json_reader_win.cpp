@@ -1,9 +1,9 @@
-#include "settings/json_reader.h"
+#include "base/json_reader.h"
 
 #include <cstdint>
 #include <vector>
 
-#include "settings/files_win.h"
+#include "base/files_win.h"
 
 namespace tavrin {
 

@@ -1,4 +1,4 @@
-#include "settings/strings.h"
+#include "base/strings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,34 @@
 
 namespace tavrin {
 namespace {
+
+TEST(IdentifierRule, Boundaries)
+{
+    const struct {
+        std::string Text;
+        bool Valid;
+    } cases[] = {
+        {"", false},
+        {"a", false},
+        {"ab", true},
+        {"A-9", true},
+        {"--", true},
+        {std::string(64, 'x'), true},
+        {std::string(63, 'x') + "-", true},
+        {std::string(65, 'x'), false},
+        {"a_b", false},
+        {"a b", false},
+        {"a.b", false},
+        {"ab\xC3\xA9", false},
+        {"ab\x80", false},
+        {std::string("ab\0cd", 5), false},
+        {"ab/", false},
+        {"..", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsValidIdentifier(c.Text), c.Valid) << '"' << c.Text << '"';
+    }
+}
 
 TEST(FormatPlaceholders, ReplacesFirstOccurrenceOfEachIndexInOrder)
 {

@@ -1,4 +1,4 @@
-#include "settings/json_reader.h"
+#include "base/json_reader.h"
 
 #include <cstdio>
 

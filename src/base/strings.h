@@ -1,5 +1,5 @@
-// Platform-free text helpers: placeholders, extensions, the monotonic clock
-// and random identifiers.
+// Platform-free text helpers: identifiers, placeholders, extensions, the
+// monotonic clock and random identifiers.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,9 @@
 #include <vector>
 
 namespace tavrin {
+
+// 2 to 64 characters, each an ASCII letter, an ASCII digit or '-'.
+bool IsValidIdentifier(const std::string& text);
 
 // Replaces the first "{i}" by args[i], for i in increasing order.
 void FormatPlaceholders(std::string& text, const std::vector<std::string>& args);

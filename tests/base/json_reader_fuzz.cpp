@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/json_reader.h"
+#include "base/json_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
