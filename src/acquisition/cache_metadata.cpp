@@ -1,6 +1,7 @@
 #include "acquisition/cache_metadata.h"
 
 #include "acquisition/response_headers.h"
+#include "base/text_pieces.h"
 
 namespace tavrin::launcher {
 
@@ -37,19 +38,11 @@ void ReadLine(std::string_view line, CacheMetadata& metadata)
 bool ParseCacheMetadata(std::string_view text, CacheMetadata& metadata)
 {
     metadata = CacheMetadata();
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        const size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        std::string_view line = text.substr(start, end - start);
-        if (end < text.size() && !line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        ReadLine(line, metadata);
-        start = next;
+    // A '\r' is a line break only before a line feed: an unfinished last line
+    // keeps it, and the control byte then refuses the record.
+    const SplitRules lines{.Separators = "\n", .CarriageReturns = CarriageReturn::TrimBeforeSeparator};
+    for (const TextPiece& line : SplitText(text, lines)) {
+        ReadLine(line.Text, metadata);
     }
     return !metadata.ETag.empty() && !metadata.Sha1.empty() && !HasControlByte(metadata.ETag) &&
            !HasControlByte(metadata.Sha1);

@@ -1,6 +1,7 @@
 #include "acquisition/download_rules.h"
 
 #include "acquisition/response_headers.h"
+#include "base/text_pieces.h"
 
 namespace tavrin::launcher {
 
@@ -56,34 +57,25 @@ bool HasAllowedPrefix(const std::string& url, const std::string& prefix)
 
 std::string FindCdnOverride(std::string_view fileText)
 {
-    size_t start = 0;
-    while (start < fileText.size()) {
-        size_t end = fileText.find('\n', start);
-        const size_t next = end == std::string_view::npos ? fileText.size() : end + 1;
-        if (end == std::string_view::npos) {
-            end = fileText.size();
-        }
-        std::string_view line = fileText.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    const SplitRules lines{.Separators = "\n", .CarriageReturns = CarriageReturn::TrimAtEnd};
+    for (const TextPiece& piece : SplitText(fileText, lines)) {
+        const std::string_view line = piece.Text;
         if (line.size() > 4 && AsciiLower(std::string(line.substr(0, 4))) == "cdn=") {
             return std::string(line.substr(4));
         }
-        start = next;
     }
     return {};
 }
 
-int32_t ResultForHttpStatus(long status)
+KZV_ProtectedGameLaunchResult ResultForHttpStatus(long status)
 {
     if (status < 400) {
-        return kResultUnusableAnswer;
+        return kLoaderUnexpectedAnswer;
     }
     if (status < 500) {
-        return kResultNoModule;
+        return kLoaderNoModuleForSystem;
     }
-    return kResultCdnUnreachable;
+    return kLoaderCdnUnreachable;
 }
 
 }  // namespace tavrin::launcher

@@ -6,13 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace tavrin::launcher {
+#include "base/result_codes.h"
 
-// Internal result codes of the download.
-inline constexpr int32_t kResultOverrideFailed = 504;
-inline constexpr int32_t kResultCdnUnreachable = 505;
-inline constexpr int32_t kResultNoModule = 506;
-inline constexpr int32_t kResultUnusableAnswer = 511;
+namespace tavrin::launcher {
 
 // A 200 body of this size or less means the service is off for the deployment.
 inline constexpr size_t kDisabledServiceMaxBody = 4096;
@@ -41,6 +37,6 @@ bool HasAllowedPrefix(const std::string& url, const std::string& prefix);
 std::string FindCdnOverride(std::string_view fileText);
 
 // 511 below 400, 506 for 400 to 499, 505 from 500.
-int32_t ResultForHttpStatus(long status);
+KZV_ProtectedGameLaunchResult ResultForHttpStatus(long status);
 
 }  // namespace tavrin::launcher

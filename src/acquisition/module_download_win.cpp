@@ -157,7 +157,7 @@ bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTempla
     CURLcode code = CURLE_OK;
     curl.Perform(url, code, 0);
 
-    int32_t result = kResultCdnUnreachable;
+    int32_t result = kLoaderCdnUnreachable;
     std::string message;
     if (code == CURLE_OK) {
         const long status = curl.ResponseCode();
@@ -184,7 +184,7 @@ bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTempla
 
     LogText(message);
     if (reportErrors) {
-        if (result == kResultCdnUnreachable && LoadFromCache(context)) {
+        if (result == kLoaderCdnUnreachable && LoadFromCache(context)) {
             return false;
         }
         if (context.Report) {
@@ -209,7 +209,7 @@ void RunModuleDownload(ModuleDownloadContext& context, const std::string& overri
     }
     bool cancelled = false;
     if (!DownloadModule(context, overrideUrl, false, cancelled) && !cancelled && context.Report) {
-        context.Report(kResultOverrideFailed, Text(context, kMsgConnectionFailed) + overrideUrl);
+        context.Report(kLoaderOverrideDownloadFailed, Text(context, kMsgConnectionFailed) + overrideUrl);
     }
     // A module fetched through an override never reaches the cache, and a
     // cached one it used is consumed.

@@ -2,30 +2,17 @@
 
 #include <string_view>
 
+#include "base/text_pieces.h"
+
 namespace tavrin::launcher {
 
 namespace {
 
-std::vector<std::string_view> SplitAt(std::string_view text, char separator)
-{
-    std::vector<std::string_view> pieces;
-    size_t start = 0;
-    while (start <= text.size()) {
-        const size_t end = text.find(separator, start);
-        const size_t stop = end == std::string_view::npos ? text.size() : end;
-        pieces.push_back(text.substr(start, stop - start));
-        if (end == std::string_view::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return pieces;
-}
-
 // The value of the "scheme=value" entry, if the setting has one.
 bool FindSchemeEntry(std::string_view setting, std::string_view scheme, std::string& value)
 {
-    for (const std::string_view entry : SplitAt(setting, ';')) {
+    for (const TextPiece& piece : SplitText(setting, {.Separators = ";"})) {
+        const std::string_view entry = piece.Text;
         const size_t equals = entry.find('=');
         if (equals != std::string_view::npos && entry.substr(0, equals) == scheme) {
             value.assign(entry.substr(equals + 1));
@@ -79,7 +66,8 @@ void AddAutomaticProxyList(const std::string& proxyList, const std::string& bypa
 {
     const std::string noProxy = BypassToNoProxy(bypass);
     std::vector<ProxyCandidate> found;
-    for (const std::string_view piece : SplitAt(proxyList, ';')) {
+    for (const TextPiece& entry : SplitText(proxyList, {.Separators = ";"})) {
+        const std::string_view piece = entry.Text;
         if (!piece.empty()) {
             found.push_back({std::string(piece), noProxy});
         }

@@ -29,8 +29,7 @@ bool ExtractQuoted(std::string_view text, size_t pos, std::string_view& out)
 
 bool IsSingleDigit(std::string_view value) { return value.size() == 1 && value[0] >= '0' && value[0] <= '9'; }
 
-}  // namespace
-
+// Every run of two or more backslashes becomes a single one.
 std::string CollapseBackslashes(std::string_view text)
 {
     std::string out;
@@ -43,6 +42,8 @@ std::string CollapseBackslashes(std::string_view text)
     }
     return out;
 }
+
+}  // namespace
 
 void JsonReader::Store(std::string_view key, std::string_view value)
 {

@@ -36,9 +36,6 @@ private:
     std::map<std::string, std::string> Strings;
 };
 
-// Every run of two or more backslashes becomes a single one.
-std::string CollapseBackslashes(std::string_view text);
-
 // Escapes text for use between JSON quotes; bytes from 32 up pass unchanged.
 std::string EscapeJsonString(const std::string& input);
 

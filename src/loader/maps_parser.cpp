@@ -2,26 +2,11 @@
 
 #include <cctype>
 
+#include "base/text_pieces.h"
+
 namespace tavrin::launcher {
 
 namespace {
-
-std::vector<std::string_view> SplitDroppingEmpty(std::string_view text, char separator)
-{
-    std::vector<std::string_view> pieces;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        if (end > start) {
-            pieces.push_back(text.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return pieces;
-}
 
 bool ParseHex(std::string_view text, uint64_t& value)
 {
@@ -44,23 +29,23 @@ bool ParseHex(std::string_view text, uint64_t& value)
 
 bool ParseLine(std::string_view line, MapsRegion& region)
 {
-    const std::vector<std::string_view> pieces = SplitDroppingEmpty(line, ' ');
+    const std::vector<TextPiece> pieces = SplitText(line, {.Separators = " ", .KeepEmpty = false});
     if (pieces.size() < 6) {
         return false;
     }
-    const size_t dash = pieces[0].find('-');
-    if (dash == std::string_view::npos || pieces[0].find('-', dash + 1) != std::string_view::npos) {
+    const size_t dash = pieces[0].Text.find('-');
+    if (dash == std::string_view::npos || pieces[0].Text.find('-', dash + 1) != std::string_view::npos) {
         return false;
     }
-    if (!ParseHex(pieces[0].substr(0, dash), region.Start) ||
-        !ParseHex(pieces[0].substr(dash + 1), region.End) || !ParseHex(pieces[2], region.Offset) ||
+    if (!ParseHex(pieces[0].Text.substr(0, dash), region.Start) ||
+        !ParseHex(pieces[0].Text.substr(dash + 1), region.End) || !ParseHex(pieces[2].Text, region.Offset) ||
         region.End <= region.Start) {
         return false;
     }
-    region.Readable = !pieces[1].empty() && pieces[1][0] == 'r';
+    region.Readable = !pieces[1].Text.empty() && pieces[1].Text[0] == 'r';
     region.Path.clear();
     for (size_t i = 5; i < pieces.size(); ++i) {
-        region.Path.append(pieces[i]);
+        region.Path.append(pieces[i].Text);
     }
     return true;
 }
@@ -93,9 +78,9 @@ bool NamesLibc(const std::string& path)
 std::vector<MapsRegion> ParseMaps(std::string_view text)
 {
     std::vector<MapsRegion> regions;
-    for (std::string_view line : SplitDroppingEmpty(text, '\n')) {
+    for (const TextPiece& line : SplitText(text, {.Separators = "\n", .KeepEmpty = false})) {
         MapsRegion region;
-        if (ParseLine(line, region)) {
+        if (ParseLine(line.Text, region)) {
             regions.push_back(std::move(region));
         }
     }

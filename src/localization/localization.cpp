@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/strings.h"
+#include "base/text_pieces.h"
 #include "localization/messages.h"
 
 namespace tavrin::launcher {
@@ -35,14 +36,8 @@ std::string JoinValue(const std::vector<std::string>& tokens)
 std::vector<std::string> SplitTokens(const std::string& text, const char* separators)
 {
     std::vector<std::string> tokens;
-    size_t pos = text.find_first_not_of(separators);
-    while (pos != std::string::npos) {
-        size_t end = text.find_first_of(separators, pos);
-        tokens.push_back(text.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
-        if (end == std::string::npos) {
-            break;
-        }
-        pos = text.find_first_not_of(separators, end);
+    for (const TextPiece& token : SplitText(text, {.Separators = separators, .KeepEmpty = false})) {
+        tokens.emplace_back(token.Text);
     }
     return tokens;
 }
@@ -74,20 +69,14 @@ bool cLocalization::Parse(std::wstring& error)
         error = L"Config file data empty";
         return false;
     }
-    // Text after the last line feed is never read.
-    size_t start = 0;
-    size_t end = FileText.find('\n');
-    while (end != std::string::npos) {
-        std::string line = FileText.substr(start, end - start);
-        if (!ParseLine(line, static_cast<int64_t>(start), error)) {
+    // Text after the last line feed is never read; line breaks after a line
+    // feed are skipped, so blank lines never reach the parser.
+    const SplitRules lines{.Separators = "\n", .KeepUnterminated = false, .SkipAfterSeparator = "\r\n"};
+    for (const TextPiece& line : SplitText(FileText, lines)) {
+        if (!ParseLine(std::string(line.Text), static_cast<int64_t>(line.Offset), error)) {
             error = L"Config parsing error";
             return false;
         }
-        start = FileText.find_first_not_of("\r\n", end + 1);
-        if (start == std::string::npos) {
-            break;
-        }
-        end = FileText.find('\n', start);
     }
     return true;
 }

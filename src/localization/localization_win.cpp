@@ -1,6 +1,6 @@
-#include <windows.h>
+#include <cstdint>
+#include <vector>
 
-#include "base/file_handle_win.h"
 #include "base/files_win.h"
 #include "localization/locale_choice.h"
 #include "localization/localization.h"
@@ -11,26 +11,16 @@ namespace tavrin::launcher {
 namespace {
 
 // Language files are a few kilobytes; anything far larger is not one.
-constexpr LONGLONG kMaxFileBytes = 16 * 1024 * 1024;
+constexpr uint64_t kMaxFileBytes = 16 * 1024 * 1024;
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+// The whole file; false for an empty, unreadable or oversized one.
+bool ReadLanguageFile(const std::wstring& path, std::string& bytes)
 {
-    cFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
+    std::vector<uint8_t> buffer;
+    if (!tavrin::ReadFileBytes(path.c_str(), buffer, kMaxFileBytes + 1) || buffer.size() > kMaxFileBytes) {
         return false;
     }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxFileBytes) {
-        return false;
-    }
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-        read != bytes.size()) {
-        bytes.clear();
-        return false;
-    }
+    bytes.assign(buffer.begin(), buffer.end());
     return true;
 }
 
@@ -52,7 +42,7 @@ std::vector<std::string> ListLocaleFiles(const std::wstring& directory)
 bool cLocalization::LoadFile(const std::wstring& path, std::wstring& error)
 {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes)) {
+    if (!ReadLanguageFile(path, bytes)) {
         error = L"File not found '" + path + L"'";
         return false;
     }

@@ -44,6 +44,8 @@ void PublishForCrashes(const cLogFile* owner, FILE* file, const std::wstring& fo
     }
 }
 
+constexpr uint64_t kMaxLogBackupAgeMs = 604800000;  // 7 days
+
 // Launches within one second beyond this continue the previous log.
 constexpr uint32_t kMaxBackupsPerSecond = 99;
 
@@ -139,14 +141,10 @@ std::string GetLogFilePath(const std::string& productId, const std::string& depl
     return directory + kLogFileName;
 }
 
-void RotateLogFiles(const std::string& directory)
-{
-    if (directory.empty()) {
-        return;
-    }
-    RotateLogFilesKeeping(directory);
-}
+namespace {
 
+// The same as RotateLogFiles; false when a previous log is still in place
+// because it could not be renamed.
 bool RotateLogFilesKeeping(const std::string& directory)
 {
     if (directory.empty()) {
@@ -156,6 +154,16 @@ bool RotateLogFilesKeeping(const std::string& directory)
     const bool movedAway = BackUpLogFile(wide);
     DeleteOldBackups(wide);
     return movedAway;
+}
+
+}  // namespace
+
+void RotateLogFiles(const std::string& directory)
+{
+    if (directory.empty()) {
+        return;
+    }
+    RotateLogFilesKeeping(directory);
 }
 
 bool cLogFile::Open(const std::string& directory, uint32_t level)

@@ -10,7 +10,6 @@
 
 namespace tavrin {
 
-inline constexpr uint64_t kMaxLogBackupAgeMs = 604800000;  // 7 days
 inline constexpr const char* kLogFileName = "anticheatlauncher.log";
 
 // The cache directory + "anticheatlauncher.log"; empty (and an error logged)
@@ -22,9 +21,6 @@ std::string GetLogFilePath(const std::string& productId, const std::string& depl
 // existing backup), then deletes backups older than seven days. The
 // directory ends with a separator.
 void RotateLogFiles(const std::string& directory);
-// The same; false when a previous log is still in place because it could
-// not be renamed.
-bool RotateLogFilesKeeping(const std::string& directory);
 
 // The open log stream and its level. The launcher owns one; while it is the
 // registered file, WriteLogFileLine writes into it.

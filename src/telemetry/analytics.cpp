@@ -178,6 +178,9 @@ Analytics::Identity Analytics::GetIdentity()
     return gIdentity;
 }
 
+namespace {
+
+// "x86-32", "x86-64", "ARM64" or "Unknown".
 const char* MachineName(uint16_t nativeMachine)
 {
     switch (nativeMachine) {
@@ -191,6 +194,8 @@ const char* MachineName(uint16_t nativeMachine)
         return "Unknown";
     }
 }
+
+}  // namespace
 
 std::string FormatWindowsVersion(uint32_t major, uint32_t minor, uint16_t nativeMachine, uint32_t build)
 {

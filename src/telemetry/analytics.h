@@ -96,7 +96,5 @@ public:
 
 // "%i.%i %s (Build %i)" with the machine's name, at most 63 characters.
 std::string FormatWindowsVersion(uint32_t major, uint32_t minor, uint16_t nativeMachine, uint32_t build);
-// "x86-32", "x86-64", "ARM64" or "Unknown".
-const char* MachineName(uint16_t nativeMachine);
 
 }  // namespace tavrin::launcher

@@ -1,6 +1,6 @@
 // Fuzz entry for the settings scanner:
 //   clang++ -std=c++20 -fsanitize=fuzzer,address,undefined -Isrc \
-//       tests/settings/json_reader_fuzz.cpp src/settings/json_reader.cpp
+//       tests/base/json_reader_fuzz.cpp src/base/json_reader.cpp
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 // Fuzz entry for the language file parser:
 //   clang++ -std=c++20 -fsanitize=fuzzer,address,undefined -Isrc \
 //       tests/localization/localization_fuzz.cpp src/localization/localization.cpp \
-//       src/settings/strings.cpp
+//       src/base/strings.cpp
 #include <cstddef>
 #include <cstdint>
 #include <string>
