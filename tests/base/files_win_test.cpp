@@ -251,7 +251,7 @@ TEST(ModulePath, NamesTheRunningExecutable)
     EXPECT_TRUE(PathExists(path.c_str())) << path;
     ASSERT_GT(path.size(), 4u);
     EXPECT_EQ(path.substr(path.size() - 4), ".exe");
-    EXPECT_NE(path.find("settings_win_tests"), std::string::npos) << path;
+    EXPECT_NE(path.find("base_win_tests"), std::string::npos) << path;
 }
 
 TEST_F(FilesTest, ToLongPathPrefixesTheFullPath)
