@@ -104,10 +104,6 @@ protected:
 
     // Reports 501 for the first path that fails.
     bool ValidatePaths(const std::string& workingDirectory);
-    // The download with this loader's launch data, progress and reports.
-    void RunDownload();
-    // 1 abandons the transfer, 0 lets it go on.
-    uint32_t OnProgress(uint32_t total, uint32_t done);
     // Fills the cache entry for this launch (the module cache's probe).
     void ProbeModuleCache();
     // Writes a module that launched back to the cache, then forgets it.
@@ -139,6 +135,12 @@ protected:
     // Chosen at Initialize; resolves, starts and releases the module.
     std::unique_ptr<cModuleBackEnd> BackEnd;
     void* Context = nullptr;
+
+private:
+    // The download with this loader's launch data, progress and reports.
+    void RunDownload();
+    // 1 abandons the transfer, 0 lets it go on.
+    uint32_t OnProgress(uint32_t total, uint32_t done);
 };
 
 class cWindowsModuleLoader : public cModuleLoader {
