@@ -126,7 +126,10 @@ std::string WineCaBundlePath()
     return WineCaBundlePath(tried);
 }
 
-cCurlHandle::cCurlHandle() { ResponseBody.Bytes.reserve(kReservedBodyBytes); }
+cCurlHandle::cCurlHandle(const cHostFacts& host) : Host(host)
+{
+    ResponseBody.Bytes.reserve(kReservedBodyBytes);
+}
 
 cCurlHandle::~cCurlHandle()
 {
@@ -202,7 +205,7 @@ bool cCurlHandle::ApplyFixedOptions()
 // rather than going on unverified. Windows keeps Schannel's system store.
 bool cCurlHandle::ApplyTrustStore()
 {
-    if (!IsWine()) {
+    if (!Host.Wine) {
         return true;
     }
     std::vector<std::string> tried;

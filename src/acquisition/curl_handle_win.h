@@ -15,6 +15,7 @@
 #include "acquisition/ca_bundle.h"
 #include "acquisition/proxy_candidates.h"
 #include "acquisition/response_headers.h"
+#include "base/host_facts.h"
 
 namespace tavrin::launcher {
 
@@ -36,7 +37,8 @@ public:
         CURL* Easy = nullptr;
     };
 
-    cCurlHandle();
+    // Under Wine the peer is checked against the host's CA bundle.
+    explicit cCurlHandle(const cHostFacts& host = DetectHostFacts());
     ~cCurlHandle();
     cCurlHandle(const cCurlHandle&) = delete;
     cCurlHandle& operator=(const cCurlHandle&) = delete;
@@ -103,6 +105,7 @@ private:
     void AddAutomaticProxies(const std::string& url, std::vector<ProxyCandidate>& list,
                              const void* userConfig);
 
+    cHostFacts Host;
     TransportLogFunction Log = nullptr;
     PathProbe HostPathExists;
     CURL* Easy = nullptr;

@@ -9,7 +9,6 @@
 #include "acquisition/download_rules.h"
 #include "acquisition/module_decode.h"
 #include "base/files_win.h"
-#include "core/globals.h"
 #include "localization/localization.h"
 #include "localization/messages.h"
 #include "logging/logger.h"
@@ -43,6 +42,8 @@ std::string Text(const ModuleDownloadContext& context, const MessageText& messag
 }
 
 void LogText(const std::string& text) { LogPrintf(Info, "%s", text.c_str()); }
+
+void LogTransportLine(const char* line) { LogPrintf(Info, "%s", line); }
 
 int OnTransferProgress(void* data, curl_off_t downloadTotal, curl_off_t downloaded, curl_off_t, curl_off_t)
 {
@@ -126,8 +127,6 @@ bool DescribeTransferFailure(const ModuleDownloadContext& context, CURLcode code
 
 }  // namespace
 
-void LogTransportLine(const char* line) { LogPrintf(Info, "%s", line); }
-
 bool DownloadModule(ModuleDownloadContext& context, const std::string& urlTemplate, bool reportErrors,
                     bool& cancelled)
 {
@@ -204,7 +203,7 @@ void RunModuleDownload(ModuleDownloadContext& context, const std::string& overri
     LogPrintf(Info, "CDN path overridden by local config file.");
     const std::string notice =
         "Downloading undeployed anti-cheat module, build id: " + BuildIdFromOverride(overrideUrl) + ".";
-    if (context.ShowInfo) {
+    if (context.ShowInfo && !context.ImmediateExitOnError) {
         context.ShowInfo(notice);
     }
     bool cancelled = false;
@@ -230,9 +229,6 @@ std::string ReadCdnOverrideFile(const std::string& gamePath)
 
 void ShowOverrideNotice(const std::string& message)
 {
-    if (gImmediateExitOnError) {
-        return;
-    }
     MessageBoxW(nullptr, Utf8ToUtf16(message).c_str(), L"Tavrin Launch Info", MB_OK | MB_ICONINFORMATION);
 }
 

@@ -29,6 +29,8 @@ struct ModuleDownloadContext {
     std::function<void(int32_t code, const std::string& message)> Report;
     // Shows the override notice and waits until it is closed; empty: no notice.
     std::function<void(const std::string& message)> ShowInfo;
+    // The launcher's switch: no message boxes, so the notice is not shown.
+    bool ImmediateExitOnError = false;
 };
 
 // True when a module (downloaded, or cached after 304 or a failure) was
@@ -42,10 +44,7 @@ void RunModuleDownload(ModuleDownloadContext& context, const std::string& overri
 // The "cdn=" line of the game path + ".kzv", or empty.
 std::string ReadCdnOverrideFile(const std::string& gamePath);
 
-// The modal "Tavrin Launch Info" box, unless message boxes are suppressed.
+// The modal "Tavrin Launch Info" box.
 void ShowOverrideNotice(const std::string& message);
-
-// Writes a transport diagnostic line to the log at Info.
-void LogTransportLine(const char* line);
 
 }  // namespace tavrin::launcher

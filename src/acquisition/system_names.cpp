@@ -77,8 +77,7 @@ bool RvaToOffset(const uint8_t* image, size_t size, size_t sectionTable, uint16_
     return false;
 }
 
-}  // namespace
-
+// The cache file suffix of a system name; "INVALID_SYSTEM" outside the table.
 const char* ModuleFileSuffix(const std::string& systemName)
 {
     for (const SystemEntry& entry : kSystems) {
@@ -88,6 +87,8 @@ const char* ModuleFileSuffix(const std::string& systemName)
     }
     return "INVALID_SYSTEM";
 }
+
+}  // namespace
 
 std::string ModuleFileNameForSystem(const std::string& systemName)
 {

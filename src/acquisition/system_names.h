@@ -11,9 +11,6 @@ namespace tavrin::launcher {
 // Result when no system can be chosen; not a system name.
 inline constexpr char kNoSystemName[] = "N/A";
 
-// The cache file suffix of a system name; "INVALID_SYSTEM" outside the table.
-const char* ModuleFileSuffix(const std::string& systemName);
-
 // "tavrin_" + suffix + ".kzv".
 std::string ModuleFileNameForSystem(const std::string& systemName);
 

@@ -7,6 +7,7 @@
 
 #include "acquisition/system_names.h"
 #include "base/files_win.h"
+#include "base/host_facts.h"
 #include "logging/logger.h"
 
 namespace tavrin::launcher {
@@ -17,32 +18,6 @@ namespace {
 // (placed right after the import address table) lie in the first bytes; a
 // header further on is treated as absent and the system decides.
 constexpr uint64_t kHeaderProbeBytes = 64 * 1024;
-
-uint16_t QueryNativeMachine()
-{
-    USHORT processMachine = 0;
-    USHORT nativeMachine = 0;
-    using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto query = kernel == nullptr ? nullptr
-                                         : reinterpret_cast<IsWow64Process2Function>(reinterpret_cast<void*>(
-                                               GetProcAddress(kernel, "IsWow64Process2")));
-    if (query == nullptr || !query(GetCurrentProcess(), &processMachine, &nativeMachine)) {
-        const DWORD error = query == nullptr ? ERROR_PROC_NOT_FOUND : GetLastError();
-        LogPrintf(Warning, "Failed to confirm underlying system architecture: %u.",
-                  static_cast<unsigned>(error));
-        return 0;
-    }
-    return nativeMachine;
-}
-
-bool RunsUnderWine()
-{
-    static std::once_flag once;
-    static bool wine = false;
-    std::call_once(once, [] { wine = IsWine(); });
-    return wine;
-}
 
 GameBitness BitnessOfExecutable(const std::string& path)
 {
@@ -63,16 +38,21 @@ GameBitness BitnessOfExecutable(const std::string& path)
 uint16_t NativeMachine()
 {
     static std::once_flag once;
-    static uint16_t machine = 0;
-    std::call_once(once, [] { machine = QueryNativeMachine(); });
-    return machine;
+    const NativeMachineAnswer& answer = QueryNativeMachine();
+    std::call_once(once, [&answer] {
+        if (answer.Machine == 0) {
+            LogPrintf(Warning, "Failed to confirm underlying system architecture: %u.",
+                      static_cast<unsigned>(answer.Error));
+        }
+    });
+    return answer.Machine;
 }
 
 bool IsArm64Host() { return NativeMachine() == IMAGE_FILE_MACHINE_ARM64; }
 
 std::string SystemNameForExecutable(const std::string& executablePath)
 {
-    const bool wine = RunsUnderWine();
+    const bool wine = DetectHostFacts().Wine;
     return SystemNameForExecutable(executablePath, wine, !wine && IsArm64Host());
 }
 

@@ -123,7 +123,8 @@ std::string AntiCheatLauncher::LocalizationDirectory() const
 bool AntiCheatLauncher::Start()
 {
     bool gameDev = LauncherSettings.IsDevelopmentEnvironment();
-    Launcher.reset(new (std::nothrow) cGameLauncher(&LauncherSettings, Arguments, gameDev, Host));
+    Launcher.reset(new (std::nothrow)
+                       cGameLauncher(&LauncherSettings, Arguments, gameDev, Host, {gImmediateExitOnError, {}}));
     if (!Launcher) {
         LogPrintf(Error, "Failed to create GameLauncher instance!");
         return false;

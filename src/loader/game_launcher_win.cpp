@@ -12,8 +12,9 @@
 namespace tavrin::launcher {
 
 cGameLauncher::cGameLauncher(const tavrin::cSettings* settings, std::vector<std::string> arguments,
-                             bool gameDev, const cHostFacts& hostFacts)
-    : Settings(settings), GameDev(gameDev), ModuleLoader(std::move(arguments), hostFacts)
+                             bool gameDev, const cHostFacts& hostFacts, cLoaderOptions loaderOptions)
+    : Settings(settings), GameDev(gameDev),
+      ModuleLoader(std::move(arguments), hostFacts, std::move(loaderOptions))
 {
 }
 

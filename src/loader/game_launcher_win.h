@@ -21,9 +21,9 @@ namespace tavrin::launcher {
 class cGameLauncher {
 public:
     // settings is not owned and must outlive this object; null means no
-    // identifiers.
+    // identifiers. The options go to the module loader.
     cGameLauncher(const tavrin::cSettings* settings, std::vector<std::string> arguments, bool gameDev,
-                  const cHostFacts& hostFacts = DetectHostFacts());
+                  const cHostFacts& hostFacts = DetectHostFacts(), cLoaderOptions loaderOptions = {});
     ~cGameLauncher();
     cGameLauncher(const cGameLauncher&) = delete;
     cGameLauncher& operator=(const cGameLauncher&) = delete;

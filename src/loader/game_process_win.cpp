@@ -32,6 +32,20 @@ std::string SystemErrorText(DWORD error)
     return Utf16ToUtf8(std::wstring(buffer, length));
 }
 
+// A duplicate with the same access rights, or empty.
+cProcessHandle DuplicateProcessHandle(HANDLE handle)
+{
+    if (!handle) {
+        return {};
+    }
+    HANDLE duplicate = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &duplicate, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        return {};
+    }
+    return cProcessHandle(duplicate);
+}
+
 }  // namespace
 
 // --- handles --------------------------------------------------------------------
@@ -57,19 +71,6 @@ void cProcessHandle::Reset(HANDLE handle)
         CloseHandle(Handle);
     }
     Handle = handle;
-}
-
-cProcessHandle DuplicateProcessHandle(HANDLE handle)
-{
-    if (!handle) {
-        return {};
-    }
-    HANDLE duplicate = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &duplicate, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-        return {};
-    }
-    return cProcessHandle(duplicate);
 }
 
 void cSharedProcessHandle::Replace(cProcessHandle handle)

@@ -62,9 +62,6 @@ private:
     cProcessHandle Handle;
 };
 
-// A duplicate with the same access rights, or empty.
-cProcessHandle DuplicateProcessHandle(HANDLE handle);
-
 // The quoted game path, then each argument after one space exactly as it
 // stands: arguments are neither quoted nor escaped.
 std::string BuildGameCommandLine(const std::string& gamePath, const std::vector<std::string>& arguments);

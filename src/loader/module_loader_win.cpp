@@ -3,7 +3,6 @@
 #include <mutex>
 #include <utility>
 
-#include "acquisition/system_names_win.h"
 #include "base/cache_folder_win.h"
 #include "base/files_win.h"
 #include "base/strings.h"
@@ -21,21 +20,11 @@ constexpr uint32_t kNativePidLookupMs = 2000;
 
 }  // namespace
 
-cHostFacts DetectHostFacts()
-{
-    static const cHostFacts facts = [] {
-        cHostFacts detected;
-        detected.Wine = IsWine();
-        detected.Arm64 = IsArm64Host();
-        return detected;
-    }();
-    return facts;
-}
-
 // --- cModuleLoader ---------------------------------------------------------------
 
-cModuleLoader::cModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts)
-    : Arguments(std::move(arguments)), Facts(hostFacts)
+cModuleLoader::cModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts,
+                             cLoaderOptions options)
+    : Arguments(std::move(arguments)), Facts(hostFacts), Options(std::move(options))
 {
 }
 
@@ -46,6 +35,9 @@ bool cModuleLoader::Initialize(ProgressCallback progress, ResultCallback resultS
                                const std::string& systemName, const std::string& productId,
                                const std::string& sandboxId, const std::string& deploymentId, bool gameDev)
 {
+    if (!BackEnd) {
+        BackEnd = ChooseModuleBackEnd(Facts);
+    }
     Progress = std::move(progress);
     ResultSink = std::move(resultSink);
     GamePath = gamePath;
@@ -153,7 +145,6 @@ void cModuleLoader::DeliverModuleCallback(void* context, int32_t code, const cha
     }
 }
 
-
 std::string cModuleLoader::Text(const MessageText& message, const std::vector<std::string>& args) const
 {
     return Localization.GetText(message.Key, message.Text, args);
@@ -171,16 +162,12 @@ void cModuleLoader::ReleaseModule()
 {
     void* second = EntryPoints[kEntrySecond];
     EntryPoints[kEntrySecond] = nullptr;
-    if (second) {
-        uint32_t value = 1;
-        if (Facts.Wine) {
-            CallNative(second, reinterpret_cast<uint64_t>(&value));
-        } else {
-            reinterpret_cast<KZV_SecondFunction>(second)(&value);
+    if (BackEnd) {
+        if (second) {
+            uint32_t value = 1;
+            BackEnd->CallSecond(second, &value);
         }
-    }
-    if (Facts.Wine) {
-        StopNativeModuleCallbacks();
+        BackEnd->Release();
     }
     // The module may report until its second entry point has returned.
     cModuleCallbackGate::Instance().Close(Context);
@@ -189,8 +176,9 @@ void cModuleLoader::ReleaseModule()
 
 // --- cWindowsModuleLoader --------------------------------------------------------
 
-cWindowsModuleLoader::cWindowsModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts)
-    : cModuleLoader(std::move(arguments), hostFacts)
+cWindowsModuleLoader::cWindowsModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts,
+                                           cLoaderOptions options)
+    : cModuleLoader(std::move(arguments), hostFacts, std::move(options))
 {
 }
 

@@ -5,12 +5,15 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "acquisition/module_cache.h"
+#include "base/host_facts.h"
 #include "base/worker.h"
 #include "loader/game_process_win.h"
+#include "loader/module_back_end_win.h"
 #include "loader/module_interface.h"
 #include "localization/localization.h"
 #include "localization/messages.h"
@@ -21,40 +24,32 @@ using ProgressCallback = std::function<KZV_ModuleDownloadProgressResult(uint32_t
 // Also the shape of the caller's finish callback.
 using ResultCallback = std::function<void(KZV_ProtectedGameLaunchResult code, const char* message)>;
 
-// Facts about the machine that change what the loader does. Handed in so
-// that tests can play another host.
-struct cHostFacts {
-    bool Wine = false;
-    bool Arm64 = false;
+class cModuleLoader;
+
+// What the loader's thread runs once started.
+using LoaderBody = std::function<void(cModuleLoader&)>;
+
+// How a loader is built, besides the game's arguments and the host facts.
+struct cLoaderOptions {
+    // The launcher's switch: no message boxes, so no override notice.
+    bool ImmediateExitOnError = false;
+    // Replaces the module download; tests report from the loader's thread
+    // through it without a CDN.
+    LoaderBody Body;
 };
-
-// The real answers, computed once per process.
-cHostFacts DetectHostFacts();
-
-// The outcome of resolving the module's entry points.
-enum ModuleLoadStatus {
-    kModuleInternalError = 0,  // no output places or no bytes
-    kModuleLoaded = 1,
-    kModuleSignatureFailed = 2,  // Windows only
-    kModuleLoadFailed = 3,       // mapping or loading failed, or an entry point is missing
-};
-
-// Places of the module's entry points in the loader.
-enum EntryPointSlot { kEntryInit = 0, kEntrySecond = 1, kEntryThird = 2, kEntryLocale = 3 };
-
-// Age beyond which a cached module is not trusted.
-inline constexpr uint64_t kModuleCacheMaxAgeHours = 168;
 
 class cModuleLoader : public tavrin::cThread {
 public:
-    cModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts);
+    cModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts,
+                  cLoaderOptions options = {});
     ~cModuleLoader() override;
 
-    // Slot 3: the module download, on the loader's own thread.
+    // The module download (or the body given), on the loader's own thread.
     void Run() override;
 
-    // Slot 5. Stores the launch data, checks the paths, probes the cache and
-    // starts the thread. Every failure has been reported when it returns false.
+    // Chooses the module back-end, stores the launch data, checks the paths,
+    // probes the cache and starts the thread. Every failure has been
+    // reported when it returns false.
     virtual bool Initialize(ProgressCallback progress, ResultCallback resultSink, const std::string& gamePath,
                             const std::string& workingDirectory, const std::string& systemName,
                             const std::string& productId, const std::string& sandboxId,
@@ -62,17 +57,11 @@ public:
     virtual bool CreateGameProcess(const std::string& gamePath, const std::vector<std::string>& arguments,
                                    const std::string& workingDirectory) = 0;
     virtual uint32_t GetGameProcessId() { return GameProcessId.load(); }
-    // Slot 8: a new handle owned by the caller, or empty.
+    // A new handle owned by the caller, or empty.
     virtual cProcessHandle OpenGameProcessHandle() { return {}; }
-    // Slot 9: the override URL, or empty.
-    virtual std::string ReadCdnOverride();
-    virtual bool GetCachedModulePath(std::string& path, const std::string& productId,
-                                     const std::string& deploymentId);
-    // Slot 11: 1 abandons the transfer, 0 lets it go on.
-    virtual uint32_t OnProgress(uint32_t total, uint32_t done);
     virtual bool GetModuleCachePath(std::string& path, const std::string& productId,
                                     const std::string& deploymentId) = 0;
-    // Slot 13: the decoded module bytes.
+    // The decoded module bytes.
     virtual void LoadModule(std::vector<uint8_t> bytes) = 0;
 
     // Clears language and country; with a directory, keeps the ones given and
@@ -104,15 +93,9 @@ public:
     void SetLaunchSucceeded() { LaunchSucceeded.store(true); }
     bool LaunchSucceededFlag() const { return LaunchSucceeded.load(); }
 
-    const std::string& GamePathValue() const { return GamePath; }
-    const std::string& SystemNameValue() const { return SystemName; }
     const std::string& LanguageValue() const { return Language; }
     const std::string& CountryValue() const { return Country; }
     const cHostFacts& HostFacts() const { return Facts; }
-
-    // Test seam: when set, Run calls it instead of the download, so tests can
-    // report from the loader's thread without a CDN.
-    std::function<void(cModuleLoader&)> RunBodyForTesting;
 
 protected:
     // The localized text of a message, placeholders filled.
@@ -143,19 +126,27 @@ protected:
     void* EntryPoints[4] = {nullptr, nullptr, nullptr, nullptr};
     std::vector<std::string> Arguments;
     std::atomic<uint32_t> GameProcessId{0};
-    std::string CdnPathOverride;
     cLocalization Localization;
-    std::string CachePath;
     // The module cache's record for this launch.
     ModuleCacheEntry CacheEntry;
     std::atomic<bool> LaunchSucceeded{false};
     cHostFacts Facts;
+    cLoaderOptions Options;
+    // Chosen at Initialize; resolves, starts and releases the module.
+    std::unique_ptr<cModuleBackEnd> BackEnd;
     void* Context = nullptr;
+
+private:
+    // The download with this loader's launch data, progress and reports.
+    void RunDownload();
+    // 1 abandons the transfer, 0 lets it go on.
+    uint32_t OnProgress(uint32_t total, uint32_t done);
 };
 
 class cWindowsModuleLoader : public cModuleLoader {
 public:
-    cWindowsModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts);
+    cWindowsModuleLoader(std::vector<std::string> arguments, const cHostFacts& hostFacts,
+                         cLoaderOptions options = {});
     ~cWindowsModuleLoader() override;
 
     bool CreateGameProcess(const std::string& gamePath, const std::vector<std::string>& arguments,
@@ -166,25 +157,17 @@ public:
     // Resolves, tells the language and initializes; every failure is one report.
     void LoadModule(std::vector<uint8_t> bytes) override;
 
-    // entries: init, second, third, locale.
-    ModuleLoadStatus ResolveModule(const std::vector<uint8_t>& bytes, void* entries[4]);
-
 private:
-    ModuleLoadStatus ResolveWindowsModule(const std::vector<uint8_t>& bytes, void* entries[4]);
-    ModuleLoadStatus ResolveNativeModule(const std::vector<uint8_t>& bytes, void* entries[4]);
-    void StartWindowsModule();
-    void StartNativeModule();
+    ModuleLoadStatus ResolveModule(const std::vector<uint8_t>& bytes);
+    void StartModule();
     void CallLocaleEntry();
     void FillInitRecord();
 
     cSharedProcessHandle GameProcessHandle;
-    // The records and strings the module may keep pointers into: they live
-    // as long as the loader, not on a stack.
+    // The records the module may keep pointers into: they live as long as
+    // the loader, not on a stack.
     KZV_InitRecord InitRecord{};
     KZV_LocaleRecord LocaleRecord{};
-    std::string NativeGamePath;
-    std::vector<std::string> NativeArgumentStrings;
-    std::vector<const char*> NativeArguments;
 };
 
 }  // namespace tavrin::launcher

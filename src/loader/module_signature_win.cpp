@@ -126,6 +126,35 @@ bool ChainAccepted(const cTrustServices& services, const cTrustState& state)
     return false;
 }
 
+// True when the certificate's own extended key usage lists code signing; a
+// certificate without that extension does not qualify.
+bool HasCodeSigningUsage(const cTrustServices& services, PCCERT_CONTEXT certificate)
+{
+    return HasOwnExtendedUsage(services, certificate, szOID_PKIX_KP_CODE_SIGNING);
+}
+
+// The certificate's simple display name. False when it cannot be read, does
+// not fit (259 characters) or holds a NUL that would cut it short.
+bool GetSignerName(const cTrustServices& services, PCCERT_CONTEXT certificate, wchar_t (&name)[260])
+{
+    name[0] = L'\0';
+    if (certificate == nullptr) {
+        return false;
+    }
+    const DWORD length =
+        services.CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    if (length <= 1 || length > 260) {
+        return false;
+    }
+    const DWORD read =
+        services.CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, length);
+    if (read != length || std::wcslen(name) + 1 != length) {
+        name[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
 // Everything after the trust service's own answer, read from the same
 // verification state so that the certificate judged is the one that signed.
 bool CheckSigner(const cTrustServices& services, const cTrustState& state)
@@ -250,31 +279,6 @@ TrustVerdict CheckFileTrust(cTrustServices& services, const std::wstring& path, 
         return TrustVerdict::FileMissing;
     }
     return state.Verify(path, file) == 0 ? TrustVerdict::Trusted : TrustVerdict::NotTrusted;
-}
-
-bool HasCodeSigningUsage(const cTrustServices& services, PCCERT_CONTEXT certificate)
-{
-    return HasOwnExtendedUsage(services, certificate, szOID_PKIX_KP_CODE_SIGNING);
-}
-
-bool GetSignerName(const cTrustServices& services, PCCERT_CONTEXT certificate, wchar_t (&name)[260])
-{
-    name[0] = L'\0';
-    if (certificate == nullptr) {
-        return false;
-    }
-    const DWORD length =
-        services.CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
-    if (length <= 1 || length > 260) {
-        return false;
-    }
-    const DWORD read =
-        services.CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, length);
-    if (read != length || std::wcslen(name) + 1 != length) {
-        name[0] = L'\0';
-        return false;
-    }
-    return true;
 }
 
 bool VerifyModuleSignature(const uint8_t* bytes, uint64_t size, const cSignatureHost& host)

@@ -84,12 +84,4 @@ private:
 TrustVerdict CheckFileTrust(cTrustServices& services, const std::wstring& path, HANDLE file,
                             cTrustState& state);
 
-// True when the certificate's own extended key usage lists code signing; a
-// certificate without that extension does not qualify.
-bool HasCodeSigningUsage(const cTrustServices& services, PCCERT_CONTEXT certificate);
-
-// The certificate's simple display name. False when it cannot be read, does
-// not fit (259 characters) or holds a NUL that would cut it short.
-bool GetSignerName(const cTrustServices& services, PCCERT_CONTEXT certificate, wchar_t (&name)[260]);
-
 }  // namespace tavrin::launcher

@@ -118,6 +118,37 @@ bool ReadDigits(const uint8_t* at, size_t count, int& value)
     return true;
 }
 
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month)
+{
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Days from 1970-01-01 to the date (proleptic Gregorian).
+int64_t DaysFromEpoch(int year, int month, int day)
+{
+    const int64_t y = month <= 2 ? year - 1 : year;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yearOfEra = y - era * 400;
+    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+// Seconds since 1970-01-01 of a valid UTC calendar time; false for a date or
+// time that does not exist or a year outside 1601..9999.
+bool UtcToUnixSeconds(int year, int month, int day, int hour, int minute, int second, int64_t& seconds)
+{
+    if (year < 1601 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
+        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+        return false;
+    }
+    seconds = DaysFromEpoch(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    return true;
+}
+
 // "YYYYMMDDhhmmss", optional ".f..." (one digit at least), then "Z".
 bool ReadGeneralizedTime(const cDer& text, int64_t& seconds)
 {
@@ -141,36 +172,7 @@ bool ReadGeneralizedTime(const cDer& text, int64_t& seconds)
            UtcToUnixSeconds(year, month, day, hour, minute, second, seconds);
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month)
-{
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1970-01-01 to the date (proleptic Gregorian).
-int64_t DaysFromEpoch(int year, int month, int day)
-{
-    const int64_t y = month <= 2 ? year - 1 : year;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yearOfEra = y - era * 400;
-    const int64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
 }  // namespace
-
-bool UtcToUnixSeconds(int year, int month, int day, int hour, int minute, int second, int64_t& seconds)
-{
-    if (year < 1601 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) ||
-        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
-        return false;
-    }
-    seconds = DaysFromEpoch(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-    return true;
-}
 
 bool ReadOctetString(const uint8_t* bytes, size_t size, const uint8_t*& content, size_t& contentSize)
 {

@@ -31,8 +31,4 @@ bool ParseTimestampInfo(const uint8_t* bytes, size_t size, cTimestampInfo& info)
 // The content of a DER OCTET STRING that spans all the bytes.
 bool ReadOctetString(const uint8_t* bytes, size_t size, const uint8_t*& content, size_t& contentSize);
 
-// Seconds since 1970-01-01 of a valid UTC calendar time; false for a date or
-// time that does not exist or a year outside 1601..9999.
-bool UtcToUnixSeconds(int year, int month, int day, int hour, int minute, int second, int64_t& seconds);
-
 }  // namespace tavrin::launcher

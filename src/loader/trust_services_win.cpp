@@ -136,6 +136,4 @@ cTrustServices& ProcessTrustServices()
     return services;
 }
 
-bool LoadTrustServices() { return ProcessTrustServices().Load(); }
-
 }  // namespace tavrin::launcher

@@ -60,6 +60,5 @@ private:
 
 // The process's services, from the real system directory.
 cTrustServices& ProcessTrustServices();
-bool LoadTrustServices();
 
 }  // namespace tavrin::launcher

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/host_facts.h"
 #include "base/worker.h"
 
 namespace tavrin::launcher {
@@ -90,8 +91,8 @@ public:
     static Identity GetIdentity();
 
     // "Wine" or "Windows", and the version text for it (Windows only).
-    static std::string OsName();
-    static std::string OsVersion();
+    static std::string OsName(const cHostFacts& host);
+    static std::string OsVersion(const cHostFacts& host);
 };
 
 // "%i.%i %s (Build %i)" with the machine's name, at most 63 characters.

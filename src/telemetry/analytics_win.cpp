@@ -3,6 +3,7 @@
 #include "acquisition/http_client_win.h"
 #include "acquisition/system_names_win.h"
 #include "base/files_win.h"
+#include "base/host_facts.h"
 #include "base/version.h"
 #include "telemetry/analytics.h"
 
@@ -31,11 +32,11 @@ bool IsAccepted(uint32_t status) { return status >= 200 && status <= 299; }
 
 }  // namespace
 
-std::string Analytics::OsName() { return IsWine() ? "Wine" : "Windows"; }
+std::string Analytics::OsName(const cHostFacts& host) { return host.Wine ? "Wine" : "Windows"; }
 
-std::string Analytics::OsVersion()
+std::string Analytics::OsVersion(const cHostFacts& host)
 {
-    if (IsWine()) {
+    if (host.Wine) {
         return GetWineVersion();
     }
     RTL_OSVERSIONINFOW info;
@@ -55,8 +56,10 @@ std::string Analytics::BuildEventDocument(const std::vector<EventDescriptor>& ev
     texts.ProductId = identity.ProductId;
     texts.SandboxId = identity.SandboxId;
     texts.DeploymentId = identity.DeploymentId;
-    texts.OsName = OsName();
-    texts.OsVersion = OsVersion();
+    // The machine the launcher really runs on, whatever module path it takes.
+    const cHostFacts host = DetectHostFacts();
+    texts.OsName = OsName(host);
+    texts.OsVersion = OsVersion(host);
     return BuildEventDocument(events, texts);
 }
 

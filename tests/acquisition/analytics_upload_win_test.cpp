@@ -148,9 +148,12 @@ TEST_F(AnalyticsUploadTest, AsyncUploadRunsOnTheWorker)
 TEST(AnalyticsOs, WineNameAndVersion)
 {
     ASSERT_TRUE(IsWine());
-    EXPECT_EQ(Analytics::OsName(), "Wine");
-    EXPECT_FALSE(Analytics::OsVersion().empty());
-    EXPECT_EQ(Analytics::OsVersion(), GetWineVersion());
+    const cHostFacts host = DetectHostFacts();
+    EXPECT_EQ(Analytics::OsName(host), "Wine");
+    EXPECT_FALSE(Analytics::OsVersion(host).empty());
+    EXPECT_EQ(Analytics::OsVersion(host), GetWineVersion());
+    // Another host's facts name that host's system.
+    EXPECT_EQ(Analytics::OsName(cHostFacts{}), "Windows");
 }
 
 }  // namespace

@@ -209,6 +209,18 @@ TEST_F(CurlHandleTest, WithoutItsCaBundleNoTransferHappens)
         EXPECT_TRUE(curl.Body().empty());
         EXPECT_EQ(curl.ResponseCode(), 0);
     }
+    {
+        // A Windows host keeps Schannel's own store: no bundle is looked for.
+        cScopedEnvironment noCurlBundle(L"CURL_CA_BUNDLE", nullptr);
+        cCurlHandle curl(cHostFacts{});
+        bool probed = false;
+        curl.SetHostPathProbe([&probed](const std::string&) {
+            probed = true;
+            return false;
+        });
+        EXPECT_TRUE(curl.Setup());
+        EXPECT_FALSE(probed);
+    }
     // The same transfer with the bundle the test servers' CA is in.
     cCurlHandle curl;
     ASSERT_TRUE(curl.Setup());

@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "base/cache_folder_win.h"
-#include "core/globals.h"
 #include "loader/module_loader_win.h"
 #include "loopback_servers_win.h"
 
@@ -53,7 +52,6 @@ protected:
         if (Servers.empty() || !LoopbackCdnConfigured()) {
             GTEST_SKIP() << "needs the loopback test servers";
         }
-        gImmediateExitOnError = true;  // no message box from the override path
         Game = Folder.File("Game.exe");
         std::filesystem::copy_file(DemoGame(), std::filesystem::path(Utf8ToUtf16(Game)),
                                    std::filesystem::copy_options::overwrite_existing);
@@ -66,7 +64,14 @@ protected:
         if (!CachedModule.empty()) {
             DeleteCache(CachedModule);
         }
-        gImmediateExitOnError = false;
+    }
+
+    // No message box from the override path.
+    static cLoaderOptions NoMessageBoxes()
+    {
+        cLoaderOptions options;
+        options.ImmediateExitOnError = true;
+        return options;
     }
 
     static std::string ProductName()
@@ -100,7 +105,7 @@ protected:
     // at the result before the shutdown stores (or not) the module.
     std::vector<uint8_t> Launch(bool succeeds, bool& cacheFilesWhileRunning)
     {
-        cRecordingLoader loader({}, DetectHostFacts());
+        cRecordingLoader loader({}, DetectHostFacts(), NoMessageBoxes());
         ProgressCallback progress = [](uint32_t, uint32_t) { return KZV_ProgressContinue; };
         ResultCallback sink = [this](int32_t code, const char* message) {
             std::lock_guard<std::mutex> guard(Lock);
@@ -198,7 +203,7 @@ TEST_F(LoaderDownloadTest, ShutdownDuringATransferCancelsWithoutAReport)
     Serve(PatternBytes(40000, 33));
     ASSERT_TRUE(WriteBytes(Servers + "\\cdn\\" + ProductName() + "\\d1\\linux64.fault", "slow"));
     {
-        cRecordingLoader loader({}, DetectHostFacts());
+        cRecordingLoader loader({}, DetectHostFacts(), NoMessageBoxes());
         ProgressCallback progress = [](uint32_t, uint32_t) { return KZV_ProgressContinue; };
         ResultCallback sink = [this](int32_t code, const char* message) {
             std::lock_guard<std::mutex> guard(Lock);

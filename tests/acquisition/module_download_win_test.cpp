@@ -333,6 +333,13 @@ TEST_F(ModuleDownloadTest, OverrideOnTheAllowedHost)
     // Never cached.
     EXPECT_TRUE(Cache.ModuleBytes.empty());
     EXPECT_TRUE(Cache.ReceivedETag.empty());
+
+    // Under the launcher's immediate-exit switch the notice is skipped, not the download.
+    Context.ImmediateExitOnError = true;
+    RunModuleDownload(Context, url);
+    EXPECT_EQ(notices.size(), 1u);
+    ASSERT_EQ(Loaded.size(), 2u);
+    EXPECT_EQ(Loaded[1], plain);
 }
 
 TEST_F(ModuleDownloadTest, OverrideOnAnotherHostIsRejected)

@@ -13,6 +13,7 @@
 #include "loader/module_interface.h"
 #include "settings/settings.h"
 #include "test_support/captured_log.h"
+#include "test_support/loader_bodies_win.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
 
@@ -121,9 +122,9 @@ TEST_F(GameLauncherTest, EmptyCallbackReportsAndStartsNothing)
     const std::string game = PlaceGame();
     const std::string dir = Scratch.Utf8();
     for (int emptyOne = 0; emptyOne < 2; ++emptyOne) {
-        cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
         bool ran = false;
-        launcher.Loader().RunBodyForTesting = [&ran](cModuleLoader&) { ran = true; };
+        cGameLauncher launcher(&Settings, {}, false, cHostFacts{},
+                               tavrin::test::LoaderRunning([&ran](cModuleLoader&) { ran = true; }));
         launcher.StartModuleDownload(game.c_str(), {}, dir.c_str(),
                                      emptyOne == 0 ? ProgressCallback() : AnyProgress(),
                                      emptyOne == 1 ? ResultCallback() : Results.Callback());
@@ -137,10 +138,10 @@ TEST_F(GameLauncherTest, EmptyCallbackReportsAndStartsNothing)
 // The finish callback in place, the loader's thread idle.
 class RouterTest : public GameLauncherTest {
 protected:
+    // launcher: built with an idle loader.
     void Start(cGameLauncher& launcher)
     {
         const std::string game = PlaceGame();
-        launcher.Loader().RunBodyForTesting = [](cModuleLoader&) {};
         launcher.StartModuleDownload(game.c_str(), {}, Scratch.Utf8().c_str(), AnyProgress(),
                                      Results.Callback());
         ASSERT_TRUE(Results.Take().empty());
@@ -149,7 +150,7 @@ protected:
 
 TEST_F(RouterTest, EachLoaderCodeBecomesItsLaunchResult)
 {
-    cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
+    cGameLauncher launcher(&Settings, {}, false, cHostFacts{}, tavrin::test::IdleLoader());
     Start(launcher);
     struct Case {
         int32_t LoaderCode;
@@ -199,7 +200,7 @@ TEST_F(RouterTest, NoModuleForSystemNamesTheHostsProblem)
         cCapturedLog log;
         cHostFacts host;
         host.Arm64 = c.Arm64;
-        cGameLauncher launcher(&Settings, {}, false, host);
+        cGameLauncher launcher(&Settings, {}, false, host, tavrin::test::IdleLoader());
         Start(launcher);
         launcher.OnLoaderResult(506, "HTTP Response Code: 404 Curl Code: 0");
         EXPECT_EQ(Results.Take(), (std::vector<Result>{{204, c.Message}}));
@@ -209,7 +210,7 @@ TEST_F(RouterTest, NoModuleForSystemNamesTheHostsProblem)
 
 TEST_F(RouterTest, OnlyConfirmedLaunchMarksSuccessForTheCache)
 {
-    cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
+    cGameLauncher launcher(&Settings, {}, false, cHostFacts{}, tavrin::test::IdleLoader());
     Start(launcher);
     launcher.OnLoaderResult(1003, nullptr);
     EXPECT_FALSE(launcher.Loader().LaunchSucceededFlag());
@@ -221,15 +222,15 @@ TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread)
 {
     cCapturedLog log;
     const std::string game = PlaceGame();
-    std::unique_ptr<cGameLauncher> launcher =
-        std::make_unique<cGameLauncher>(&Settings, std::vector<std::string>{}, false, cHostFacts{});
-    launcher->Loader().RunBodyForTesting = [](cModuleLoader& loader) {
+    auto module = [](cModuleLoader& loader) {
         KZV_CallbackRecord record{loader.CallbackContext(), kLoaderCreateGameProcess, nullptr, 0};
         cModuleLoader::ModuleCallback(&record);
         record.Code = kLoaderLaunchConfirmed;
         record.Message = "protected";
         cModuleLoader::ModuleCallback(&record);
     };
+    std::unique_ptr<cGameLauncher> launcher = std::make_unique<cGameLauncher>(
+        &Settings, std::vector<std::string>{}, false, cHostFacts{}, tavrin::test::LoaderRunning(module));
     launcher->StartModuleDownload(game.c_str(), {"--no-window", "--exit-code", "3", "--exit-after-ms", "300"},
                                   Scratch.Utf8().c_str(), AnyProgress(), Results.Callback());
     ASSERT_TRUE(Results.WaitFor(1));
@@ -254,8 +255,7 @@ TEST_F(GameLauncherTest, ModuleAsksForTheGameAndConfirmsFromItsThread)
 TEST_F(GameLauncherTest, GameThatCannotBeCreatedEndsAs208WithTheSystemsMessage)
 {
     const std::string game = PlaceGame();
-    cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
-    launcher.Loader().RunBodyForTesting = [](cModuleLoader&) {};
+    cGameLauncher launcher(&Settings, {}, false, cHostFacts{}, tavrin::test::IdleLoader());
     launcher.StartModuleDownload(game.c_str(), {"-a"}, Scratch.Utf8().c_str(), AnyProgress(),
                                  Results.Callback());
     ASSERT_TRUE(Results.Take().empty());
@@ -275,13 +275,13 @@ TEST_F(GameLauncherTest, DestructionStopsTheLoaderThread)
     const std::string game = PlaceGame();
     std::atomic<bool> stopped{false};
     {
-        cGameLauncher launcher(&Settings, {}, false, cHostFacts{});
-        launcher.Loader().RunBodyForTesting = [&stopped](cModuleLoader& loader) {
-            while (!loader.StopRequested()) {
-                Sleep(5);
-            }
-            stopped.store(true);
-        };
+        cGameLauncher launcher(&Settings, {}, false, cHostFacts{},
+                               tavrin::test::LoaderRunning([&stopped](cModuleLoader& loader) {
+                                   while (!loader.StopRequested()) {
+                                       Sleep(5);
+                                   }
+                                   stopped.store(true);
+                               }));
         launcher.StartModuleDownload(game.c_str(), {}, Scratch.Utf8().c_str(), AnyProgress(),
                                      Results.Callback());
         ASSERT_TRUE(launcher.Loader().HasThread());

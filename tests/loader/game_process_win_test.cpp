@@ -9,6 +9,7 @@
 #include "base/files_win.h"
 #include "loader/game_process_win.h"
 #include "loader/module_loader_win.h"
+#include "test_support/loader_bodies_win.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
 
@@ -27,7 +28,6 @@ class GameProcessTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Loader.RunBodyForTesting = [](cModuleLoader&) {};
         const std::string game = tavrin::Utf16ToUtf8(tavrin::test::DemoGamePath().wstring());
         ASSERT_TRUE(tavrin::PathExists(game.c_str())) << game;
         ASSERT_TRUE(Loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; },
@@ -50,7 +50,7 @@ protected:
     std::string ScratchFile(const char* name) { return Scratch.Utf8() + name; }
 
     cScratchFolder Scratch{L"tavrin-loader-"};
-    cWindowsModuleLoader Loader{{}, cHostFacts{}};
+    cWindowsModuleLoader Loader{{}, cHostFacts{}, tavrin::test::IdleLoader()};
     std::vector<Report> Reports;
 };
 

@@ -12,6 +12,7 @@
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
 #include "test_support/captured_log.h"
+#include "test_support/loader_bodies_win.h"
 #include "test_support/loader_reports.h"
 #include "test_support/module_marker_win.h"
 #include "test_support/process_win.h"
@@ -37,7 +38,6 @@ protected:
         std::filesystem::copy_file(tavrin::test::DemoGamePath(), tavrin::Utf8ToUtf16(game));
         // The loader keeps a language only when it has a localization folder.
         Loader.LoadLocalization(Scratch.Utf8(), "en", "us");
-        Loader.RunBodyForTesting = [](cModuleLoader&) {};
         ASSERT_TRUE(Loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; },
                                       [this](int32_t code, const char* message) {
                                           std::lock_guard<std::mutex> guard(Lock);
@@ -56,7 +56,7 @@ protected:
 
     cModuleMarker Marker;
     cScratchFolder Scratch{L"tavrin-load-"};
-    cWindowsModuleLoader Loader{{"-x"}, cHostFacts{}};
+    cWindowsModuleLoader Loader{{"-x"}, cHostFacts{}, tavrin::test::IdleLoader()};
     std::mutex Lock;
     std::vector<Report> Reports;
 };

@@ -14,6 +14,7 @@
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
 #include "test_support/captured_log.h"
+#include "test_support/loader_bodies_win.h"
 #include "test_support/loader_reports.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
@@ -57,7 +58,10 @@ protected:
     }
 
     cScratchFolder Scratch{L"tavrin-loader-"};
-    cWindowsModuleLoader Loader{{"-x"}, cHostFacts{}};
+    // What the loader's thread runs; declared before the loader, which joins it.
+    LoaderBody Body = [](cModuleLoader&) {};
+    cWindowsModuleLoader Loader{
+        {"-x"}, cHostFacts{}, tavrin::test::LoaderRunning([this](cModuleLoader& loader) { Body(loader); })};
     std::mutex Lock;
     std::vector<Report> Reports;
 };
@@ -84,9 +88,9 @@ TEST_F(ModuleLoaderTest, PathValidationReports501ForTheFirstFailingRule)
         {folder, Scratch.Utf8(), "The target executable is a directory!"},
     };
     for (const Case& c : cases) {
-        cWindowsModuleLoader loader({}, cHostFacts{});
         bool ran = false;
-        loader.RunBodyForTesting = [&ran](cModuleLoader&) { ran = true; };
+        cWindowsModuleLoader loader({}, cHostFacts{},
+                                    tavrin::test::LoaderRunning([&ran](cModuleLoader&) { ran = true; }));
         EXPECT_FALSE(loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; }, Sink(),
                                        c.GamePath, c.WorkingDirectory, "win64", "", "", "", false));
         EXPECT_FALSE(loader.HasThread());
@@ -101,7 +105,7 @@ TEST_F(ModuleLoaderTest, InitializeLogsAndRunsTheBodyOnItsOwnThread)
 {
     cCapturedLog log;
     std::atomic<DWORD> bodyThread{0};
-    Loader.RunBodyForTesting = [&bodyThread](cModuleLoader&) { bodyThread.store(GetCurrentThreadId()); };
+    Body = [&bodyThread](cModuleLoader&) { bodyThread.store(GetCurrentThreadId()); };
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8(), true));
     Loader.Shutdown();
 
@@ -117,7 +121,6 @@ TEST_F(ModuleLoaderTest, InitializeLogsAndRunsTheBodyOnItsOwnThread)
 TEST_F(ModuleLoaderTest, ProductionEnvironmentSaysNothingAboutGameDev)
 {
     cCapturedLog log;
-    Loader.RunBodyForTesting = [](cModuleLoader&) {};
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8(), false));
     Loader.Shutdown();
     EXPECT_FALSE(log.HasLineEndingWith("Using GameDev environment."));
@@ -125,7 +128,6 @@ TEST_F(ModuleLoaderTest, ProductionEnvironmentSaysNothingAboutGameDev)
 
 TEST_F(ModuleLoaderTest, ReportResultLogsTheMessageAsPlainTextAndForwards)
 {
-    Loader.RunBodyForTesting = [](cModuleLoader&) {};
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8()));
     cCapturedLog log;
     Loader.ReportResult(-1, "x");
@@ -155,7 +157,6 @@ TEST_F(ModuleLoaderTest, ReportResultWithoutSinkDoesNothing)
 
 TEST_F(ModuleLoaderTest, ModuleCallbackReportsThroughTheRecordsContext)
 {
-    Loader.RunBodyForTesting = [](cModuleLoader&) {};
     ASSERT_TRUE(Initialize(Game(), Scratch.Utf8()));
 
     KZV_CallbackRecord record{Loader.CallbackContext(), kLoaderLaunchSucceeded, "done", 0};
@@ -182,8 +183,7 @@ TEST_F(ModuleLoaderTest, AReportFromAnEarlierOpeningNeverReachesALaterLoader)
     const std::string game = Game();
     std::optional<cWindowsModuleLoader> slot;
     auto open = [&] {
-        slot.emplace(std::vector<std::string>{}, cHostFacts{});
-        slot->RunBodyForTesting = [](cModuleLoader&) {};
+        slot.emplace(std::vector<std::string>{}, cHostFacts{}, tavrin::test::IdleLoader());
         return slot->Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; }, Sink(), game,
                                 Scratch.Utf8(), "win64", "", "", "", false);
     };
@@ -225,7 +225,7 @@ TEST_F(ModuleLoaderTest, LocalizationSetsLanguageAndUsesTheLoadersTable)
 TEST_F(ModuleLoaderTest, ShutdownJoinsARunningBodyAndCanRepeat)
 {
     std::atomic<bool> sawStop{false};
-    Loader.RunBodyForTesting = [&sawStop](cModuleLoader& loader) {
+    Body = [&sawStop](cModuleLoader& loader) {
         while (!loader.StopRequested()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }

@@ -21,6 +21,7 @@
 #include "loader/wine_helper_page_win.h"
 #include "loader/wine_syscalls_win.h"
 #include "test_support/captured_log.h"
+#include "test_support/loader_bodies_win.h"
 #include "test_support/loader_reports.h"
 #include "test_support/process_win.h"
 #include "test_support/scratch_folder_win.h"
@@ -91,13 +92,20 @@ protected:
         return game;
     }
 
-    // Runs the load step on the loader's own thread, as a download would.
+    // A loader whose thread runs the load step with the bytes Launch hands
+    // it, as a download would.
+    cLoaderOptions ModuleSource()
+    {
+        return tavrin::test::LoaderRunning([this](cModuleLoader& self) {
+            static_cast<cWindowsModuleLoader&>(self).LoadModule(std::move(PendingModule));
+        });
+    }
+
+    // loader: built with ModuleSource().
     void Launch(cWindowsModuleLoader& loader, std::vector<uint8_t> bytes, const std::string& gamePath)
     {
         loader.LoadLocalization(Scratch.Utf8(), "en", "us");
-        loader.RunBodyForTesting = [bytes](cModuleLoader& self) mutable {
-            static_cast<cWindowsModuleLoader&>(self).LoadModule(std::move(bytes));
-        };
+        PendingModule = std::move(bytes);
         loader.Initialize([](uint32_t, uint32_t) { return KZV_ProgressContinue; }, Sink(), gamePath,
                           Scratch.Utf8(), "linux64", "prod-1", "sandbox-1", "deploy-1", false);
     }
@@ -135,6 +143,7 @@ protected:
     static cHostFacts Wine() { return cHostFacts{true, false}; }
 
     cScratchFolder Scratch{L"tavrin-native-"};
+    std::vector<uint8_t> PendingModule;
     std::mutex Lock;
     std::vector<Report> Reports;
     std::vector<DWORD> ReportThreads;
@@ -232,7 +241,7 @@ TEST_F(NativeModuleTest, LaunchPassesTheRecordsAndReportsWithTheGamesWindowsPid)
 {
     const std::string game = Game();
     {
-        cWindowsModuleLoader loader({"-x", "b c"}, Wine());
+        cWindowsModuleLoader loader({"-x", "b c"}, Wine(), ModuleSource());
         Launch(loader, Module("normal"), game);
         EXPECT_EQ(WaitForReports(2),
                   (std::vector<Report>{{kLoaderCreateGameProcess, "Create the game process."},
@@ -273,7 +282,7 @@ TEST_F(NativeModuleTest, FailedLoadsReport507)
                                                        {'n', 'o', 't', ' ', 'e', 'l', 'f'}};
     for (const std::vector<uint8_t>& module : modules) {
         {
-            cWindowsModuleLoader loader({}, Wine());
+            cWindowsModuleLoader loader({}, Wine(), ModuleSource());
             Launch(loader, module, game);
             loader.Shutdown();
             EXPECT_EQ(WaitForReports(1), (std::vector<Report>{{kLoaderModuleRejected,
@@ -303,7 +312,7 @@ TEST_F(NativeModuleTest, AGamePathWithoutNativeFormReports501AndSkipsInit)
 
 TEST_F(NativeModuleTest, SuccessWithoutDetailsLeavesTheProcessIdAlone)
 {
-    cWindowsModuleLoader loader({}, Wine());
+    cWindowsModuleLoader loader({}, Wine(), ModuleSource());
     // A game this loader created already: its id must survive a report
     // without process details.
     const std::string game = Game();
@@ -321,7 +330,7 @@ TEST_F(NativeModuleTest, SuccessWithoutDetailsLeavesTheProcessIdAlone)
 // delivery thread, never run the launcher's Windows code on that thread.
 TEST_F(NativeModuleTest, ReportsFromANativeThreadArriveOnAWindowsThread)
 {
-    cWindowsModuleLoader loader({}, Wine());
+    cWindowsModuleLoader loader({}, Wine(), ModuleSource());
     Launch(loader, Module("thread_reports"), Game());
     EXPECT_EQ(WaitForReports(2),
               (std::vector<Report>{{kLoaderLaunchSucceeded, "reported from a native thread"},
@@ -353,7 +362,7 @@ TEST_F(NativeModuleTest, ABurstWhileDeliveryIsBusyLosesNothing)
 {
     const uint32_t droppedBefore = DroppedNativeCallbacks();
     HoldFirstReportMs = 1000;
-    cWindowsModuleLoader loader({}, Wine());
+    cWindowsModuleLoader loader({}, Wine(), ModuleSource());
     Launch(loader, Module("report_burst"), Game());
     const std::vector<Report> reports = WaitForReports(301, 300);
     loader.Shutdown();
@@ -424,7 +433,7 @@ TEST_F(NativeModuleTest, TheProcessIdFileCountsOnlyAsAPlainFourByteFileOfThisUse
     const std::string game = Game();
     for (const Case& c : cases) {
         {
-            cWindowsModuleLoader loader({}, Wine());
+            cWindowsModuleLoader loader({}, Wine(), ModuleSource());
             const auto start = std::chrono::steady_clock::now();
             Launch(loader, Module(c.Variant), game);
             EXPECT_EQ(WaitForReports(2).size(), 2u) << c.Variant;

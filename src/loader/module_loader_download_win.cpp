@@ -1,5 +1,5 @@
-// The module loader's download slots: its thread body, the CDN override file,
-// the progress hook and the module cache around a launch.
+// The module loader's download side: its thread body, the progress hook and
+// the module cache around a launch. The download itself is acquisition's.
 #include "acquisition/module_cache.h"
 #include "acquisition/module_download_win.h"
 #include "acquisition/system_names.h"
@@ -9,10 +9,15 @@ namespace tavrin::launcher {
 
 void cModuleLoader::Run()
 {
-    if (RunBodyForTesting) {
-        RunBodyForTesting(*this);
+    if (Options.Body) {
+        Options.Body(*this);
         return;
     }
+    RunDownload();
+}
+
+void cModuleLoader::RunDownload()
+{
     ModuleDownloadContext context;
     context.GameDev = GameDev;
     context.ProductId = ProductId;
@@ -24,16 +29,8 @@ void cModuleLoader::Run()
     context.LoadModule = [this](std::vector<uint8_t> bytes) { LoadModule(std::move(bytes)); };
     context.Report = [this](int32_t code, const std::string& message) { Report(code, message); };
     context.ShowInfo = &ShowOverrideNotice;
-    CdnPathOverride = ReadCdnOverride();
-    RunModuleDownload(context, CdnPathOverride);
-}
-
-std::string cModuleLoader::ReadCdnOverride() { return ReadCdnOverrideFile(GamePath); }
-
-bool cModuleLoader::GetCachedModulePath(std::string& path, const std::string& productId,
-                                        const std::string& deploymentId)
-{
-    return GetModuleCachePath(path, productId, deploymentId);
+    context.ImmediateExitOnError = Options.ImmediateExitOnError;
+    RunModuleDownload(context, ReadCdnOverrideFile(GamePath));
 }
 
 uint32_t cModuleLoader::OnProgress(uint32_t total, uint32_t done)
@@ -53,7 +50,6 @@ void cModuleLoader::ProbeModuleCache()
     if (!GetModuleCachePath(path, ProductId, DeploymentId)) {
         path.clear();
     }
-    CachePath = path;
     tavrin::launcher::ProbeModuleCache(CacheEntry, path);
 }
 
