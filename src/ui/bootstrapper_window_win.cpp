@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/globals.h"
 #include "localization/localization.h"
 #include "localization/messages.h"
 #include "logging/logger.h"
@@ -36,6 +35,11 @@ typename Map::mapped_type Lookup(const Map& map, int32_t id)
 
 cBootstrapperWindow::cBootstrapperWindow(cDpiSource dpiSource) : DpiSource(std::move(dpiSource)) {}
 
+cBootstrapperWindow::cBootstrapperWindow(cWindowOptions options, cDpiSource dpiSource)
+    : Options(std::move(options)), DpiSource(std::move(dpiSource))
+{
+}
+
 cBootstrapperWindow::~cBootstrapperWindow() { Destroy(); }
 
 int32_t cBootstrapperWindow::MonitorDpi() const
@@ -47,7 +51,7 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
                                  const std::string& launcherDirectory,
                                  std::function<void()> fallBackToEnglish, std::string& message)
 {
-    if (gHeadlessMode)
+    if (Options.Headless)
         return true;
     std::string title = settings.Title.empty() ? kDefaultTitle : settings.Title;
     if (WindowHandle) {
@@ -92,7 +96,7 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
     if (!CreateElements(settings, localization, message))
         return false;
     SDL_GetGlobalMouseState(&MouseX, &MouseY);
-    SetWindowIcon(WindowHandle, settings.Executable, Icons);
+    SetWindowIcon(WindowHandle, Options.IconPath, settings.Executable, Icons);
     return true;
 }
 
@@ -451,7 +455,7 @@ bool cBootstrapperWindow::FollowMonitorScale()
 
 void cBootstrapperWindow::SetScreenTexts(uint32_t kind, const std::string& first, const std::string& second)
 {
-    if (gHeadlessMode)
+    if (Options.Headless)
         return;
     if (kind == 1) {
         if (auto status = FindText(StatusText))

@@ -27,10 +27,19 @@ class cLocalization;
 // The DPI of the monitor a window is on (the window may be null).
 using cDpiSource = std::function<int32_t(SDL_Window* window)>;
 
+// What the process decided before the window exists.
+struct cWindowOptions {
+    // No SDL, no window and no drawing: Create succeeds without a window.
+    bool Headless = false;
+    // A custom icon file (UTF-8), tried before the game executable's icon.
+    std::string IconPath;
+};
+
 class cBootstrapperWindow {
 public:
     // dpiSource tells the window its monitor's scale; the system's by default.
     explicit cBootstrapperWindow(cDpiSource dpiSource = ReadWindowDpi);
+    explicit cBootstrapperWindow(cWindowOptions options, cDpiSource dpiSource = ReadWindowDpi);
     ~cBootstrapperWindow();
     cBootstrapperWindow(const cBootstrapperWindow&) = delete;
     cBootstrapperWindow& operator=(const cBootstrapperWindow&) = delete;
@@ -147,6 +156,7 @@ private:
     bool ReopenFontsAndTexts();
     void RescaleProgressBar(int32_t fromDpi);
 
+    cWindowOptions Options;
     cLocalization* Localization = nullptr;
     cDpiSource DpiSource;
     int32_t DrawDpi = 0;
