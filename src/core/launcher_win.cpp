@@ -31,7 +31,7 @@ AntiCheatLauncher::AntiCheatLauncher(tavrin::cLogger& logger, const std::vector<
     tavrin::gLogger = &logger;
     Arguments = arguments;
     LauncherLogLevel = LogLevelFromArguments(Arguments);
-    Window.OnExitRequested = [this] { RequestExit(); };
+    Window.SetExitHandler([this] { RequestExit(); });
     if (!Options.SendEvents)
         Options.SendEvents = [this](const std::vector<Analytics::EventDescriptor>& events) {
             Analytics::LogEventsAsync(*this, events);

@@ -84,20 +84,47 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
         LogPrintf(Error, "Renderer creation failed!");
         return Fail(message);
     }
-    SDL_SetRenderDrawBlendMode(RendererHandle, SDL_BLENDMODE_BLEND);
+    if (!LoadAssetsAndElements(settings, localization, launcherDirectory, std::move(fallBackToEnglish), message))
+        return false;
+    int x = 0;
+    int y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    PointerState.MoveTo(x, y);
+    SetWindowIcon(WindowHandle, Options.IconPath, settings.Executable, Icons);
+    return true;
+}
 
+bool cBootstrapperWindow::CreateOffscreen(SDL_Renderer* renderer, const cSettings& settings,
+                                          cLocalization& localization, const std::string& launcherDirectory,
+                                          std::string& message)
+{
+    if (WindowHandle || RendererHandle) {
+        LogPrintf(Error, "Called twice!");
+        return Fail(message);
+    }
+    if (!renderer)
+        return Fail(message);
+    RendererHandle = renderer;
+    DrawDpi = MonitorDpi();
+    const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, DrawDpi);
+    WindowWidth = client.Width;
+    WindowHeight = client.Height;
+    return LoadAssetsAndElements(settings, localization, launcherDirectory, {}, message);
+}
+
+bool cBootstrapperWindow::LoadAssetsAndElements(const cSettings& settings, cLocalization& localization,
+                                                const std::string& launcherDirectory,
+                                                std::function<void()> fallBackToEnglish, std::string& message)
+{
+    SDL_SetRenderDrawBlendMode(RendererHandle, SDL_BLENDMODE_BLEND);
     if (!LoadAssetsWithSplash(RendererHandle, settings.RequestedSplash, launcherDirectory, localization,
-                              std::move(fallBackToEnglish), Assets, DrawDpi)) {
+                              std::move(fallBackToEnglish), AssetStore, DrawDpi)) {
         message = "Failed to load the embedded resources.";
         LogPrintf(Error, "%s", message.c_str());
         return false;
     }
     LogPrintf(Info, "Embedded resources successfully loaded.");
-    if (!CreateElements(settings, localization, message))
-        return false;
-    SDL_GetGlobalMouseState(&MouseX, &MouseY);
-    SetWindowIcon(WindowHandle, Options.IconPath, settings.Executable, Icons);
-    return true;
+    return CreateElements(settings, localization, message);
 }
 
 bool cBootstrapperWindow::CreateElements(const cSettings& settings, cLocalization& localization,
@@ -173,25 +200,25 @@ void cBootstrapperWindow::BuildStateGroups(const cSettings& settings)
 
 std::shared_ptr<cUiFont> cBootstrapperWindow::MakeFont(int32_t key)
 {
-    return std::make_shared<cSdlFont>(Assets.Font(key), RendererHandle, DrawDpi);
+    return std::make_shared<cSdlFont>(AssetStore.Font(key), RendererHandle, DrawDpi);
 }
 
 bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
 {
     bool complete = true;
     for (int32_t key = FontKeyRegular; key <= FontKeyExitCaption; ++key)
-        complete = complete && Assets.Font(key) != nullptr;
+        complete = complete && AssetStore.Font(key) != nullptr;
     for (int32_t key = TextureSplash; key <= TextureLogoSheet; ++key)
-        complete = complete && Assets.Texture(key) != nullptr;
+        complete = complete && AssetStore.Texture(key) != nullptr;
     if (!complete) {
         LogPrintf(Error, "Failed at retrieving one or more required assets");
         return false;
     }
     auto borrow = [this](int32_t key) -> cUiTextureRef {
-        if (!Assets.Texture(key))
+        if (!AssetStore.Texture(key))
             return nullptr;
-        return std::make_shared<cSdlTexture>(Assets.Texture(key), Assets.TextureWidth(key),
-                                             Assets.TextureHeight(key), false);
+        return std::make_shared<cSdlTexture>(AssetStore.Texture(key), AssetStore.TextureWidth(key),
+                                             AssetStore.TextureHeight(key), false);
     };
     FindImage(SplashImage)->AttachTexture(borrow(TextureSplash));
     if (cUiTextureRef logo = borrow(TextureLogo))
@@ -228,7 +255,7 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
     LayoutProgressBar();
     LayoutOverlay();
     LayoutTexts();
-    LayoutExitButton(Assets.Font(FontKeyExitCaption));
+    LayoutExitButton(AssetStore.Font(FontKeyExitCaption));
     return true;
 }
 
@@ -384,7 +411,7 @@ bool cBootstrapperWindow::ReopenFontsAndTexts()
         LogPrintf(Error, "Failed to open the fonts at %d DPI, the texts keep their size.", DrawDpi);
         return false;
     }
-    std::swap(Assets.Fonts, resized.Fonts);
+    std::swap(AssetStore.Fonts, resized.Fonts);
     const std::pair<int32_t, int32_t> texts[] = {
         {StatusText, FontKeyStatus},
         {PercentText, FontKeyPercent},
@@ -445,7 +472,7 @@ bool cBootstrapperWindow::FollowMonitorScale()
     RescaleProgressBar(fromDpi);
     LayoutOverlay();
     LayoutTexts();
-    LayoutExitButton(Assets.Font(FontKeyExitCaption));
+    LayoutExitButton(AssetStore.Font(FontKeyExitCaption));
     if (auto title = FindText(ErrorTitle);
         title && (!title->CurrentTextures.empty() || title->HasPendingText()))
         LayoutErrorScreen();
@@ -553,7 +580,7 @@ void cBootstrapperWindow::Destroy()
     Rects.clear();
     Images.clear();
     Texts.clear();
-    Assets.Clear();
+    AssetStore.Clear();
     if (RendererHandle)
         SDL_DestroyRenderer(RendererHandle);
     RendererHandle = nullptr;

@@ -18,6 +18,7 @@
 #include "ui/elements.h"
 #include "ui/frame_signature.h"
 #include "ui/icon_win.h"
+#include "ui/input.h"
 #include "ui/layout.h"
 
 namespace tavrin::launcher {
@@ -49,6 +50,11 @@ public:
     // holds the text for the user.
     bool Create(const cSettings& settings, cLocalization& localization, const std::string& launcherDirectory,
                 std::function<void()> fallBackToEnglish, std::string& message);
+    // Create without a window: draws into renderer, which it takes over (a
+    // software renderer on a surface of the client size at the DPI source's
+    // scale). No icon.
+    bool CreateOffscreen(SDL_Renderer* renderer, const cSettings& settings, cLocalization& localization,
+                         const std::string& launcherDirectory, std::string& message);
     // Elements, groups and layout for an existing renderer and loaded assets
     // (the part of Create after LoadAssets), laid out at the DPI source's
     // scale; the assets' fonts must have been opened for that DPI.
@@ -93,6 +99,16 @@ public:
 
     SDL_Window* Window() const { return WindowHandle; }
     SDL_Renderer* Renderer() const { return RendererHandle; }
+    // The client area in pixels at the drawn DPI.
+    int32_t ClientWidth() const { return WindowWidth; }
+    int32_t ClientHeight() const { return WindowHeight; }
+    // The fonts and pictures the elements are drawn from.
+    const cAssetStore& Assets() const { return AssetStore; }
+    // Where the mouse input handlers keep the pointer and the drag.
+    cPointerState& Pointer() { return PointerState; }
+    const cPointerState& Pointer() const { return PointerState; }
+    // Run by the Close and Exit buttons.
+    void SetExitHandler(std::function<void()> handler) { OnExitRequested = std::move(handler); }
 
     std::vector<cUiElementRef> ActiveElementsCopy();
     // Any element by id, from whichever map holds it; null for unknown ids.
@@ -102,34 +118,6 @@ public:
     std::shared_ptr<cUiImage> FindImage(int32_t id) const;
     std::shared_ptr<cUiButton> FindButton(int32_t id) const;
     std::shared_ptr<cUiAnimation> FindAnimation(int32_t id) const;
-
-    std::function<void()> OnExitRequested;
-
-    SDL_Window* WindowHandle = nullptr;
-    SDL_Renderer* RendererHandle = nullptr;
-    bool BeingDragged = false;
-    int32_t WindowWidth = 0;
-    int32_t WindowHeight = 0;
-    std::map<uint8_t, int32_t> ButtonStates;
-    int32_t MouseX = 0;
-    int32_t MouseY = 0;
-    int32_t State = 0;
-    cAssetStore Assets;
-    cIconMap Icons;
-
-    std::map<int32_t, std::shared_ptr<cUiAnimation>> Animations;
-    std::map<int32_t, std::shared_ptr<cUiButton>> Buttons;
-    std::map<int32_t, std::shared_ptr<cUiRect>> Rects;
-    std::map<int32_t, std::shared_ptr<cUiImage>> Images;
-    std::map<int32_t, std::shared_ptr<cUiText>> Texts;
-
-    // Indexed by StateGroup.
-    std::vector<cUiElementRef> StateGroups[4];
-    std::vector<cUiElementRef> ActiveElements;
-    std::mutex ActiveElementsLock;
-
-    bool HideLogoAnimation = false;
-    bool HiddenLogoRevealed = false;
 
 private:
     bool CreateUserInterfaceElements();
@@ -155,6 +143,35 @@ private:
     void PlaceImages(const cSplashLayout& layout);
     bool ReopenFontsAndTexts();
     void RescaleProgressBar(int32_t fromDpi);
+
+    bool LoadAssetsAndElements(const cSettings& settings, cLocalization& localization,
+                               const std::string& launcherDirectory, std::function<void()> fallBackToEnglish,
+                               std::string& message);
+
+    std::function<void()> OnExitRequested;
+
+    SDL_Window* WindowHandle = nullptr;
+    SDL_Renderer* RendererHandle = nullptr;
+    int32_t WindowWidth = 0;
+    int32_t WindowHeight = 0;
+    cPointerState PointerState;
+    int32_t State = 0;
+    cAssetStore AssetStore;
+    cIconMap Icons;
+
+    std::map<int32_t, std::shared_ptr<cUiAnimation>> Animations;
+    std::map<int32_t, std::shared_ptr<cUiButton>> Buttons;
+    std::map<int32_t, std::shared_ptr<cUiRect>> Rects;
+    std::map<int32_t, std::shared_ptr<cUiImage>> Images;
+    std::map<int32_t, std::shared_ptr<cUiText>> Texts;
+
+    // Indexed by StateGroup.
+    std::vector<cUiElementRef> StateGroups[4];
+    std::vector<cUiElementRef> ActiveElements;
+    std::mutex ActiveElementsLock;
+
+    bool HideLogoAnimation = false;
+    bool HiddenLogoRevealed = false;
 
     cWindowOptions Options;
     cLocalization* Localization = nullptr;
