@@ -24,13 +24,6 @@ bool Fail(std::string& message)
     return false;
 }
 
-template <typename Map>
-typename Map::mapped_type Lookup(const Map& map, int32_t id)
-{
-    auto found = map.find(id);
-    return found == map.end() ? nullptr : found->second;
-}
-
 }  // namespace
 
 cBootstrapperWindow::cBootstrapperWindow(cDpiSource dpiSource) : DpiSource(std::move(dpiSource)) {}
@@ -138,11 +131,11 @@ bool cBootstrapperWindow::CreateElements(const cSettings& settings, cLocalizatio
         WindowWidth = client.Width;
         WindowHeight = client.Height;
     }
-    if (!CreateUserInterfaceElements()) {
+    if (!Scene.Populate([this](const char* pressed) { ButtonPressed(pressed); })) {
         message = "Failed to create the user interface elements.";
         return false;
     }
-    BuildStateGroups(settings);
+    Scene.BuildGroups(settings.HideGui, settings.HideBootstrapper, settings.HideLogoAnimation);
     if (!InitializeElements(localization)) {
         message = "Failed to initialize the user interface elements.";
         return false;
@@ -155,47 +148,6 @@ void cBootstrapperWindow::ButtonPressed(const char* message)
     LogPrintf(Info, "%s", message);
     if (OnExitRequested)
         OnExitRequested();
-}
-
-bool cBootstrapperWindow::CreateUserInterfaceElements()
-{
-    if (!Rects.empty() || !Images.empty() || !Texts.empty() || !Buttons.empty())
-        return false;
-    Images[SplashImage] = std::make_shared<cUiImage>(0, SplashImage, 255, 0, false);
-    Animations[LogoAnimation] = std::make_shared<cUiAnimation>(1, LogoAnimation, 255, 0, true);
-    Images[HiddenLogo] = std::make_shared<cUiImage>(1, HiddenLogo, 255, 0, false);
-    Rects[ProgressTrack] = std::make_shared<cUiRect>(ElementType::SolidRect, 1, ProgressTrack, 114, 0, false);
-    Rects[ProgressBar] = std::make_shared<cUiRect>(ElementType::GradientRect, 1, ProgressBar, 255, 0, false);
-    Rects[ErrorOverlay] = std::make_shared<cUiRect>(ElementType::SolidRect, 2, ErrorOverlay, 229, 0, false);
-    Texts[StatusText] = std::make_shared<cUiText>(1, StatusText, 255, 0, true);
-    Texts[PercentText] = std::make_shared<cUiText>(1, PercentText, 255, 0, true);
-    // Only the status line animates "[...]"; other texts show brackets as written.
-    Texts[StatusText]->Cycles = true;
-    Texts[PercentText]->Cycles = true;
-    Texts[ErrorTitle] = std::make_shared<cUiText>(3, ErrorTitle, 255, 0, false);
-    Texts[ErrorMessage] = std::make_shared<cUiText>(3, ErrorMessage, 255, 0, false);
-    Buttons[CloseButton] = std::make_shared<cUiButton>(
-        ElementType::ImageButton, 4, CloseButton,
-        [this] { ButtonPressed("Close button pressed by the user, setting exit flag."); }, kButtonRestAlpha);
-    Buttons[ExitButton] = std::make_shared<cUiButton>(
-        ElementType::TextButton, 4, ExitButton,
-        [this] { ButtonPressed("Exit button pressed by the user, setting exit flag."); }, kButtonRestAlpha);
-    return !Rects.empty() && !Images.empty() && !Texts.empty() && !Buttons.empty();
-}
-
-void cBootstrapperWindow::BuildStateGroups(const cSettings& settings)
-{
-    for (int32_t group = GroupLoading; group <= GroupWaiting; ++group) {
-        StateGroups[group].clear();
-        for (int32_t id :
-             StateGroupIds(static_cast<StateGroup>(group), settings.HideGui, settings.HideBootstrapper)) {
-            if (cUiElementRef element = FindElement(id))
-                StateGroups[group].push_back(element);
-        }
-    }
-    HideLogoAnimation = settings.HideLogoAnimation;
-    if (auto logo = FindAnimation(LogoAnimation); logo && HideLogoAnimation)
-        logo->AnimationsEnabled = 0;
 }
 
 std::shared_ptr<cUiFont> cBootstrapperWindow::MakeFont(int32_t key)
@@ -550,7 +502,7 @@ void cBootstrapperWindow::RevealHiddenLogo()
     auto hidden = FindImage(HiddenLogo);
     if (!hidden)
         return;
-    HiddenLogoRevealed = true;
+    Scene.MarkHiddenLogoRevealed();
     hidden->AnimationsEnabled = 1;
     hidden->FadeTo(255, kFadeStep);
 }
@@ -568,18 +520,8 @@ void cBootstrapperWindow::ReleaseMouse() { EndDrag(*this); }
 void cBootstrapperWindow::Destroy()
 {
     ReleaseMouse();
-    {
-        std::lock_guard<std::mutex> lock(ActiveElementsLock);
-        ActiveElements.clear();
-    }
-    for (auto& group : StateGroups)
-        group.clear();
     // Text textures belong to the renderer: release them while it exists.
-    Animations.clear();
-    Buttons.clear();
-    Rects.clear();
-    Images.clear();
-    Texts.clear();
+    Scene.Clear();
     AssetStore.Clear();
     if (RendererHandle)
         SDL_DestroyRenderer(RendererHandle);
@@ -587,47 +529,6 @@ void cBootstrapperWindow::Destroy()
     if (WindowHandle)
         SDL_DestroyWindow(WindowHandle);
     WindowHandle = nullptr;
-}
-
-std::vector<cUiElementRef> cBootstrapperWindow::ActiveElementsCopy()
-{
-    std::lock_guard<std::mutex> lock(ActiveElementsLock);
-    return ActiveElements;
-}
-
-void cBootstrapperWindow::ActivateGroup(const std::vector<cUiElementRef>& group)
-{
-    std::lock_guard<std::mutex> lock(ActiveElementsLock);
-    for (const cUiElementRef& element : group) {
-        if (std::find(ActiveElements.begin(), ActiveElements.end(), element) == ActiveElements.end())
-            ActiveElements.push_back(element);
-    }
-    std::stable_sort(ActiveElements.begin(), ActiveElements.end(),
-                     [](const cUiElementRef& a, const cUiElementRef& b) { return a->Layer < b->Layer; });
-}
-
-void cBootstrapperWindow::KeepLogoRulesAfterReset(cUiElement& element)
-{
-    // Reset re-enables animations; the logos must stay as hidden as the
-    // settings and the key sequence left them.
-    if (element.Id == LogoAnimation && HideLogoAnimation)
-        element.AnimationsEnabled = 0;
-    if (element.Id == HiddenLogo && !HiddenLogoRevealed)
-        element.AnimationsEnabled = 0;
-}
-
-void cBootstrapperWindow::FadeForGroup(const std::vector<cUiElementRef>& group)
-{
-    for (const cUiElementRef& element : ActiveElementsCopy()) {
-        bool inGroup = std::find(group.begin(), group.end(), element) != group.end();
-        if (inGroup) {
-            element->FadeTo(element->IsButton() ? kButtonRestAlpha : 255, kFadeStep);
-        } else {
-            element->Reset();
-            KeepLogoRulesAfterReset(*element);
-            element->FadeTo(0, kFadeStep);
-        }
-    }
 }
 
 void cBootstrapperWindow::ApplyVisibility(int32_t state, const cSettings& settings)
@@ -662,10 +563,10 @@ void cBootstrapperWindow::ApplyStateGroup(int32_t state, const cSettings& settin
     StateGroup group = GroupLoading;
     if (!GroupForState(state, group))
         LogPrintf(Error, "Called with an unsupported value: %u.", static_cast<uint32_t>(state));
-    ActivateGroup(StateGroups[group]);
+    Scene.Activate(group);
     if (auto close = FindButton(CloseButton))
         close->Enabled = state == 2 || state == 5;
-    FadeForGroup(StateGroups[group]);
+    Scene.FadeFor(group);
     ApplyVisibility(state, settings);
     State = state;
 }
@@ -712,27 +613,5 @@ void cBootstrapperWindow::HandleEvent(const SDL_Event& event)
         FollowMonitorScale();
 }
 
-cUiElementRef cBootstrapperWindow::FindElement(int32_t id) const
-{
-    if (auto found = Lookup(Animations, id))
-        return found;
-    if (auto found = Lookup(Buttons, id))
-        return found;
-    if (auto found = Lookup(Rects, id))
-        return found;
-    if (auto found = Lookup(Images, id))
-        return found;
-    return Lookup(Texts, id);
-}
-
-std::shared_ptr<cUiText> cBootstrapperWindow::FindText(int32_t id) const { return Lookup(Texts, id); }
-std::shared_ptr<cUiRect> cBootstrapperWindow::FindRect(int32_t id) const { return Lookup(Rects, id); }
-std::shared_ptr<cUiImage> cBootstrapperWindow::FindImage(int32_t id) const { return Lookup(Images, id); }
-std::shared_ptr<cUiButton> cBootstrapperWindow::FindButton(int32_t id) const { return Lookup(Buttons, id); }
-
-std::shared_ptr<cUiAnimation> cBootstrapperWindow::FindAnimation(int32_t id) const
-{
-    return Lookup(Animations, id);
-}
 
 }  // namespace tavrin::launcher

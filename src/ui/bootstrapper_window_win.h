@@ -6,9 +6,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,6 +18,7 @@
 #include "ui/icon_win.h"
 #include "ui/input.h"
 #include "ui/layout.h"
+#include "ui/splash_scene.h"
 
 namespace tavrin::launcher {
 
@@ -110,23 +109,19 @@ public:
     // Run by the Close and Exit buttons.
     void SetExitHandler(std::function<void()> handler) { OnExitRequested = std::move(handler); }
 
-    std::vector<cUiElementRef> ActiveElementsCopy();
+    // The active elements in drawing order; any thread.
+    std::vector<cUiElementRef> ActiveElementsCopy() { return Scene.ActiveCopy(); }
     // Any element by id, from whichever map holds it; null for unknown ids.
-    cUiElementRef FindElement(int32_t id) const;
-    std::shared_ptr<cUiText> FindText(int32_t id) const;
-    std::shared_ptr<cUiRect> FindRect(int32_t id) const;
-    std::shared_ptr<cUiImage> FindImage(int32_t id) const;
-    std::shared_ptr<cUiButton> FindButton(int32_t id) const;
-    std::shared_ptr<cUiAnimation> FindAnimation(int32_t id) const;
+    cUiElementRef FindElement(int32_t id) const { return Scene.FindElement(id); }
+    std::shared_ptr<cUiText> FindText(int32_t id) const { return Scene.FindText(id); }
+    std::shared_ptr<cUiRect> FindRect(int32_t id) const { return Scene.FindRect(id); }
+    std::shared_ptr<cUiImage> FindImage(int32_t id) const { return Scene.FindImage(id); }
+    std::shared_ptr<cUiButton> FindButton(int32_t id) const { return Scene.FindButton(id); }
+    std::shared_ptr<cUiAnimation> FindAnimation(int32_t id) const { return Scene.FindAnimation(id); }
 
 private:
-    bool CreateUserInterfaceElements();
-    void BuildStateGroups(const cSettings& settings);
     bool InitializeElements(cLocalization& localization);
-    void ActivateGroup(const std::vector<cUiElementRef>& group);
-    void FadeForGroup(const std::vector<cUiElementRef>& group);
     void ApplyVisibility(int32_t state, const cSettings& settings);
-    void KeepLogoRulesAfterReset(cUiElement& element);
     std::shared_ptr<cUiFont> MakeFont(int32_t key);
     void ButtonPressed(const char* message);
     // The layout at the window's DPI for the texts as they are now.
@@ -159,19 +154,7 @@ private:
     cAssetStore AssetStore;
     cIconMap Icons;
 
-    std::map<int32_t, std::shared_ptr<cUiAnimation>> Animations;
-    std::map<int32_t, std::shared_ptr<cUiButton>> Buttons;
-    std::map<int32_t, std::shared_ptr<cUiRect>> Rects;
-    std::map<int32_t, std::shared_ptr<cUiImage>> Images;
-    std::map<int32_t, std::shared_ptr<cUiText>> Texts;
-
-    // Indexed by StateGroup.
-    std::vector<cUiElementRef> StateGroups[4];
-    std::vector<cUiElementRef> ActiveElements;
-    std::mutex ActiveElementsLock;
-
-    bool HideLogoAnimation = false;
-    bool HiddenLogoRevealed = false;
+    cSplashScene Scene;
 
     cWindowOptions Options;
     cLocalization* Localization = nullptr;
