@@ -2,6 +2,15 @@
 
 namespace tavrin::launcher {
 
+namespace {
+
+// Enumerating every window of the desktop costs a round trip per window to
+// the window server; done every frame it alone kept a waiting launcher near
+// 2 % of a core under Wine. A game's window is seen at most 100 ms late.
+constexpr int64_t kWindowSearchPeriodNs = 100'000'000;
+
+}  // namespace
+
 bool cWindowWait::SearchDue(int64_t nowNs)
 {
     if (LastSearch != 0 && nowNs - LastSearch < kWindowSearchPeriodNs)

@@ -9,10 +9,6 @@
 namespace tavrin::launcher {
 
 inline constexpr int64_t kExitDeferTimeNs = 60'000'000'000;
-// Enumerating every window of the desktop costs a round trip per window to
-// the window server; done every frame it alone kept a waiting launcher near
-// 2 % of a core under Wine. A game's window is seen at most 100 ms late.
-inline constexpr int64_t kWindowSearchPeriodNs = 100'000'000;
 
 class cWindowWait {
 public:
