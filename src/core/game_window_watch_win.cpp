@@ -57,7 +57,8 @@ bool cGameWindowWatch::Poll(int64_t nowNs)
         return false;
     }
     if (!Process || ProcessId == 0) {
-        LogPrintf(Info, "Game process handle or ID have become invalidated, leaving the visible state: %p, %i.",
+        LogPrintf(Info,
+                  "Game process handle or ID have become invalidated, leaving the visible state: %p, %i.",
                   static_cast<void*>(Process.Get()), static_cast<int>(ProcessId));
         return false;
     }

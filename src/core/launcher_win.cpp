@@ -22,9 +22,7 @@ std::atomic<bool> gKeySequenceRecognised{false};
 
 AntiCheatLauncher::AntiCheatLauncher(tavrin::cLogger& logger, const std::vector<std::string>& arguments,
                                      const cHostFacts& host, cLauncherOptions options)
-    : Host(host),
-      Options(std::move(options)),
-      Window(cWindowOptions{gHeadlessMode, GetIconPath()}),
+    : Host(host), Options(std::move(options)), Window(cWindowOptions{gHeadlessMode, GetIconPath()}),
       Watch(Options.ExitDeferTimeNs)
 {
     LauncherSettings.Reset();

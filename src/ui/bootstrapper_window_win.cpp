@@ -77,7 +77,8 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
         LogPrintf(Error, "Renderer creation failed!");
         return Fail(message);
     }
-    if (!LoadAssetsAndElements(settings, localization, launcherDirectory, std::move(fallBackToEnglish), message))
+    if (!LoadAssetsAndElements(settings, localization, launcherDirectory, std::move(fallBackToEnglish),
+                               message))
         return false;
     int x = 0;
     int y = 0;
@@ -612,6 +613,5 @@ void cBootstrapperWindow::HandleEvent(const SDL_Event& event)
                  event.window.event == SDL_WINDOWEVENT_MOVED))
         FollowMonitorScale();
 }
-
 
 }  // namespace tavrin::launcher

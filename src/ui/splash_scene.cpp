@@ -130,9 +130,6 @@ std::shared_ptr<cUiRect> cSplashScene::FindRect(int32_t id) const { return Looku
 std::shared_ptr<cUiImage> cSplashScene::FindImage(int32_t id) const { return Lookup(Images, id); }
 std::shared_ptr<cUiButton> cSplashScene::FindButton(int32_t id) const { return Lookup(Buttons, id); }
 
-std::shared_ptr<cUiAnimation> cSplashScene::FindAnimation(int32_t id) const
-{
-    return Lookup(Animations, id);
-}
+std::shared_ptr<cUiAnimation> cSplashScene::FindAnimation(int32_t id) const { return Lookup(Animations, id); }
 
 }  // namespace tavrin::launcher

@@ -45,10 +45,7 @@ protected:
         SDL_Quit();
     }
 
-    void EnterState(int32_t state)
-    {
-        Window.ApplyStateGroup(state, Settings);
-    }
+    void EnterState(int32_t state) { Window.ApplyStateGroup(state, Settings); }
 
     // Puts the pointer on a window pixel, as the previous motion event left it.
     void PointAt(int32_t x, int32_t y)

@@ -24,8 +24,8 @@ TEST(SplashScene, ElementsAreFoundByIdOnceAndTheButtonsSayWhichWasPressed)
     std::vector<std::string> pressed;
     ASSERT_TRUE(scene.Populate([&](const char* message) { pressed.emplace_back(message); }));
     EXPECT_FALSE(scene.Populate([](const char*) {}));
-    for (int32_t id : {SplashImage, LogoAnimation, HiddenLogo, ProgressTrack, ProgressBar, ErrorOverlay, StatusText,
-                       PercentText, ErrorTitle, ErrorMessage, CloseButton, ExitButton}) {
+    for (int32_t id : {SplashImage, LogoAnimation, HiddenLogo, ProgressTrack, ProgressBar, ErrorOverlay,
+                       StatusText, PercentText, ErrorTitle, ErrorMessage, CloseButton, ExitButton}) {
         ASSERT_NE(scene.FindElement(id), nullptr) << id;
         EXPECT_EQ(scene.FindElement(id)->Id, id);
     }
@@ -34,7 +34,7 @@ TEST(SplashScene, ElementsAreFoundByIdOnceAndTheButtonsSayWhichWasPressed)
     scene.FindButton(CloseButton)->Operation();
     scene.FindButton(ExitButton)->Operation();
     EXPECT_EQ(pressed, (std::vector<std::string>{"Close button pressed by the user, setting exit flag.",
-                                                  "Exit button pressed by the user, setting exit flag."}));
+                                                 "Exit button pressed by the user, setting exit flag."}));
     scene.Clear();
     EXPECT_EQ(scene.FindElement(SplashImage), nullptr);
     EXPECT_TRUE(scene.Populate([](const char*) {}));
@@ -51,11 +51,11 @@ TEST(SplashScene, ActivationAddsEachElementOnceInLayerOrder)
     const std::vector<cUiElementRef> active = scene.ActiveCopy();
     // Loading first, then what the error group adds; stable within a layer.
     EXPECT_EQ(Ids(active), (std::vector<int32_t>{SplashImage, LogoAnimation, HiddenLogo, ProgressTrack,
-                                                 ProgressBar, StatusText, PercentText, ErrorOverlay, ErrorTitle,
-                                                 ErrorMessage, CloseButton, ExitButton}));
-    EXPECT_TRUE(std::is_sorted(active.begin(), active.end(), [](const cUiElementRef& a, const cUiElementRef& b) {
-        return a->Layer < b->Layer;
-    }));
+                                                 ProgressBar, StatusText, PercentText, ErrorOverlay,
+                                                 ErrorTitle, ErrorMessage, CloseButton, ExitButton}));
+    EXPECT_TRUE(
+        std::is_sorted(active.begin(), active.end(),
+                       [](const cUiElementRef& a, const cUiElementRef& b) { return a->Layer < b->Layer; }));
 }
 
 // Fading out resets an element, which would let a hidden logo animate again.

@@ -59,10 +59,7 @@ public:
     cOffscreenSplash(const cOffscreenSplash&) = delete;
     cOffscreenSplash& operator=(const cOffscreenSplash&) = delete;
 
-    void Enter(int32_t state)
-    {
-        Window.ApplyStateGroup(state, Settings);
-    }
+    void Enter(int32_t state) { Window.ApplyStateGroup(state, Settings); }
 
     void Frames(int count)
     {
