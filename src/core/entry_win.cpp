@@ -54,7 +54,11 @@ void ShowErrorBox(const std::string& text)
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Tavrin Launch Error", text.c_str(), nullptr);
 }
 
+namespace {
+
 bool IsSwitchValueOn(const std::wstring& value) { return value == L"1"; }
+
+}  // namespace
 
 bool EnvironmentSwitchIsOn(const wchar_t* name)
 {

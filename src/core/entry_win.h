@@ -32,7 +32,6 @@ void ShowErrorBox(const std::string& text);
 
 // On only when the variable exists and is exactly "1".
 bool EnvironmentSwitchIsOn(const wchar_t* name);
-bool IsSwitchValueOn(const std::wstring& value);
 
 class AntiCheatLauncher;
 class cProcessHandle;

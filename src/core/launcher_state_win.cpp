@@ -115,14 +115,7 @@ void AntiCheatLauncher::ReportTelemetry()
     if (LauncherSettings.Status < 0 || result == kLaunchNoResult)
         return;
 
-    cRunFigures figures;
-    figures.Result = result;
-    figures.BytesCompleted = Reports.BytesCompleted();
-    figures.BytesTotal = Reports.BytesTotal();
-    figures.DownloadNs = Reports.DownloadEnd() - DownloadStart.load();
-    figures.TotalNs = MonotonicNow() - RunStart;
-    int64_t visible = WindowVisibleTime.load();
-    figures.WindowWaitNs = visible != 0 ? visible - PollStart.load() : -1;
+    const cRunFigures figures = RunRecord.Figures(Reports, Watch.Record().WaitNs(), MonotonicNow());
 
     int32_t downloadMs = DownloadMilliseconds(figures);
     LogPrintf(Info, "Downloaded %u bytes in %u ms (%.2f KB/s).", figures.BytesCompleted,
@@ -131,8 +124,33 @@ void AntiCheatLauncher::ReportTelemetry()
         LogPrintf(Info, "Time spent waiting for the game window to become visible: %i ms.",
                   static_cast<int32_t>(figures.WindowWaitNs / 1'000'000));
 
-    LastReportedEvents = BuildLaunchEvents(figures);
-    Analytics::LogEventsAsync(*this, LastReportedEvents);
+    Options.SendEvents(BuildLaunchEvents(figures));
+}
+
+// --- game window watch ---------------------------------------------------------
+
+void AntiCheatLauncher::BeginExitPolling()
+{
+    if (!Launcher)
+        return;
+    WatchGame(Launcher->DuplicateGameProcessHandle(), Launcher->GetGameProcessId());
+    PostToMainThread([this] { return PollGameWindow(); });
+}
+
+void AntiCheatLauncher::WatchGame(cProcessHandle process, uint32_t processId)
+{
+    Watch.Begin(std::move(process), processId, MonotonicNow());
+}
+
+bool AntiCheatLauncher::PollGameWindow()
+{
+    if (!Host.Wine && Watch.Poll(MonotonicNow()))
+        return true;
+    if (Options.WindowWaitEnded)
+        Options.WindowWaitEnded(Watch.Record().EndTime());
+    RequestExit();
+    Window.Hide();
+    return false;
 }
 
 }  // namespace tavrin::launcher

@@ -21,14 +21,19 @@ std::atomic<bool> gKeySequenceRecognised{false};
 }  // namespace
 
 AntiCheatLauncher::AntiCheatLauncher(tavrin::cLogger& logger, const std::vector<std::string>& arguments,
-                                     const cHostFacts& host)
-    : Host(host)
+                                     const cHostFacts& host, cLauncherOptions options)
+    : Host(host), Options(std::move(options)), Window(cWindowOptions{gHeadlessMode, GetIconPath()}),
+      Watch(Options.ExitDeferTimeNs)
 {
     LauncherSettings.Reset();
     tavrin::gLogger = &logger;
     Arguments = arguments;
     LauncherLogLevel = LogLevelFromArguments(Arguments);
-    Window.OnExitRequested = [this] { RequestExit(); };
+    Window.SetExitHandler([this] { RequestExit(); });
+    if (!Options.SendEvents)
+        Options.SendEvents = [this](const std::vector<Analytics::EventDescriptor>& events) {
+            Analytics::LogEventsAsync(*this, events);
+        };
     if (!cBackgroundWorker::Start())
         LogPrintf(Error, "Failed to start AnalyticsWorker background thread!");
     gLauncher = this;
@@ -42,7 +47,6 @@ AntiCheatLauncher::~AntiCheatLauncher()
     ReleaseLaunchLock();
     LogFile.Close();
     Tasks.Clear();
-    GameProcessHandle.Reset();
     Window.Destroy();
     if (gLauncher == this)
         gLauncher = nullptr;
@@ -69,7 +73,7 @@ bool AntiCheatLauncher::LoadSettingsAndOpenLog(std::string& message)
 bool AntiCheatLauncher::Initialize(std::string& message)
 {
     message.clear();
-    RunStart = MonotonicNow();
+    RunRecord.RunStarted(MonotonicNow());
     SetupLocalization();
 
     if (!Window.Create(
@@ -137,7 +141,7 @@ bool AntiCheatLauncher::Start()
         OnGameLauncherFinished(kLaunchInvalidGameOrSettings, text.c_str());
         return true;
     }
-    DownloadStart = MonotonicNow();
+    RunRecord.DownloadStarted(MonotonicNow());
     Launcher->StartModuleDownload(
         LauncherSettings.Executable.c_str(), Arguments, LauncherDirectory.c_str(),
         [this](uint32_t completed, uint32_t total) { return OnModuleDownloadProgress(completed, total); },

@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "base/worker.h"
+#include "core/game_window_watch_win.h"
 #include "core/key_ring.h"
 #include "core/launch_reports.h"
 #include "core/launch_result.h"
+#include "core/run_record.h"
 #include "core/telemetry_events.h"
 #include "loader/module_loader_win.h"
 #include "localization/localization.h"
@@ -30,10 +32,22 @@ namespace tavrin::launcher {
 
 class cGameLauncher;
 
+using cEventSink = std::function<void(const std::vector<Analytics::EventDescriptor>& events)>;
+
+struct cLauncherOptions {
+    // How long the launcher waits for the game's window before it leaves anyway.
+    int64_t ExitDeferTimeNs = kExitDeferTimeNs;
+    // Receives the run's telemetry events; unset, the launcher uploads them.
+    cEventSink SendEvents;
+    // Told when the wait for the game's window ends: the moment the window
+    // was seen or the wait given up, 0 when it ended otherwise.
+    std::function<void(int64_t endNs)> WindowWaitEnded;
+};
+
 class AntiCheatLauncher : public tavrin::cBackgroundWorker {
 public:
     AntiCheatLauncher(tavrin::cLogger& logger, const std::vector<std::string>& arguments,
-                      const cHostFacts& host = DetectHostFacts());
+                      const cHostFacts& host = DetectHostFacts(), cLauncherOptions options = {});
     ~AntiCheatLauncher() override;
 
     // The settings and the log, which need no window: before SDL starts, so
@@ -56,8 +70,10 @@ public:
     bool ApplyLaunchResult();
     void ReportTelemetry();
 
-    // Game window watch.
+    // Game window watch: BeginExitPolling watches the game launcher's game
+    // (WatchGame) and polls it once per frame until the wait ends.
     void BeginExitPolling();
+    void WatchGame(cProcessHandle process, uint32_t processId);
     bool PollGameWindow();
 
     bool ExitRequested() const { return ExitRequestedFlag.load(); }
@@ -69,16 +85,6 @@ public:
     cGameLauncher* GameLauncher() const { return Launcher.get(); }
     size_t PendingTaskCount();
 
-    // Built event list of the last ReportTelemetry, for inspection.
-    std::vector<Analytics::EventDescriptor> LastReportedEvents;
-
-    // Exposed for the window-watch tests.
-    int64_t ExitDeferTimeNs = 60'000'000'000;
-    cProcessHandle GameProcessHandle;
-    uint32_t GameProcessId = 0;
-    std::atomic<int64_t> PollStart{0};
-    std::atomic<int64_t> WindowVisibleTime{0};
-
 private:
     bool LoadSettings(std::string& errorText);
     void SetupLocalization();
@@ -89,9 +95,9 @@ private:
     void CheckKeySequence(const SDL_Event& event);
     std::string LaunchResultTitle(KZV_ProtectedGameLaunchResult result);
     std::string LocalizationDirectory() const;
-    bool WindowSearchDue(int64_t now);
 
     cHostFacts Host;
+    cLauncherOptions Options;
     cBootstrapperWindow Window;
     cKeyRing KeyRing;
     std::atomic<int32_t> CurrentState{StateNone};
@@ -109,16 +115,14 @@ private:
     int64_t FrameCountdown = 0;
     int64_t FramePeriod = 16'000'000;
     bool FirstFramePresented = false;
-    // Monotonic time of the last search for the game's window; 0: none yet.
-    int64_t LastWindowSearch = 0;
 
     std::unique_ptr<cGameLauncher> Launcher;
 
     // Written by the game launcher's thread, read by main-thread tasks.
     cLaunchReports Reports;
-    std::atomic<int64_t> DownloadStart{INT64_MIN};
+    cRunRecord RunRecord;
+    cGameWindowWatch Watch;
 
-    int64_t RunStart = INT64_MIN;
     std::atomic<bool> ExitRequestedFlag{false};
 
     std::vector<std::string> Arguments;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "core/globals.h"
 #include "localization/localization.h"
 #include "localization/messages.h"
 #include "logging/logger.h"
@@ -25,16 +24,14 @@ bool Fail(std::string& message)
     return false;
 }
 
-template <typename Map>
-typename Map::mapped_type Lookup(const Map& map, int32_t id)
-{
-    auto found = map.find(id);
-    return found == map.end() ? nullptr : found->second;
-}
-
 }  // namespace
 
 cBootstrapperWindow::cBootstrapperWindow(cDpiSource dpiSource) : DpiSource(std::move(dpiSource)) {}
+
+cBootstrapperWindow::cBootstrapperWindow(cWindowOptions options, cDpiSource dpiSource)
+    : Options(std::move(options)), DpiSource(std::move(dpiSource))
+{
+}
 
 cBootstrapperWindow::~cBootstrapperWindow() { Destroy(); }
 
@@ -47,7 +44,7 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
                                  const std::string& launcherDirectory,
                                  std::function<void()> fallBackToEnglish, std::string& message)
 {
-    if (gHeadlessMode)
+    if (Options.Headless)
         return true;
     std::string title = settings.Title.empty() ? kDefaultTitle : settings.Title;
     if (WindowHandle) {
@@ -80,20 +77,48 @@ bool cBootstrapperWindow::Create(const cSettings& settings, cLocalization& local
         LogPrintf(Error, "Renderer creation failed!");
         return Fail(message);
     }
-    SDL_SetRenderDrawBlendMode(RendererHandle, SDL_BLENDMODE_BLEND);
+    if (!LoadAssetsAndElements(settings, localization, launcherDirectory, std::move(fallBackToEnglish),
+                               message))
+        return false;
+    int x = 0;
+    int y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    PointerState.MoveTo(x, y);
+    SetWindowIcon(WindowHandle, Options.IconPath, settings.Executable, Icons);
+    return true;
+}
 
+bool cBootstrapperWindow::CreateOffscreen(SDL_Renderer* renderer, const cSettings& settings,
+                                          cLocalization& localization, const std::string& launcherDirectory,
+                                          std::string& message)
+{
+    if (WindowHandle || RendererHandle) {
+        LogPrintf(Error, "Called twice!");
+        return Fail(message);
+    }
+    if (!renderer)
+        return Fail(message);
+    RendererHandle = renderer;
+    DrawDpi = MonitorDpi();
+    const cUiBounds client = ScaleBounds({0, 0, kWindowWidth, kWindowHeight}, DrawDpi);
+    WindowWidth = client.Width;
+    WindowHeight = client.Height;
+    return LoadAssetsAndElements(settings, localization, launcherDirectory, {}, message);
+}
+
+bool cBootstrapperWindow::LoadAssetsAndElements(const cSettings& settings, cLocalization& localization,
+                                                const std::string& launcherDirectory,
+                                                std::function<void()> fallBackToEnglish, std::string& message)
+{
+    SDL_SetRenderDrawBlendMode(RendererHandle, SDL_BLENDMODE_BLEND);
     if (!LoadAssetsWithSplash(RendererHandle, settings.RequestedSplash, launcherDirectory, localization,
-                              std::move(fallBackToEnglish), Assets, DrawDpi)) {
+                              std::move(fallBackToEnglish), AssetStore, DrawDpi)) {
         message = "Failed to load the embedded resources.";
         LogPrintf(Error, "%s", message.c_str());
         return false;
     }
     LogPrintf(Info, "Embedded resources successfully loaded.");
-    if (!CreateElements(settings, localization, message))
-        return false;
-    SDL_GetGlobalMouseState(&MouseX, &MouseY);
-    SetWindowIcon(WindowHandle, settings.Executable, Icons);
-    return true;
+    return CreateElements(settings, localization, message);
 }
 
 bool cBootstrapperWindow::CreateElements(const cSettings& settings, cLocalization& localization,
@@ -107,11 +132,11 @@ bool cBootstrapperWindow::CreateElements(const cSettings& settings, cLocalizatio
         WindowWidth = client.Width;
         WindowHeight = client.Height;
     }
-    if (!CreateUserInterfaceElements()) {
+    if (!Scene.Populate([this](const char* pressed) { ButtonPressed(pressed); })) {
         message = "Failed to create the user interface elements.";
         return false;
     }
-    BuildStateGroups(settings);
+    Scene.BuildGroups(settings.HideGui, settings.HideBootstrapper, settings.HideLogoAnimation);
     if (!InitializeElements(localization)) {
         message = "Failed to initialize the user interface elements.";
         return false;
@@ -126,68 +151,27 @@ void cBootstrapperWindow::ButtonPressed(const char* message)
         OnExitRequested();
 }
 
-bool cBootstrapperWindow::CreateUserInterfaceElements()
-{
-    if (!Rects.empty() || !Images.empty() || !Texts.empty() || !Buttons.empty())
-        return false;
-    Images[SplashImage] = std::make_shared<cUiImage>(0, SplashImage, 255, 0, false);
-    Animations[LogoAnimation] = std::make_shared<cUiAnimation>(1, LogoAnimation, 255, 0, true);
-    Images[HiddenLogo] = std::make_shared<cUiImage>(1, HiddenLogo, 255, 0, false);
-    Rects[ProgressTrack] = std::make_shared<cUiRect>(ElementType::SolidRect, 1, ProgressTrack, 114, 0, false);
-    Rects[ProgressBar] = std::make_shared<cUiRect>(ElementType::GradientRect, 1, ProgressBar, 255, 0, false);
-    Rects[ErrorOverlay] = std::make_shared<cUiRect>(ElementType::SolidRect, 2, ErrorOverlay, 229, 0, false);
-    Texts[StatusText] = std::make_shared<cUiText>(1, StatusText, 255, 0, true);
-    Texts[PercentText] = std::make_shared<cUiText>(1, PercentText, 255, 0, true);
-    // Only the status line animates "[...]"; other texts show brackets as written.
-    Texts[StatusText]->Cycles = true;
-    Texts[PercentText]->Cycles = true;
-    Texts[ErrorTitle] = std::make_shared<cUiText>(3, ErrorTitle, 255, 0, false);
-    Texts[ErrorMessage] = std::make_shared<cUiText>(3, ErrorMessage, 255, 0, false);
-    Buttons[CloseButton] = std::make_shared<cUiButton>(
-        ElementType::ImageButton, 4, CloseButton,
-        [this] { ButtonPressed("Close button pressed by the user, setting exit flag."); }, kButtonRestAlpha);
-    Buttons[ExitButton] = std::make_shared<cUiButton>(
-        ElementType::TextButton, 4, ExitButton,
-        [this] { ButtonPressed("Exit button pressed by the user, setting exit flag."); }, kButtonRestAlpha);
-    return !Rects.empty() && !Images.empty() && !Texts.empty() && !Buttons.empty();
-}
-
-void cBootstrapperWindow::BuildStateGroups(const cSettings& settings)
-{
-    for (int32_t group = GroupLoading; group <= GroupWaiting; ++group) {
-        StateGroups[group].clear();
-        for (int32_t id :
-             StateGroupIds(static_cast<StateGroup>(group), settings.HideGui, settings.HideBootstrapper)) {
-            if (cUiElementRef element = FindElement(id))
-                StateGroups[group].push_back(element);
-        }
-    }
-    HideLogoAnimation = settings.HideLogoAnimation;
-    if (auto logo = FindAnimation(LogoAnimation); logo && HideLogoAnimation)
-        logo->AnimationsEnabled = 0;
-}
-
 std::shared_ptr<cUiFont> cBootstrapperWindow::MakeFont(int32_t key)
 {
-    return std::make_shared<cSdlFont>(Assets.Font(key), RendererHandle, DrawDpi);
+    return std::make_shared<cSdlFont>(AssetStore.Font(key), RendererHandle, DrawDpi);
 }
 
 bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
 {
     bool complete = true;
     for (int32_t key = FontKeyRegular; key <= FontKeyExitCaption; ++key)
-        complete = complete && Assets.Font(key) != nullptr;
+        complete = complete && AssetStore.Font(key) != nullptr;
     for (int32_t key = TextureSplash; key <= TextureLogoSheet; ++key)
-        complete = complete && Assets.Texture(key) != nullptr;
+        complete = complete && AssetStore.Texture(key) != nullptr;
     if (!complete) {
         LogPrintf(Error, "Failed at retrieving one or more required assets");
         return false;
     }
     auto borrow = [this](int32_t key) -> cUiTextureRef {
-        if (!Assets.Texture(key))
+        if (!AssetStore.Texture(key))
             return nullptr;
-        return std::make_shared<cSdlTexture>(Assets.Texture(key), Assets.TextureWidth(key),
-                                             Assets.TextureHeight(key), false);
+        return std::make_shared<cSdlTexture>(AssetStore.Texture(key), AssetStore.TextureWidth(key),
+                                             AssetStore.TextureHeight(key), false);
     };
     FindImage(SplashImage)->AttachTexture(borrow(TextureSplash));
     if (cUiTextureRef logo = borrow(TextureLogo))
@@ -224,7 +208,7 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
     LayoutProgressBar();
     LayoutOverlay();
     LayoutTexts();
-    LayoutExitButton(Assets.Font(FontKeyExitCaption));
+    LayoutExitButton(AssetStore.Font(FontKeyExitCaption));
     return true;
 }
 
@@ -380,7 +364,7 @@ bool cBootstrapperWindow::ReopenFontsAndTexts()
         LogPrintf(Error, "Failed to open the fonts at %d DPI, the texts keep their size.", DrawDpi);
         return false;
     }
-    std::swap(Assets.Fonts, resized.Fonts);
+    std::swap(AssetStore.Fonts, resized.Fonts);
     const std::pair<int32_t, int32_t> texts[] = {
         {StatusText, FontKeyStatus},
         {PercentText, FontKeyPercent},
@@ -441,7 +425,7 @@ bool cBootstrapperWindow::FollowMonitorScale()
     RescaleProgressBar(fromDpi);
     LayoutOverlay();
     LayoutTexts();
-    LayoutExitButton(Assets.Font(FontKeyExitCaption));
+    LayoutExitButton(AssetStore.Font(FontKeyExitCaption));
     if (auto title = FindText(ErrorTitle);
         title && (!title->CurrentTextures.empty() || title->HasPendingText()))
         LayoutErrorScreen();
@@ -451,7 +435,7 @@ bool cBootstrapperWindow::FollowMonitorScale()
 
 void cBootstrapperWindow::SetScreenTexts(uint32_t kind, const std::string& first, const std::string& second)
 {
-    if (gHeadlessMode)
+    if (Options.Headless)
         return;
     if (kind == 1) {
         if (auto status = FindText(StatusText))
@@ -519,7 +503,7 @@ void cBootstrapperWindow::RevealHiddenLogo()
     auto hidden = FindImage(HiddenLogo);
     if (!hidden)
         return;
-    HiddenLogoRevealed = true;
+    Scene.MarkHiddenLogoRevealed();
     hidden->AnimationsEnabled = 1;
     hidden->FadeTo(255, kFadeStep);
 }
@@ -537,66 +521,15 @@ void cBootstrapperWindow::ReleaseMouse() { EndDrag(*this); }
 void cBootstrapperWindow::Destroy()
 {
     ReleaseMouse();
-    {
-        std::lock_guard<std::mutex> lock(ActiveElementsLock);
-        ActiveElements.clear();
-    }
-    for (auto& group : StateGroups)
-        group.clear();
     // Text textures belong to the renderer: release them while it exists.
-    Animations.clear();
-    Buttons.clear();
-    Rects.clear();
-    Images.clear();
-    Texts.clear();
-    Assets.Clear();
+    Scene.Clear();
+    AssetStore.Clear();
     if (RendererHandle)
         SDL_DestroyRenderer(RendererHandle);
     RendererHandle = nullptr;
     if (WindowHandle)
         SDL_DestroyWindow(WindowHandle);
     WindowHandle = nullptr;
-}
-
-std::vector<cUiElementRef> cBootstrapperWindow::ActiveElementsCopy()
-{
-    std::lock_guard<std::mutex> lock(ActiveElementsLock);
-    return ActiveElements;
-}
-
-void cBootstrapperWindow::ActivateGroup(const std::vector<cUiElementRef>& group)
-{
-    std::lock_guard<std::mutex> lock(ActiveElementsLock);
-    for (const cUiElementRef& element : group) {
-        if (std::find(ActiveElements.begin(), ActiveElements.end(), element) == ActiveElements.end())
-            ActiveElements.push_back(element);
-    }
-    std::stable_sort(ActiveElements.begin(), ActiveElements.end(),
-                     [](const cUiElementRef& a, const cUiElementRef& b) { return a->Layer < b->Layer; });
-}
-
-void cBootstrapperWindow::KeepLogoRulesAfterReset(cUiElement& element)
-{
-    // Reset re-enables animations; the logos must stay as hidden as the
-    // settings and the key sequence left them.
-    if (element.Id == LogoAnimation && HideLogoAnimation)
-        element.AnimationsEnabled = 0;
-    if (element.Id == HiddenLogo && !HiddenLogoRevealed)
-        element.AnimationsEnabled = 0;
-}
-
-void cBootstrapperWindow::FadeForGroup(const std::vector<cUiElementRef>& group)
-{
-    for (const cUiElementRef& element : ActiveElementsCopy()) {
-        bool inGroup = std::find(group.begin(), group.end(), element) != group.end();
-        if (inGroup) {
-            element->FadeTo(element->IsButton() ? kButtonRestAlpha : 255, kFadeStep);
-        } else {
-            element->Reset();
-            KeepLogoRulesAfterReset(*element);
-            element->FadeTo(0, kFadeStep);
-        }
-    }
 }
 
 void cBootstrapperWindow::ApplyVisibility(int32_t state, const cSettings& settings)
@@ -631,10 +564,10 @@ void cBootstrapperWindow::ApplyStateGroup(int32_t state, const cSettings& settin
     StateGroup group = GroupLoading;
     if (!GroupForState(state, group))
         LogPrintf(Error, "Called with an unsupported value: %u.", static_cast<uint32_t>(state));
-    ActivateGroup(StateGroups[group]);
+    Scene.Activate(group);
     if (auto close = FindButton(CloseButton))
         close->Enabled = state == 2 || state == 5;
-    FadeForGroup(StateGroups[group]);
+    Scene.FadeFor(group);
     ApplyVisibility(state, settings);
     State = state;
 }
@@ -679,29 +612,6 @@ void cBootstrapperWindow::HandleEvent(const SDL_Event& event)
     if (ours && (event.window.event == SDL_WINDOWEVENT_DISPLAY_CHANGED ||
                  event.window.event == SDL_WINDOWEVENT_MOVED))
         FollowMonitorScale();
-}
-
-cUiElementRef cBootstrapperWindow::FindElement(int32_t id) const
-{
-    if (auto found = Lookup(Animations, id))
-        return found;
-    if (auto found = Lookup(Buttons, id))
-        return found;
-    if (auto found = Lookup(Rects, id))
-        return found;
-    if (auto found = Lookup(Images, id))
-        return found;
-    return Lookup(Texts, id);
-}
-
-std::shared_ptr<cUiText> cBootstrapperWindow::FindText(int32_t id) const { return Lookup(Texts, id); }
-std::shared_ptr<cUiRect> cBootstrapperWindow::FindRect(int32_t id) const { return Lookup(Rects, id); }
-std::shared_ptr<cUiImage> cBootstrapperWindow::FindImage(int32_t id) const { return Lookup(Images, id); }
-std::shared_ptr<cUiButton> cBootstrapperWindow::FindButton(int32_t id) const { return Lookup(Buttons, id); }
-
-std::shared_ptr<cUiAnimation> cBootstrapperWindow::FindAnimation(int32_t id) const
-{
-    return Lookup(Animations, id);
 }
 
 }  // namespace tavrin::launcher

@@ -6,9 +6,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,7 +16,9 @@
 #include "ui/elements.h"
 #include "ui/frame_signature.h"
 #include "ui/icon_win.h"
+#include "ui/input.h"
 #include "ui/layout.h"
+#include "ui/splash_scene.h"
 
 namespace tavrin::launcher {
 
@@ -27,10 +27,19 @@ class cLocalization;
 // The DPI of the monitor a window is on (the window may be null).
 using cDpiSource = std::function<int32_t(SDL_Window* window)>;
 
+// What the process decided before the window exists.
+struct cWindowOptions {
+    // No SDL, no window and no drawing: Create succeeds without a window.
+    bool Headless = false;
+    // A custom icon file (UTF-8), tried before the game executable's icon.
+    std::string IconPath;
+};
+
 class cBootstrapperWindow {
 public:
     // dpiSource tells the window its monitor's scale; the system's by default.
     explicit cBootstrapperWindow(cDpiSource dpiSource = ReadWindowDpi);
+    explicit cBootstrapperWindow(cWindowOptions options, cDpiSource dpiSource = ReadWindowDpi);
     ~cBootstrapperWindow();
     cBootstrapperWindow(const cBootstrapperWindow&) = delete;
     cBootstrapperWindow& operator=(const cBootstrapperWindow&) = delete;
@@ -40,6 +49,11 @@ public:
     // holds the text for the user.
     bool Create(const cSettings& settings, cLocalization& localization, const std::string& launcherDirectory,
                 std::function<void()> fallBackToEnglish, std::string& message);
+    // Create without a window: draws into renderer, which it takes over (a
+    // software renderer on a surface of the client size at the DPI source's
+    // scale). No icon.
+    bool CreateOffscreen(SDL_Renderer* renderer, const cSettings& settings, cLocalization& localization,
+                         const std::string& launcherDirectory, std::string& message);
     // Elements, groups and layout for an existing renderer and loaded assets
     // (the part of Create after LoadAssets), laid out at the DPI source's
     // scale; the assets' fonts must have been opened for that DPI.
@@ -84,52 +98,30 @@ public:
 
     SDL_Window* Window() const { return WindowHandle; }
     SDL_Renderer* Renderer() const { return RendererHandle; }
+    // The client area in pixels at the drawn DPI.
+    int32_t ClientWidth() const { return WindowWidth; }
+    int32_t ClientHeight() const { return WindowHeight; }
+    // The fonts and pictures the elements are drawn from.
+    const cAssetStore& Assets() const { return AssetStore; }
+    // Where the mouse input handlers keep the pointer and the drag.
+    cPointerState& Pointer() { return PointerState; }
+    const cPointerState& Pointer() const { return PointerState; }
+    // Run by the Close and Exit buttons.
+    void SetExitHandler(std::function<void()> handler) { OnExitRequested = std::move(handler); }
 
-    std::vector<cUiElementRef> ActiveElementsCopy();
+    // The active elements in drawing order; any thread.
+    std::vector<cUiElementRef> ActiveElementsCopy() { return Scene.ActiveCopy(); }
     // Any element by id, from whichever map holds it; null for unknown ids.
-    cUiElementRef FindElement(int32_t id) const;
-    std::shared_ptr<cUiText> FindText(int32_t id) const;
-    std::shared_ptr<cUiRect> FindRect(int32_t id) const;
-    std::shared_ptr<cUiImage> FindImage(int32_t id) const;
-    std::shared_ptr<cUiButton> FindButton(int32_t id) const;
-    std::shared_ptr<cUiAnimation> FindAnimation(int32_t id) const;
-
-    std::function<void()> OnExitRequested;
-
-    SDL_Window* WindowHandle = nullptr;
-    SDL_Renderer* RendererHandle = nullptr;
-    bool BeingDragged = false;
-    int32_t WindowWidth = 0;
-    int32_t WindowHeight = 0;
-    std::map<uint8_t, int32_t> ButtonStates;
-    int32_t MouseX = 0;
-    int32_t MouseY = 0;
-    int32_t State = 0;
-    cAssetStore Assets;
-    cIconMap Icons;
-
-    std::map<int32_t, std::shared_ptr<cUiAnimation>> Animations;
-    std::map<int32_t, std::shared_ptr<cUiButton>> Buttons;
-    std::map<int32_t, std::shared_ptr<cUiRect>> Rects;
-    std::map<int32_t, std::shared_ptr<cUiImage>> Images;
-    std::map<int32_t, std::shared_ptr<cUiText>> Texts;
-
-    // Indexed by StateGroup.
-    std::vector<cUiElementRef> StateGroups[4];
-    std::vector<cUiElementRef> ActiveElements;
-    std::mutex ActiveElementsLock;
-
-    bool HideLogoAnimation = false;
-    bool HiddenLogoRevealed = false;
+    cUiElementRef FindElement(int32_t id) const { return Scene.FindElement(id); }
+    std::shared_ptr<cUiText> FindText(int32_t id) const { return Scene.FindText(id); }
+    std::shared_ptr<cUiRect> FindRect(int32_t id) const { return Scene.FindRect(id); }
+    std::shared_ptr<cUiImage> FindImage(int32_t id) const { return Scene.FindImage(id); }
+    std::shared_ptr<cUiButton> FindButton(int32_t id) const { return Scene.FindButton(id); }
+    std::shared_ptr<cUiAnimation> FindAnimation(int32_t id) const { return Scene.FindAnimation(id); }
 
 private:
-    bool CreateUserInterfaceElements();
-    void BuildStateGroups(const cSettings& settings);
     bool InitializeElements(cLocalization& localization);
-    void ActivateGroup(const std::vector<cUiElementRef>& group);
-    void FadeForGroup(const std::vector<cUiElementRef>& group);
     void ApplyVisibility(int32_t state, const cSettings& settings);
-    void KeepLogoRulesAfterReset(cUiElement& element);
     std::shared_ptr<cUiFont> MakeFont(int32_t key);
     void ButtonPressed(const char* message);
     // The layout at the window's DPI for the texts as they are now.
@@ -147,6 +139,24 @@ private:
     bool ReopenFontsAndTexts();
     void RescaleProgressBar(int32_t fromDpi);
 
+    bool LoadAssetsAndElements(const cSettings& settings, cLocalization& localization,
+                               const std::string& launcherDirectory, std::function<void()> fallBackToEnglish,
+                               std::string& message);
+
+    std::function<void()> OnExitRequested;
+
+    SDL_Window* WindowHandle = nullptr;
+    SDL_Renderer* RendererHandle = nullptr;
+    int32_t WindowWidth = 0;
+    int32_t WindowHeight = 0;
+    cPointerState PointerState;
+    int32_t State = 0;
+    cAssetStore AssetStore;
+    cIconMap Icons;
+
+    cSplashScene Scene;
+
+    cWindowOptions Options;
     cLocalization* Localization = nullptr;
     cDpiSource DpiSource;
     int32_t DrawDpi = 0;

@@ -313,15 +313,6 @@ private:
     void RecomputeBox();
 };
 
-// Splits the text into pieces, renders each with the element's font and
-// returns them with the mode. Nothing is written to target on failure.
-bool BuildTextTextures(cUiText& text, const std::string& content, std::vector<cUiTextureRef>& target,
-                       int32_t& mode);
-
-// Height of a several-line text: the line heights plus half the first
-// line's height between each two lines.
-int32_t LinesHeight(const std::vector<cUiTextureRef>& lines);
-
 class cUiButton : public cUiElement {
 public:
     // type is TextButton or ImageButton; any other leaves the button without a body.

@@ -26,8 +26,6 @@ int32_t FirstLineWidth(const std::vector<cUiTextureRef>& lines)
     return lines.empty() || !lines.front() ? 0 : lines.front()->Width;
 }
 
-}  // namespace
-
 int32_t LinesHeight(const std::vector<cUiTextureRef>& lines)
 {
     if (lines.empty())
@@ -82,6 +80,8 @@ bool BuildTextTextures(cUiText& text, const std::string& content, std::vector<cU
     mode = plannedMode;
     return true;
 }
+
+}  // namespace
 
 cUiText::cUiText(int32_t layer, int32_t id, uint8_t maximumAlpha, uint8_t initialAlpha, bool dropShadow)
     : cUiElement(ElementType::Text, layer, id, maximumAlpha, dropShadow), CurrentAlpha(initialAlpha)

@@ -5,7 +5,6 @@
 #include <SDL_syswm.h>
 
 #include "base/files_win.h"
-#include "core/command_line.h"
 #include "logging/logger.h"
 
 namespace tavrin::launcher {
@@ -122,8 +121,8 @@ IconSource ChooseWindowIcons(const std::string& iconPath, const std::string& exe
     return IconSource::GameExecutable;
 }
 
-void SetWindowIconFrom(SDL_Window* window, const std::string& iconPath, const std::string& executable,
-                       cIconMap& icons)
+void SetWindowIcon(SDL_Window* window, const std::string& iconPath, const std::string& executable,
+                   cIconMap& icons)
 {
     if (ChooseWindowIcons(iconPath, executable, icons) == IconSource::Embedded) {
         return;
@@ -136,11 +135,6 @@ void SetWindowIconFrom(SDL_Window* window, const std::string& iconPath, const st
     SendMessageW(handle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons.Get(SmallIconKey)));
     SendMessageW(handle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons.Get(LargeIconKey)));
     LogPrintf(Verbose, "Sent messages to the bootstrapper window for setting the icon.");
-}
-
-void SetWindowIcon(SDL_Window* window, const std::string& executable, cIconMap& icons)
-{
-    SetWindowIconFrom(window, GetIconPath(), executable, icons);
 }
 
 }  // namespace tavrin::launcher

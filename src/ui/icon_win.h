@@ -47,11 +47,8 @@ bool LoadCustomIcon(const std::string& iconPath, cIconMap& icons);
 // Fills keys 1 and 2 from the first source that has both icons.
 IconSource ChooseWindowIcons(const std::string& iconPath, const std::string& executable, cIconMap& icons);
 
-// Chooses the icons (custom file from GetIconPath) and sends them to the window.
-void SetWindowIcon(SDL_Window* window, const std::string& executable, cIconMap& icons);
-
-// The same with the custom icon path given.
-void SetWindowIconFrom(SDL_Window* window, const std::string& iconPath, const std::string& executable,
-                       cIconMap& icons);
+// Chooses the icons (iconPath: the custom icon file) and sends them to the window.
+void SetWindowIcon(SDL_Window* window, const std::string& iconPath, const std::string& executable,
+                   cIconMap& icons);
 
 }  // namespace tavrin::launcher

@@ -4,6 +4,25 @@
 
 namespace tavrin::launcher {
 
+void cPointerState::MoveTo(int32_t x, int32_t y)
+{
+    PointerX = x;
+    PointerY = y;
+}
+
+void cPointerState::RecordButton(uint8_t button, bool pressed)
+{
+    if (button == kLeftMouseButton) {
+        ButtonStates[button] = pressed ? kPressed : kReleased;
+    }
+}
+
+bool cPointerState::LeftHeld() const
+{
+    auto state = ButtonStates.find(kLeftMouseButton);
+    return state != ButtonStates.end() && state->second == kPressed;
+}
+
 int32_t HoverTarget(bool enabled, bool over)
 {
     if (!enabled) {

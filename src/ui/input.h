@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace tavrin::launcher {
@@ -11,6 +12,27 @@ constexpr uint8_t kLeftMouseButton = 1;
 constexpr int32_t kPressed = 1;
 constexpr int32_t kReleased = 3;
 constexpr int32_t kHoverFadeStep = 5;
+
+// Where the pointer was last seen (screen coordinates), what the left button
+// last did, and whether the window is being dragged.
+class cPointerState {
+public:
+    void MoveTo(int32_t x, int32_t y);
+    int32_t X() const { return PointerX; }
+    int32_t Y() const { return PointerY; }
+    // Only the left button leaves a record: kPressed or kReleased.
+    void RecordButton(uint8_t button, bool pressed);
+    bool LeftHeld() const;
+    const std::map<uint8_t, int32_t>& Presses() const { return ButtonStates; }
+    bool Dragging() const { return BeingDragged; }
+    void SetDragging(bool dragging) { BeingDragged = dragging; }
+
+private:
+    int32_t PointerX = 0;
+    int32_t PointerY = 0;
+    std::map<uint8_t, int32_t> ButtonStates;
+    bool BeingDragged = false;
+};
 
 // 0 for a disabled button, else 255 under the pointer, else 150.
 int32_t HoverTarget(bool enabled, bool over);

@@ -26,8 +26,8 @@ void WindowPosition(const cBootstrapperWindow& window, int& x, int& y)
 {
     x = 0;
     y = 0;
-    if (window.WindowHandle != nullptr) {
-        SDL_GetWindowPosition(window.WindowHandle, &x, &y);
+    if (window.Window() != nullptr) {
+        SDL_GetWindowPosition(window.Window(), &x, &y);
     }
 }
 
@@ -45,7 +45,7 @@ void ClickButton(cUiButton& button)
 void SetDragging(cBootstrapperWindow& window, bool dragging)
 {
     LogPrintf(Verbose, "Changing the BeingDragged flag to %s.", dragging ? "true" : "false");
-    window.BeingDragged = dragging;
+    window.Pointer().SetDragging(dragging);
     SDL_SetRelativeMouseMode(dragging ? SDL_TRUE : SDL_FALSE);
 }
 
@@ -69,10 +69,10 @@ void DragWindow(cBootstrapperWindow& window, int32_t relativeX, int32_t relative
     WindowPosition(window, wx, wy);
     int32_t x = 0;
     int32_t y = 0;
-    DraggedWindowPosition(wx, wy, relativeX, relativeY, window.WindowWidth, window.WindowHeight,
+    DraggedWindowPosition(wx, wy, relativeX, relativeY, window.ClientWidth(), window.ClientHeight(),
                           ReadDisplayBounds(), x, y);
-    if (window.WindowHandle != nullptr) {
-        SDL_SetWindowPosition(window.WindowHandle, x, y);
+    if (window.Window() != nullptr) {
+        SDL_SetWindowPosition(window.Window(), x, y);
     }
 }
 
@@ -82,8 +82,9 @@ void FadeButtonsForPointer(cBootstrapperWindow& window)
     int wy = 0;
     WindowPosition(window, wx, wy);
     const std::vector<cUiElementRef> active = window.ActiveElementsCopy();
+    const cPointerState& pointer = window.Pointer();
     for (cUiButton* button : ActiveButtons(active)) {
-        const bool over = button->HitTest(window.MouseX, window.MouseY, wx, wy);
+        const bool over = button->HitTest(pointer.X(), pointer.Y(), wx, wy);
         button->FadeTo(HoverTarget(button->Enabled, over), kHoverFadeStep);
     }
 }
@@ -93,43 +94,41 @@ void FadeButtonsForPointer(cBootstrapperWindow& window)
 void OnMouseButton(cBootstrapperWindow& window, uint32_t eventType, uint8_t button)
 {
     const std::vector<cUiElementRef> active = window.ActiveElementsCopy();
-    if (button == kLeftMouseButton) {
-        window.ButtonStates[button] = eventType == SDL_MOUSEBUTTONDOWN ? kPressed : kReleased;
-    }
+    window.Pointer().RecordButton(button, eventType == SDL_MOUSEBUTTONDOWN);
     int wx = 0;
     int wy = 0;
     WindowPosition(window, wx, wy);
+    const cPointerState& pointer = window.Pointer();
     for (cUiButton* element : ActiveButtons(active)) {
-        if (element->HitTest(window.MouseX, window.MouseY, wx, wy)) {
+        if (element->HitTest(pointer.X(), pointer.Y(), wx, wy)) {
             ClickButton(*element);
         }
     }
-    if (button != kLeftMouseButton) {
-        return;
-    }
-    auto state = window.ButtonStates.find(button);
-    if (state != window.ButtonStates.end()) {
-        SetDragging(window, state->second == kPressed);
+    if (button == kLeftMouseButton) {
+        SetDragging(window, window.Pointer().LeftHeld());
     }
 }
 
 void EndDrag(cBootstrapperWindow& window)
 {
-    if (!window.BeingDragged) {
+    if (!window.Pointer().Dragging()) {
         return;
     }
-    window.ButtonStates[kLeftMouseButton] = kReleased;
+    window.Pointer().RecordButton(kLeftMouseButton, false);
     SetDragging(window, false);
 }
 
 void OnMouseMotion(cBootstrapperWindow& window, int32_t relativeX, int32_t relativeY)
 {
-    if (window.BeingDragged) {
+    if (window.Pointer().Dragging()) {
         DragWindow(window, relativeX, relativeY);
     } else {
         FadeButtonsForPointer(window);
     }
-    SDL_GetGlobalMouseState(&window.MouseX, &window.MouseY);
+    int x = 0;
+    int y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    window.Pointer().MoveTo(x, y);
 }
 
 void HandleInputEvent(cBootstrapperWindow& window, const SDL_Event& event)

@@ -33,6 +33,8 @@ SDL_Texture* NativeTexture(const cUiTexture* texture)
     return native ? native->Texture : nullptr;
 }
 
+namespace {
+
 bool MeasureTextWidth(TTF_Font* font, const std::string& text, int32_t& width)
 {
     int w = 0;
@@ -47,6 +49,8 @@ bool MeasureTextWidth(TTF_Font* font, const std::string& text, int32_t& width)
     width = w;
     return true;
 }
+
+}  // namespace
 
 bool cSdlFont::MeasureText(const std::string& text, int32_t& width)
 {

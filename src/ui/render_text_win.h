@@ -59,7 +59,4 @@ public:
 bool RenderTextLine(SDL_Renderer* renderer, const std::string& piece, TTF_Font* font, cUiColor colour,
                     cSdlTexture& record);
 
-// Width of a UTF-8 text in the font; false (logged) when it cannot be measured.
-bool MeasureTextWidth(TTF_Font* font, const std::string& text, int32_t& width);
-
 }  // namespace tavrin::launcher

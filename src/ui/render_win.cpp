@@ -180,8 +180,6 @@ bool DrawTextElement(SDL_Renderer* renderer, const cUiElement& element)
     return CopyTexture(renderer, element, ElementPart::TextTexture);
 }
 
-}  // namespace
-
 bool DrawGradient(SDL_Renderer* renderer, const cUiElement& element)
 {
     cDrawColorGuard guard(renderer);
@@ -207,6 +205,8 @@ bool DrawGradient(SDL_Renderer* renderer, const cUiElement& element)
     }
     return drew;
 }
+
+}  // namespace
 
 bool DrawElement(SDL_Renderer* renderer, const cUiElement* element, int32_t shadowOffset)
 {

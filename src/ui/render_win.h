@@ -13,7 +13,4 @@ namespace tavrin::launcher {
 // drop shadow lies shadowOffset pixels right and down (one at 100 %).
 bool DrawElement(SDL_Renderer* renderer, const cUiElement* element, int32_t shadowOffset = 1);
 
-// Column-by-column gradient between the element's two colours.
-bool DrawGradient(SDL_Renderer* renderer, const cUiElement& element);
-
 }  // namespace tavrin::launcher

@@ -9,6 +9,8 @@ namespace tavrin::launcher {
 
 namespace {
 
+constexpr int32_t kMaximumLineWidth = 520;
+
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // Cut after the last separator of the chunk when that keeps at least half of it.

@@ -10,8 +10,6 @@
 
 namespace tavrin::launcher {
 
-constexpr int32_t kMaximumLineWidth = 520;
-
 // For "<prefix>[<inner>]..." the variants are the prefix followed by the
 // first 0, 1, ... all characters of inner (whole UTF-8 sequences); 0 (and no
 // variants) when the text has no "[" with a later "]".

@@ -34,11 +34,19 @@ protected:
         }
         Logger = std::make_unique<cLogger>();  // a drained worker takes no more lines
         Logger->Worker.Start();
-        Launcher = std::make_unique<AntiCheatLauncher>(*Logger, Arguments, Host);
+        Reported.clear();
+        WindowWaitEnd = 0;
+        cLauncherOptions options = Options;
+        options.SendEvents = [this](const std::vector<Analytics::EventDescriptor>& events) {
+            Reported.push_back(events);
+        };
+        options.WindowWaitEnded = [this](int64_t endNs) { WindowWaitEnd = endNs; };
+        Launcher = std::make_unique<AntiCheatLauncher>(*Logger, Arguments, Host, options);
         Logger->InstallSink(&LauncherTest::Sink, VeryVerbose);
     }
     void TearDown() override
     {
+        Game.Reset();
         Launcher.reset();
         Logger->Worker.Drain();
         gLogger = nullptr;
@@ -69,8 +77,15 @@ protected:
 
     std::vector<std::string> Arguments;
     cHostFacts Host{};  // not Wine: the window watch really runs
+    cLauncherOptions Options;
     std::unique_ptr<cLogger> Logger;
     std::unique_ptr<AntiCheatLauncher> Launcher;
+    // Every event list the launcher reported, and the end of its wait for the
+    // game's window (0: not seen, nor given up).
+    std::vector<std::vector<Analytics::EventDescriptor>> Reported;
+    int64_t WindowWaitEnd = 0;
+    // The demo game the launcher watches.
+    cProcessHandle Game;
 
 private:
     static LauncherTest*& Current()
@@ -239,10 +254,10 @@ TEST_F(LauncherTest, TwoResultsWithinOneFrameBothShowTheLater)
 TEST_F(LauncherTest, InvalidSettingsOrNoResultReportNoTelemetry)
 {
     Launcher->ReportTelemetry();  // no result
-    EXPECT_TRUE(Launcher->LastReportedEvents.empty());
+    EXPECT_TRUE(Reported.empty());
     Launcher->OnGameLauncherFinished(204, "x");
     Launcher->ReportTelemetry();  // settings never loaded: status -1
-    EXPECT_TRUE(Launcher->LastReportedEvents.empty());
+    EXPECT_TRUE(Reported.empty());
 }
 
 // --- game window watch with real game processes --------------------------------
@@ -263,11 +278,11 @@ cProcessHandle StartDemoGame(const std::wstring& arguments, DWORD& processId)
     return cProcessHandle(info.hProcess);
 }
 
-// Polls once per frame until the watch ends or the limit passes; the time taken.
+// Polls once per frame until the watch ends or the limit passes; the time
+// taken. The watch has begun.
 std::chrono::milliseconds WatchUntilDone(AntiCheatLauncher& launcher, std::chrono::milliseconds limit)
 {
     auto start = std::chrono::steady_clock::now();
-    launcher.PollStart.store(MonotonicNow());
     while (launcher.PollGameWindow()) {
         if (std::chrono::steady_clock::now() - start > limit)
             break;
@@ -282,20 +297,25 @@ std::chrono::milliseconds WatchUntilDone(AntiCheatLauncher& launcher, std::chron
 bool LauncherTest::WatchDemoGame(const std::wstring& arguments)
 {
     DWORD id = 0;
-    cProcessHandle game = StartDemoGame(arguments, id);
-    Launcher->GameProcessHandle = cProcessHandle(game.Release());
-    Launcher->GameProcessId = id;
-    return static_cast<bool>(Launcher->GameProcessHandle);
+    Game = StartDemoGame(arguments, id);
+    if (!Game)
+        return false;
+    HANDLE watched = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), Game.Get(), GetCurrentProcess(), &watched, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        return false;
+    Launcher->WatchGame(cProcessHandle(watched), id);
+    return true;
 }
 
 TEST_F(LauncherTest, WatchEndsWhenTheGameWindowBecomesVisible)
 {
     ASSERT_TRUE(WatchDemoGame(L"--show-after-ms 2000 --exit-after-ms 20000"));
     auto waited = WatchUntilDone(*Launcher, std::chrono::seconds(15));
-    TerminateProcess(Launcher->GameProcessHandle.Get(), 0);
+    TerminateProcess(Game.Get(), 0);
     EXPECT_TRUE(Launcher->ExitRequested());
     EXPECT_TRUE(Logged("The game window has become visible, the bootstrapper will leave the visible state."));
-    EXPECT_NE(Launcher->WindowVisibleTime.load(), 0);
+    EXPECT_NE(WindowWaitEnd, 0);
     std::printf("measured wait for the game window: %lld ms\n", static_cast<long long>(waited.count()));
     EXPECT_GE(waited.count(), 1900);
 }
@@ -305,7 +325,7 @@ TEST_F(LauncherTest, HiddenWindowDoesNotEndTheWait)
     ASSERT_TRUE(WatchDemoGame(L"--hidden --exit-after-ms 20000"));
     WatchUntilDone(*Launcher, std::chrono::milliseconds(2500));
     EXPECT_FALSE(Launcher->ExitRequested());
-    TerminateProcess(Launcher->GameProcessHandle.Get(), 0);
+    TerminateProcess(Game.Get(), 0);
 }
 
 TEST_F(LauncherTest, GameExitingWithoutAWindowEndsTheWait)
@@ -313,7 +333,7 @@ TEST_F(LauncherTest, GameExitingWithoutAWindowEndsTheWait)
     ASSERT_TRUE(WatchDemoGame(L"--no-window --exit-after-ms 300 --exit-code 5"));
     WatchUntilDone(*Launcher, std::chrono::seconds(10));
     EXPECT_TRUE(Launcher->ExitRequested());
-    EXPECT_EQ(Launcher->WindowVisibleTime.load(), 0);
+    EXPECT_EQ(WindowWaitEnd, 0);
     bool fatal = false;
     for (const std::string& line : Lines())
         fatal |= line.find("Fatal error, game process handle: ") != std::string::npos &&
@@ -323,12 +343,14 @@ TEST_F(LauncherTest, GameExitingWithoutAWindowEndsTheWait)
 
 TEST_F(LauncherTest, DeferTimeEndsTheWait)
 {
+    Options.ExitDeferTimeNs = 300 * kMs;  // 60 s in production
+    TearDown();
+    SetUp();
     ASSERT_TRUE(WatchDemoGame(L"--hidden --exit-after-ms 20000"));
-    Launcher->ExitDeferTimeNs = 300 * kMs;  // 60 s in production
     WatchUntilDone(*Launcher, std::chrono::seconds(10));
-    TerminateProcess(Launcher->GameProcessHandle.Get(), 0);
+    TerminateProcess(Game.Get(), 0);
     EXPECT_TRUE(Launcher->ExitRequested());
-    EXPECT_NE(Launcher->WindowVisibleTime.load(), 0);
+    EXPECT_NE(WindowWaitEnd, 0);
     EXPECT_TRUE(
         Logged("Exit defer time crossed, the bootstrapper will leave the visible state despite the game "
                "window not being visible."));
@@ -336,6 +358,7 @@ TEST_F(LauncherTest, DeferTimeEndsTheWait)
 
 TEST_F(LauncherTest, MissingGameProcessEndsTheWait)
 {
+    Launcher->WatchGame(cProcessHandle(), 0);  // the game launcher knows no game process
     WatchUntilDone(*Launcher, std::chrono::seconds(1));
     EXPECT_TRUE(Launcher->ExitRequested());
     EXPECT_TRUE(Logged("Game process handle or ID have become invalidated, leaving the visible state: "
@@ -347,10 +370,13 @@ TEST(LauncherWine, WineShortcutEndsTheWatchAtOnce)
     cLogger logger;
     cHostFacts wine{};
     wine.Wine = true;
-    AntiCheatLauncher launcher(logger, {}, wine);
+    int64_t windowWaitEnd = 0;
+    cLauncherOptions options;
+    options.WindowWaitEnded = [&](int64_t endNs) { windowWaitEnd = endNs; };
+    AntiCheatLauncher launcher(logger, {}, wine, options);
     EXPECT_FALSE(launcher.PollGameWindow());
     EXPECT_TRUE(launcher.ExitRequested());
-    EXPECT_EQ(launcher.WindowVisibleTime.load(), 0);
+    EXPECT_EQ(windowWaitEnd, 0);
     gLogger = nullptr;
 }
 

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <string>
 
-#include "core/globals.h"
 #include "localization/localization.h"
 #include "settings/settings.h"
 #include "ui/assets_support_win.h"
@@ -121,15 +120,13 @@ TEST_F(WindowTest, SecondCreationsFailWithTheirMessages)
 
 TEST_F(WindowTest, HeadlessModeCreatesNoWindow)
 {
-    gHeadlessMode = true;
-    bool created = Create();
-    gHeadlessMode = false;
-    EXPECT_TRUE(created);
-    EXPECT_EQ(Window.Window(), nullptr);
-    Window.SetScreenTexts(1, "x", "y");
-    Window.ShowProgress(50);
-    Window.ApplyStateGroup(2, Settings);
-    Window.UpdateAndDraw(kFrameNs);
+    cBootstrapperWindow headless(cWindowOptions{true, {}});
+    EXPECT_TRUE(headless.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message));
+    EXPECT_EQ(headless.Window(), nullptr);
+    headless.SetScreenTexts(1, "x", "y");
+    headless.ShowProgress(50);
+    headless.ApplyStateGroup(2, Settings);
+    headless.UpdateAndDraw(kFrameNs);
 }
 
 TEST_F(WindowTest, LoadingGroupFadesInSortedByLayerAndShowsTheWindowInState2)

@@ -52,7 +52,7 @@ class cSplash {
 public:
     explicit cSplash(cDpiSource dpiSource) : Window(std::move(dpiSource))
     {
-        Window.OnExitRequested = [this] { ++ExitRequests; };
+        Window.SetExitHandler([this] { ++ExitRequests; });
     }
 
     bool Create() { return Window.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message); }
@@ -108,8 +108,7 @@ public:
         int wx = 0;
         int wy = 0;
         SDL_GetWindowPosition(Window.Window(), &wx, &wy);
-        Window.MouseX = wx + x;
-        Window.MouseY = wy + y;
+        Window.Pointer().MoveTo(wx + x, wy + y);
         OnMouseButton(Window, SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
         OnMouseButton(Window, SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT);
     }
@@ -273,8 +272,8 @@ TEST_F(HighDpiWindow, TheSystemScaleMakesTheClientAreaTwiceTheSplash)
 
     // Text is rasterized at twice the size, not enlarged afterwards.
     ASSERT_TRUE(Design.Create()) << Design.Message;
-    for (const auto& [key, font] : Design.Window.Assets.Fonts)
-        EXPECT_EQ(Screen.Window.Assets.Fonts.at(key).PointSize, 2 * font.PointSize) << "font " << key;
+    for (const auto& [key, font] : Design.Window.Assets().Fonts)
+        EXPECT_EQ(Screen.Window.Assets().Fonts.at(key).PointSize, 2 * font.PointSize) << "font " << key;
 }
 
 TEST_F(HighDpiWindow, DownloadAndErrorFramesAreThe100PercentFramesDoubled)
@@ -338,8 +337,8 @@ TEST_F(HighDpiWindow, MovingToAMonitorOfAnotherScaleRedrawsAtThatScale)
     SDL_GetWindowSize(Screen.Window.Window(), &w, &h);
     EXPECT_EQ(w, 800);
     EXPECT_EQ(h, 450);
-    for (const auto& [key, font] : Design.Window.Assets.Fonts)
-        EXPECT_EQ(Screen.Window.Assets.Fonts.at(key).PointSize, font.PointSize) << "font " << key;
+    for (const auto& [key, font] : Design.Window.Assets().Fonts)
+        EXPECT_EQ(Screen.Window.Assets().Fonts.at(key).PointSize, font.PointSize) << "font " << key;
     for (const cPart& part : kPictureParts)
         EXPECT_EQ(RectOf(Screen.Window, part), RectOf(Design.Window, part)) << part.Name;
     for (const cPart& part : kTextParts)

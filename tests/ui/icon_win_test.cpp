@@ -168,7 +168,7 @@ TEST_F(IconTest, WindowGetsTheSmallAndTheLargeIcon)
     ASSERT_NE(window, nullptr) << SDL_GetError();
     {
         cIconMap icons;
-        SetWindowIconFrom(window, CustomIcon, NoIconGame, icons);
+        SetWindowIcon(window, CustomIcon, NoIconGame, icons);
         SDL_SysWMinfo info;
         SDL_VERSION(&info.version);
         ASSERT_TRUE(SDL_GetWindowWMInfo(window, &info));
@@ -186,7 +186,7 @@ TEST_F(IconTest, WindowGetsTheSmallAndTheLargeIcon)
 TEST_F(IconTest, NoWindowIsLoggedAndNothingIsSent)
 {
     cIconMap icons;
-    SetWindowIconFrom(nullptr, CustomIcon, NoIconGame, icons);
+    SetWindowIcon(nullptr, CustomIcon, NoIconGame, icons);
     EXPECT_NE(icons.Get(LargeIconKey), nullptr);
     EXPECT_EQ(Log.Count("Couldn't get the window handle."), 1u);
 }

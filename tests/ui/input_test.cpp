@@ -14,6 +14,23 @@ TEST(InputRules, HoverTargets)
     EXPECT_EQ(HoverTarget(false, false), 0);
 }
 
+// Only the left button is recorded; its last press or release says whether it is held.
+TEST(InputRules, PointerKeepsOnlyTheLeftButtonsRecord)
+{
+    cPointerState pointer;
+    EXPECT_FALSE(pointer.LeftHeld());
+    pointer.RecordButton(3, true);
+    EXPECT_TRUE(pointer.Presses().empty());
+    EXPECT_FALSE(pointer.LeftHeld());
+    pointer.RecordButton(kLeftMouseButton, true);
+    EXPECT_TRUE(pointer.LeftHeld());
+    pointer.RecordButton(3, false);
+    EXPECT_TRUE(pointer.LeftHeld());
+    pointer.RecordButton(kLeftMouseButton, false);
+    EXPECT_FALSE(pointer.LeftHeld());
+    EXPECT_EQ(pointer.Presses(), (std::map<uint8_t, int32_t>{{kLeftMouseButton, kReleased}}));
+}
+
 TEST(InputRules, DragKeepsHalfTheWindowOnTheDisplays)
 {
     const std::vector<cDisplayBounds> one = {{0, 0, 1920, 1080}};

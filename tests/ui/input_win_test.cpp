@@ -32,8 +32,8 @@ protected:
         TTF_Init();
         std::string message;
         ASSERT_TRUE(Window.Create(Settings, Localization, Folder.Utf8(), {}, message)) << message;
-        Window.OnExitRequested = [this] { ++Exits; };
-        SDL_SetWindowPosition(Window.WindowHandle, 100, 80);
+        Window.SetExitHandler([this] { ++Exits; });
+        SDL_SetWindowPosition(Window.Window(), 100, 80);
     }
 
     void TearDown() override
@@ -45,20 +45,15 @@ protected:
         SDL_Quit();
     }
 
-    void EnterState(int32_t state)
-    {
-        Window.State = state;
-        Window.ApplyStateGroup(state, Settings);
-    }
+    void EnterState(int32_t state) { Window.ApplyStateGroup(state, Settings); }
 
     // Puts the pointer on a window pixel, as the previous motion event left it.
     void PointAt(int32_t x, int32_t y)
     {
         int wx = 0;
         int wy = 0;
-        SDL_GetWindowPosition(Window.WindowHandle, &wx, &wy);
-        Window.MouseX = wx + x;
-        Window.MouseY = wy + y;
+        SDL_GetWindowPosition(Window.Window(), &wx, &wy);
+        Window.Pointer().MoveTo(wx + x, wy + y);
     }
 
     void PointAtCentreOf(const cUiButton& button)
@@ -147,12 +142,12 @@ TEST_F(InputTest, ClickOnCloseRunsOnPressAndOnRelease)
     PointAtCentreOf(*Window.FindButton(CloseButton));
     OnMouseButton(Window, SDL_MOUSEBUTTONDOWN, 1);
     EXPECT_EQ(Exits, 1);
-    EXPECT_TRUE(Window.BeingDragged);
-    EXPECT_EQ(Window.ButtonStates, (std::map<uint8_t, int32_t>{{1, kPressed}}));
+    EXPECT_TRUE(Window.Pointer().Dragging());
+    EXPECT_EQ(Window.Pointer().Presses(), (std::map<uint8_t, int32_t>{{1, kPressed}}));
     OnMouseButton(Window, SDL_MOUSEBUTTONUP, 1);
     EXPECT_EQ(Exits, 2);
-    EXPECT_FALSE(Window.BeingDragged);
-    EXPECT_EQ(Window.ButtonStates, (std::map<uint8_t, int32_t>{{1, kReleased}}));
+    EXPECT_FALSE(Window.Pointer().Dragging());
+    EXPECT_EQ(Window.Pointer().Presses(), (std::map<uint8_t, int32_t>{{1, kReleased}}));
     EXPECT_EQ(Log.Count(kCloseMessage), 2u);
     EXPECT_EQ(Log.Count("Changing the BeingDragged flag to true."), 1u);
     EXPECT_EQ(Log.Count("Changing the BeingDragged flag to false."), 1u);
@@ -164,10 +159,10 @@ TEST_F(InputTest, PressThatEndsTheRunLeavesNoHiddenPointerBehind)
     PointAtCentreOf(*Window.FindButton(CloseButton));
     OnMouseButton(Window, SDL_MOUSEBUTTONDOWN, 1);
     ASSERT_EQ(Exits, 1);
-    ASSERT_TRUE(Window.BeingDragged);
+    ASSERT_TRUE(Window.Pointer().Dragging());
     // The loop ends before the release arrives; the window goes with the launcher.
     Window.Destroy();
-    EXPECT_FALSE(Window.BeingDragged);
+    EXPECT_FALSE(Window.Pointer().Dragging());
     EXPECT_EQ(SDL_GetRelativeMouseMode(), SDL_FALSE);
 }
 
@@ -177,7 +172,7 @@ TEST_F(InputTest, DisabledCloseButtonIgnoresClicksButTheWindowStillDrags)
     EnterState(3);
     PointAtCentreOf(*Window.FindButton(CloseButton));
     OnMouseButton(Window, SDL_MOUSEBUTTONDOWN, 1);
-    EXPECT_TRUE(Window.BeingDragged);
+    EXPECT_TRUE(Window.Pointer().Dragging());
     OnMouseButton(Window, SDL_MOUSEBUTTONUP, 1);
     EXPECT_EQ(Exits, 0);
     EXPECT_EQ(Log.Count(kDisabledMessage), 2u);
@@ -191,8 +186,8 @@ TEST_F(InputTest, RightClickOnExitRunsItWithoutRecordOrDrag)
     Click(3);
     EXPECT_EQ(Exits, 2);
     EXPECT_EQ(Log.Count(kExitMessage), 2u);
-    EXPECT_TRUE(Window.ButtonStates.empty());
-    EXPECT_FALSE(Window.BeingDragged);
+    EXPECT_TRUE(Window.Pointer().Presses().empty());
+    EXPECT_FALSE(Window.Pointer().Dragging());
 }
 
 TEST_F(InputTest, ButtonWithoutOperationIsLogged)
@@ -225,25 +220,25 @@ TEST_F(InputTest, DraggingStopsAtHalfTheWindowOutsideTheDisplay)
     ASSERT_EQ(SDL_GetDisplayBounds(0, &display), 0);
     PointAt(200, 200);
     OnMouseButton(Window, SDL_MOUSEBUTTONDOWN, 1);
-    ASSERT_TRUE(Window.BeingDragged);
+    ASSERT_TRUE(Window.Pointer().Dragging());
 
     int x = 0;
     int y = 0;
     OnMouseMotion(Window, 30, -20);
-    SDL_GetWindowPosition(Window.WindowHandle, &x, &y);
+    SDL_GetWindowPosition(Window.Window(), &x, &y);
     EXPECT_EQ(x, 130);
     EXPECT_EQ(y, 60);
     OnMouseMotion(Window, -5000, 0);
-    SDL_GetWindowPosition(Window.WindowHandle, &x, &y);
+    SDL_GetWindowPosition(Window.Window(), &x, &y);
     EXPECT_EQ(x, -400);
     OnMouseMotion(Window, 0, 5000);
-    SDL_GetWindowPosition(Window.WindowHandle, &x, &y);
+    SDL_GetWindowPosition(Window.Window(), &x, &y);
     EXPECT_EQ(y, display.y + display.h - 225);
 
     OnMouseButton(Window, SDL_MOUSEBUTTONUP, 1);
     OnMouseMotion(Window, 50, 50);  // no longer dragged: the window stays
     int after = 0;
-    SDL_GetWindowPosition(Window.WindowHandle, &after, &y);
+    SDL_GetWindowPosition(Window.Window(), &after, &y);
     EXPECT_EQ(after, -400);
 }
 
@@ -265,10 +260,10 @@ TEST_F(InputTest, EventsReachTheHandlers)
     event.motion.xrel = 7;
     int x = 0;
     int y = 0;
-    SDL_GetWindowPosition(Window.WindowHandle, &x, &y);
+    SDL_GetWindowPosition(Window.Window(), &x, &y);
     HandleInputEvent(Window, event);
     int moved = 0;
-    SDL_GetWindowPosition(Window.WindowHandle, &moved, &y);
+    SDL_GetWindowPosition(Window.Window(), &moved, &y);
     EXPECT_EQ(moved, x + 7);
 }
 

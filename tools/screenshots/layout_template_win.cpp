@@ -108,7 +108,7 @@ void Legend(SDL_Renderer* renderer, TTF_Font* font, const std::vector<std::strin
 bool Draw(cOffscreenSplash& splash, const std::vector<std::string>& layers, const std::vector<cBox>& boxes,
           const std::string& path)
 {
-    SDL_Renderer* renderer = splash.Window.RendererHandle;
+    SDL_Renderer* renderer = splash.Window.Renderer();
     SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
     Fill(renderer, {0, 0, kWindowWidth, kWindowHeight}, kBackground);
     SDL_SetRenderDrawColor(renderer, kGrid.R, kGrid.G, kGrid.B, kGrid.A);
@@ -116,7 +116,7 @@ bool Draw(cOffscreenSplash& splash, const std::vector<std::string>& layers, cons
         SDL_RenderDrawLine(renderer, x, 0, x, kWindowHeight - 1);
     for (int32_t y = kGridStep; y < kWindowHeight; y += kGridStep)
         SDL_RenderDrawLine(renderer, 0, y, kWindowWidth - 1, y);
-    TTF_Font* font = splash.Window.Assets.Font(FontKeyErrorMessage);
+    TTF_Font* font = splash.Window.Assets().Font(FontKeyErrorMessage);
     if (font == nullptr)
         return false;
     for (const cBox& box : boxes) {

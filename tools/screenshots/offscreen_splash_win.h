@@ -42,16 +42,11 @@ public:
             SDL_CreateRGBSurfaceWithFormat(0, client.Width, client.Height, 32, SDL_PIXELFORMAT_ARGB8888);
         if (Surface == nullptr)
             return;
-        Window.RendererHandle = SDL_CreateSoftwareRenderer(Surface);
-        if (Window.RendererHandle == nullptr)
+        SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(Surface);
+        if (renderer == nullptr)
             return;
-        SDL_SetRenderDrawBlendMode(Window.RendererHandle, SDL_BLENDMODE_BLEND);
-        Window.WindowWidth = client.Width;
-        Window.WindowHeight = client.Height;
         std::string message;
-        Ready = LoadAssetsWithSplash(Window.RendererHandle, Settings.RequestedSplash, "", Localization, {},
-                                     Window.Assets, dpi) &&
-                Window.CreateElements(Settings, Localization, message);
+        Ready = Window.CreateOffscreen(renderer, Settings, Localization, "", message);
         if (!Ready)
             std::fprintf(stderr, "screens: window set-up failed: %s\n", message.c_str());
     }
@@ -64,11 +59,7 @@ public:
     cOffscreenSplash(const cOffscreenSplash&) = delete;
     cOffscreenSplash& operator=(const cOffscreenSplash&) = delete;
 
-    void Enter(int32_t state)
-    {
-        Window.State = state;
-        Window.ApplyStateGroup(state, Settings);
-    }
+    void Enter(int32_t state) { Window.ApplyStateGroup(state, Settings); }
 
     void Frames(int count)
     {
