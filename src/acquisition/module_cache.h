@@ -41,9 +41,6 @@ using LoadModuleFunction = std::function<void(std::vector<uint8_t> decodedBytes)
 // Windows only (CryptoAPI and the file system); paths are UTF-8.
 bool ComputeSha1(const std::string& path, std::string& hexDigest);
 bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest);
-bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::string& sha1);
-bool CheckMetadata(const std::string& modulePath, std::string& cachedETag);
-bool WriteMetadata(const std::string& modulePath, const std::string& etag);
 // Missing files are ignored.
 void DeleteCache(const std::string& modulePath);
 

@@ -179,20 +179,6 @@ void RestorePrevious(const std::string& modulePath, bool hadPrevious)
     DeleteTemporaries(modulePath);
 }
 
-// Writes a sibling temporary file and renames it over the target, so the
-// target holds either its old content or all of the new.
-bool ReplaceFileContent(const std::string& path, const void* data, size_t size)
-{
-    if (!WriteTemporary(path, data, size)) {
-        return false;
-    }
-    if (!MoveTemporaryIntoPlace(path)) {
-        DeleteFileW(Wide(path + kTemporarySuffix).c_str());
-        return false;
-    }
-    return true;
-}
-
 // Both new files are complete before either replaces the old pair, and the
 // old module waits aside until both are in place, so a failed store leaves
 // the previous module and its metadata as they were. Between the two renames
@@ -327,6 +313,8 @@ bool ComputeSha1(const std::string& path, std::string& hexDigest)
     return FinishSha1(hash.Get(), hexDigest);
 }
 
+namespace {
+
 bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::string& sha1)
 {
     std::vector<uint8_t> bytes;
@@ -341,29 +329,7 @@ bool ReadMetadata(const std::string& metadataPath, std::string& etag, std::strin
     return complete;
 }
 
-bool CheckMetadata(const std::string& modulePath, std::string& cachedETag)
-{
-    if (modulePath.empty()) {
-        return false;
-    }
-    std::string etag, recordedSha1, actualSha1;
-    if (!ReadMetadata(modulePath + kMetadataSuffix, etag, recordedSha1) ||
-        !ComputeSha1(modulePath, actualSha1) || !Sha1Matches(recordedSha1, actualSha1)) {
-        return false;
-    }
-    cachedETag = etag;
-    return true;
-}
-
-bool WriteMetadata(const std::string& modulePath, const std::string& etag)
-{
-    std::string digest;
-    if (!ComputeSha1(modulePath, digest)) {
-        return false;
-    }
-    const std::string text = FormatCacheMetadata(digest, etag);
-    return ReplaceFileContent(modulePath + kMetadataSuffix, text.data(), text.size());
-}
+}  // namespace
 
 void DeleteCache(const std::string& modulePath)
 {

@@ -22,8 +22,7 @@ bool FindSchemeEntry(std::string_view setting, std::string_view scheme, std::str
     return false;
 }
 
-}  // namespace
-
+// WinHTTP separates bypass entries with ';', the transfer library with ','.
 std::string BypassToNoProxy(const std::string& bypass)
 {
     std::string noProxy = bypass;
@@ -34,6 +33,8 @@ std::string BypassToNoProxy(const std::string& bypass)
     }
     return noProxy;
 }
+
+}  // namespace
 
 void AddStaticProxySetting(const std::string& proxy, const std::string& bypass, const std::string& url,
                            std::vector<ProxyCandidate>& list)

@@ -15,9 +15,6 @@ struct ProxyCandidate {
     bool operator==(const ProxyCandidate&) const = default;
 };
 
-// WinHTTP separates bypass entries with ';', the transfer library with ','.
-std::string BypassToNoProxy(const std::string& bypass);
-
 // The user's static setting: "host:port", or "scheme=host:port;..." entries.
 // The candidates it yields go to the front of the list.
 void AddStaticProxySetting(const std::string& proxy, const std::string& bypass, const std::string& url,
