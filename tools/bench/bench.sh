@@ -330,8 +330,9 @@ for line in sys.stdin:
     if not line.startswith("{"):
         continue
     s = json.loads(line)
-    if s["figure"] == "cached_module":
-        print(json.dumps({"figure": "cached_module", "role": "value", "value": round(s["seconds"] * 1e3, 2),
+    if s["figure"] in ("cached_module", "first_touch"):
+        figure = {"cached_module": "cached_module", "first_touch": "floor_first_touch"}[s["figure"]]
+        print(json.dumps({"figure": figure, "role": "value", "value": round(s["seconds"] * 1e3, 2),
                           "source": "BenchAcquisition"}))
         continue
     mb = s["bytes"] / 1e6 / s["seconds"] if s["seconds"] > 0 else 0

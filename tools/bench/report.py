@@ -88,6 +88,7 @@ FIGURES = [
     ("floor_revalidate", "platform: curl + Schannel, one 304", "s", None, "platform", None),
     ("floor_download", "platform: curl + Schannel, 50 MB", "MB/s", "host curl", "platform", None),
     ("floor_game_start", "platform: CreateProcessW to game start", "s", None, "platform", None),
+    ("floor_first_touch", "platform: first touch of a fresh 5 MB buffer", "ms", None, "platform", None),
 ]
 
 # Figures whose reference is a fixed quantity rather than a measurement.
