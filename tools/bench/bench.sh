@@ -14,7 +14,9 @@
 #                      directly the same way. The native module path (the
 #                      product under Wine) and the Windows module path (the
 #                      test build TavrinLauncherPe with the test PKI's signed
-#                      module and its root trusted in the prefix);
+#                      module and its root trusted in the prefix), with the
+#                      Windows path's signature check and mapping as a step
+#                      (its own log line);
 #   idle CPU           utime + stime of the launcher's Wine process in /proc
 #                      over 10 s (waiting for the game: the Windows path);
 #   peak memory        VmHWM of the Wine process in /proc, polled;
@@ -491,10 +493,14 @@ launches_of() { # launcher product fresh_figure cache_figure waiting_figure [flo
     wait_gone 20
   done
   # The last fresh launch left the module in the cache.
+  local mapped_ms
   for _ in $(seq "$runs"); do
     us=$(launch_to_game "$launcher" "$product" --exit-after-ms 1500) &&
       sample "$cache" value "$(seconds "$us")" "host clock to game start"
     wait_gone 20
+    # The Windows path logs what its signature check and mapping took.
+    mapped_ms=$(log_text "$(log_of "$product")" | sed -nE 's/.*image mapped in ([0-9.]+) ms\..*/\1/p' | tail -n 1)
+    [ -n "$mapped_ms" ] && note "$cache" "module mapped" "$(awk -v ms="$mapped_ms" 'BEGIN{printf "%.4f", ms/1e3}')"
   done
   for _ in $(seq "$runs"); do
     local start_file=$out/game-start.txt
