@@ -99,29 +99,6 @@ private:
 
 std::wstring Wide(const std::string& path) { return ToLongPath(Utf8ToUtf16(path)); }
 
-class cReadFile {
-public:
-    explicit cReadFile(const std::wstring& path)
-        : File(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr))
-    {
-    }
-    ~cReadFile()
-    {
-        if (IsOpen()) {
-            CloseHandle(File);
-        }
-    }
-    cReadFile(const cReadFile&) = delete;
-    cReadFile& operator=(const cReadFile&) = delete;
-
-    bool IsOpen() const { return File != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return File; }
-
-private:
-    HANDLE File;
-};
-
 // Read and hashed a piece at a time: one buffer that stays in the processor's
 // cache instead of the whole module in memory beside its copies.
 constexpr DWORD kHashReadBytes = 1024 * 1024;
@@ -289,9 +266,10 @@ bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest)
 bool ComputeSha1(const std::string& path, std::string& hexDigest)
 {
     hexDigest.clear();
-    cReadFile file(Wide(path));
+    cFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size;
-    if (!file.IsOpen() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
         static_cast<uint64_t>(size.QuadPart) > kMaxCachedFileBytes) {
         return false;
     }
