@@ -559,9 +559,9 @@ finish() {
 trap finish EXIT
 export CURL_CA_BUNDLE=$servers/ca/ca.pem
 "$tools/demo/prepare.sh" "$build" "$demo"
-# The launcher as players get it: stripped. Under Wine an image whose file
-# alignment is below a page is read in whole, debug sections included, which
-# would add their size to the peak memory and to the start.
+# The launcher as players get it: stripped. (It is linked with page-aligned
+# sections, which Wine maps from the file; an image whose file alignment is
+# below a page is read in whole at start, debug sections included.)
 x86_64-w64-mingw32-strip "$demo/TavrinLauncher.exe"
 x86_64-w64-mingw32-strip -o "$demo/TavrinLauncherPe.exe" "$build/bin/TavrinLauncherPe.exe"
 for floor in BenchSdlFloor BenchTransferFloor BenchGameStarter; do
