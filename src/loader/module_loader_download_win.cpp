@@ -18,6 +18,9 @@ void cModuleLoader::Run()
 
 void cModuleLoader::RunDownload()
 {
+    // Reading and checking a cached module takes tens of milliseconds: here,
+    // not on the thread that starts the window.
+    ProbeModuleCache();
     ModuleDownloadContext context;
     context.GameDev = GameDev;
     context.ProductId = ProductId;
@@ -43,7 +46,8 @@ uint32_t cModuleLoader::OnProgress(uint32_t total, uint32_t done)
 
 std::string cModuleLoader::ModuleFileName() const { return ModuleFileNameForSystem(SystemName); }
 
-// Runs on the main thread before the loader's thread exists.
+// Runs on the loader's thread before the download; nothing else reads the
+// entry until that thread has been joined.
 void cModuleLoader::ProbeModuleCache()
 {
     std::string path;

@@ -55,7 +55,6 @@ bool cModuleLoader::Initialize(ProgressCallback progress, ResultCallback resultS
     if (!ValidatePaths(workingDirectory)) {
         return false;
     }
-    ProbeModuleCache();
     // From here until the module is released its reports reach this loader.
     Context = cModuleCallbackGate::Instance().Open(this);
     if (!Start()) {
