@@ -73,9 +73,6 @@ bool AntiCheatLauncher::LoadSettingsAndOpenLog(std::string& message)
 bool AntiCheatLauncher::Initialize(std::string& message)
 {
     message.clear();
-    RunRecord.RunStarted(MonotonicNow());
-    SetupLocalization();
-
     if (!Window.Create(
             LauncherSettings, Localization, LauncherDirectory, [this] { FallBackToEnglishTexts(); }, message))
         return false;
@@ -124,22 +121,25 @@ std::string AntiCheatLauncher::LocalizationDirectory() const
     return LauncherDirectory + "Tavrin\\Localization\\";
 }
 
-bool AntiCheatLauncher::Start()
+void AntiCheatLauncher::BeginLaunch()
 {
+    RunRecord.RunStarted(MonotonicNow());
+    SetupLocalization();
     bool gameDev = LauncherSettings.IsDevelopmentEnvironment();
     Launcher.reset(new (std::nothrow)
                        cGameLauncher(&LauncherSettings, Arguments, gameDev, Host, {gImmediateExitOnError, {}}));
     if (!Launcher) {
         LogPrintf(Error, "Failed to create GameLauncher instance!");
-        return false;
+        return;
     }
-    SetState(StateDownloading);
+    // The player sees the splash before the game: no game until Start.
+    Launcher->HoldGameStart();
     Launcher->LoadLocalization(LocalizationDirectory(), Language.c_str(), Region.c_str());
 
     if (LauncherSettings.Status < 0) {
         std::string text = LauncherSettings.BuildSettingsErrorText(SettingsFileName, Localization);
         OnGameLauncherFinished(kLaunchInvalidGameOrSettings, text.c_str());
-        return true;
+        return;
     }
     RunRecord.DownloadStarted(MonotonicNow());
     Launcher->StartModuleDownload(
@@ -148,6 +148,16 @@ bool AntiCheatLauncher::Start()
         [this](KZV_ProtectedGameLaunchResult result, const char* message) {
             OnGameLauncherFinished(result, message);
         });
+}
+
+bool AntiCheatLauncher::Start()
+{
+    if (!Launcher)
+        return false;
+    SetState(StateDownloading);
+    Launcher->AllowGameStart();
+    // Progress reported while the window was being made is shown now.
+    PostToMainThread([this] { return UpdateProgressDisplay(); });
     return true;
 }
 

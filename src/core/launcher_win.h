@@ -54,8 +54,14 @@ public:
     // the log opens as early as the settings allow. False only when the
     // launcher's own folder cannot be found.
     bool LoadSettingsAndOpenLog(std::string& message);
-    // The window and the rest, once SDL runs.
+    // The locale, the game launcher and the module download, which need no
+    // window either: they run while SDL starts and the window is made. A game
+    // the module asks for waits for Start.
+    void BeginLaunch();
+    // The window, once SDL runs.
     bool Initialize(std::string& message);
+    // The download's screen; the game may start from here on. False when the
+    // game launcher could not be created.
     bool Start();
     void HandleEvent(const SDL_Event& event);
     void Update(int64_t elapsedNs);

@@ -78,6 +78,7 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
         ShowErrorBox(message);
         return TerminateLauncher(ExitInitializeFailed, logger);
     }
+    launcher->BeginLaunch();
     if (!gHeadlessMode && !sdl.Initialize()) {
         ShowErrorBox("Failed to initialize dependencies.");
         return TerminateLauncher(ExitDependencyInitFailed, logger);

@@ -20,6 +20,8 @@ cGameLauncher::cGameLauncher(const tavrin::cSettings* settings, std::vector<std:
 
 cGameLauncher::~cGameLauncher()
 {
+    // A module thread waiting to create the game must not hold up the join.
+    GameStartGate.Refuse();
     GameProcessHandle.Close();
     ModuleLoader.Shutdown();
     // Members go in reverse order: table, strings, callbacks, then the loader.
@@ -141,6 +143,10 @@ void cGameLauncher::OnLaunchConfirmed()
 
 bool cGameLauncher::CreateGameProcess()
 {
+    if (!GameStartGate.Pass()) {
+        LogPrintf(Warning, "The game is not started: the launcher is closing.");
+        return false;
+    }
     if (!ModuleLoader.CreateGameProcess(GamePath, Arguments, WorkingDirectory)) {
         return false;
     }

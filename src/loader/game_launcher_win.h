@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "loader/game_process_win.h"
+#include "loader/game_start_gate.h"
 #include "loader/module_interface.h"
 #include "loader/module_loader_win.h"
 #include "localization/localization.h"
@@ -40,6 +41,11 @@ public:
     // The loader's result sink: translates and forwards to the finish callback.
     void OnLoaderResult(KZV_ProtectedGameLaunchResult code, const char* message);
 
+    // Before StartModuleDownload: a game the module asks for waits for
+    // AllowGameStart, and is never created when this object goes first.
+    void HoldGameStart() { GameStartGate.Hold(); }
+    void AllowGameStart() { GameStartGate.Open(); }
+
     bool CreateGameProcess();
 
     // A new handle with the stored handle's rights, owned by the caller; empty
@@ -68,6 +74,7 @@ private:
     std::atomic<uint32_t> GameProcessId{0};
     cSharedProcessHandle GameProcessHandle;
     cLocalization Localization;
+    cGameStartGate GameStartGate;
 };
 
 }  // namespace tavrin::launcher
