@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -268,6 +269,55 @@ TEST_F(GameLauncherTest, GameThatCannotBeCreatedEndsAs208WithTheSystemsMessage)
                                              DescribeCreateProcessError(ERROR_FILE_NOT_FOUND)}}));
     EXPECT_EQ(launcher.GetGameProcessId(), 0u);
     EXPECT_FALSE(launcher.DuplicateGameProcessHandle());
+}
+
+// The module may ask for the game while the splash window is still being
+// made: the game waits until it is allowed, and a launcher that ends first
+// never creates it (nor hangs on the module's waiting thread).
+TEST_F(GameLauncherTest, HeldGameStartWaitsForAllowanceAndIsRefusedAtTheEnd)
+{
+    const std::string game = PlaceGame();
+    for (bool allowed : {true, false}) {
+        cCapturedLog log;
+        std::atomic<bool> asked{false};
+        std::atomic<uint32_t> created{0};
+        auto module = [&](cModuleLoader& loader) {
+            asked.store(true);
+            KZV_CallbackRecord record{loader.CallbackContext(), kLoaderCreateGameProcess, nullptr, 0};
+            cModuleLoader::ModuleCallback(&record);
+            created.store(loader.GetGameProcessId());
+            if (created.load() != 0) {
+                record.Code = kLoaderLaunchConfirmed;
+                cModuleLoader::ModuleCallback(&record);
+            }
+        };
+        auto launcher = std::make_unique<cGameLauncher>(&Settings, std::vector<std::string>{}, false,
+                                                        cHostFacts{}, tavrin::test::LoaderRunning(module));
+        launcher->HoldGameStart();
+        launcher->StartModuleDownload(game.c_str(), {"--no-window", "--exit-after-ms", "300"},
+                                      Scratch.Utf8().c_str(), AnyProgress(), Results.Callback());
+        for (int waited = 0; waited < 20000 && !asked.load(); waited += 5) {
+            Sleep(5);
+        }
+        ASSERT_TRUE(asked.load());
+        Sleep(100);
+        EXPECT_EQ(launcher->GetGameProcessId(), 0u) << "allowed " << allowed;
+        EXPECT_TRUE(Results.Take().empty());
+        if (allowed) {
+            launcher->AllowGameStart();
+            ASSERT_TRUE(Results.WaitFor(1));
+            EXPECT_EQ(Results.Take(), (std::vector<Result>{{301, "Tavrin successfully loaded in-game"}}));
+            EXPECT_NE(launcher->GetGameProcessId(), 0u);
+            cProcessHandle game = launcher->DuplicateGameProcessHandle();
+            launcher.reset();
+            EXPECT_EQ(tavrin::test::WaitForExitCode(game.Get(), 20000), 0u);
+        } else {
+            launcher.reset();
+            EXPECT_EQ(created.load(), 0u);
+            EXPECT_TRUE(Results.Take().empty());
+            EXPECT_TRUE(log.HasLineEndingWith("[Warn] The game is not started: the launcher is closing."));
+        }
+    }
 }
 
 TEST_F(GameLauncherTest, DestructionStopsTheLoaderThread)
