@@ -61,7 +61,7 @@ struct cAssetStore {
     bool TextureCovers(int32_t key, int32_t x, int32_t y, int32_t width, int32_t height) const;
     // Replaces a partial texture with the whole picture's. True when the
     // texture changed (elements drawing it must take the new one); on failure
-    // the part stays.
+    // the part stays and the picture is let go: it is tried once.
     bool CompleteTexture(int32_t key, SDL_Renderer* renderer);
 
     // Null (or 0) when the key was never loaded.
