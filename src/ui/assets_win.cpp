@@ -5,6 +5,7 @@
 
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -93,14 +94,49 @@ void TextureFromSurface(SDL_Renderer* renderer, SDL_Surface* surface, cAssetText
 }
 
 // The picture decoded ahead of the window when there is one, else decoded now.
+SDL_Surface* TakeOrDecodeEmbeddedPicture(int32_t key, const void* data, size_t size)
+{
+    SDL_Surface* surface = TakeDecodedEmbeddedTexture(key);
+    return surface != nullptr ? surface : DecodeEmbeddedPicture(data, size);
+}
+
 void LoadEmbeddedTexture(SDL_Renderer* renderer, int32_t key, const void* data, size_t size,
                          cAssetTexture& record)
 {
-    SDL_Surface* surface = TakeDecodedEmbeddedTexture(key);
-    if (surface == nullptr)
-        surface = DecodeEmbeddedPicture(data, size);
+    SDL_Surface* surface = TakeOrDecodeEmbeddedPicture(key, data, size);
     if (surface != nullptr)
         TextureFromSurface(renderer, surface, record, std::string(), size);
+}
+
+void FreePartialPicture(cAssetStore& store, int32_t key)
+{
+    auto found = store.Partial.find(key);
+    if (found == store.Partial.end())
+        return;
+    SDL_FreeSurface(found->second.Picture);
+    store.Partial.erase(found);
+}
+
+// Made through a view of the picture's pixels: only the part is copied.
+SDL_Texture* TextureOfTopLeftPart(SDL_Renderer* renderer, SDL_Surface* picture, int32_t width, int32_t height)
+{
+    SDL_Surface* part =
+        SDL_CreateRGBSurfaceWithFormatFrom(picture->pixels, width, height, picture->format->BitsPerPixel,
+                                           picture->pitch, picture->format->format);
+    if (part == nullptr)
+        return nullptr;
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, part);
+    SDL_FreeSurface(part);
+    return texture;
+}
+
+void LoadPartialEmbeddedTexture(cAssetStore& store, SDL_Renderer* renderer, int32_t key, const void* data,
+                                size_t size, int32_t partWidth, int32_t partHeight)
+{
+    SDL_Surface* picture = TakeOrDecodeEmbeddedPicture(key, data, size);
+    if (picture != nullptr && !LoadPartialTexture(store, renderer, key, picture, partWidth, partHeight))
+        LogPrintf(Error, "Unable to create texture, size: '%i'. SDL Error: '%s'.", static_cast<int>(size),
+                  SDL_GetError());
 }
 
 // Fonts are opened at their size on the monitor, so text is rasterized
@@ -177,6 +213,9 @@ void cAssetStore::Clear()
     while (!Textures.empty()) {
         DestroyTexture(Textures.begin()->first);
     }
+    while (!Partial.empty()) {
+        FreePartialPicture(*this, Partial.begin()->first);
+    }
 }
 
 void cAssetStore::CloseFont(int32_t key)
@@ -200,6 +239,72 @@ void cAssetStore::DestroyTexture(int32_t key)
     }
     DestroyRecordTexture(found->second);
     Textures.erase(found);
+    FreePartialPicture(*this, key);
+}
+
+bool LoadPartialTexture(cAssetStore& store, SDL_Renderer* renderer, int32_t key, SDL_Surface* picture,
+                        int32_t partWidth, int32_t partHeight)
+{
+    if (picture == nullptr)
+        return false;
+    cAssetTexture& record = store.Textures[key];
+    DestroyRecordTexture(record);
+    FreePartialPicture(store, key);
+    const bool smaller =
+        partWidth > 0 && partHeight > 0 && (partWidth < picture->w || partHeight < picture->h);
+    SDL_Texture* texture = nullptr;
+    if (smaller && !SDL_MUSTLOCK(picture)) {
+        partWidth = std::min(partWidth, picture->w);
+        partHeight = std::min(partHeight, picture->h);
+        texture = TextureOfTopLeftPart(renderer, picture, partWidth, partHeight);
+    } else {
+        texture = SDL_CreateTextureFromSurface(renderer, picture);
+        partWidth = picture->w;
+        partHeight = picture->h;
+    }
+    if (texture == nullptr) {
+        SDL_FreeSurface(picture);
+        return false;
+    }
+    SetAlphaBlending(texture);
+    record = cAssetTexture{texture, picture->w, picture->h};
+    if (partWidth == picture->w && partHeight == picture->h)
+        SDL_FreeSurface(picture);
+    else
+        store.Partial[key] = cPartialPicture{picture, partWidth, partHeight};
+    return true;
+}
+
+bool cAssetStore::TextureCovers(int32_t key, int32_t x, int32_t y, int32_t width, int32_t height) const
+{
+    auto found = Partial.find(key);
+    if (found == Partial.end())
+        return true;
+    const cPartialPicture& partial = found->second;
+    return x >= 0 && y >= 0 && width >= 0 && height >= 0 && width <= partial.PartWidth - x &&
+           height <= partial.PartHeight - y;
+}
+
+bool cAssetStore::CompleteTexture(int32_t key, SDL_Renderer* renderer)
+{
+    auto partial = Partial.find(key);
+    auto record = Textures.find(key);
+    if (partial == Partial.end() || record == Textures.end() || renderer == nullptr)
+        return false;
+    SDL_Surface* picture = partial->second.Picture;
+    SDL_Texture* whole = SDL_CreateTextureFromSurface(renderer, picture);
+    if (whole == nullptr) {
+        // Tried once: the first frame's part stays, and later frames draw nothing of it.
+        LogPrintf(Error, "Unable to create texture, size: '%ix%i'. SDL Error: '%s'.", picture->w, picture->h,
+                  SDL_GetError());
+        FreePartialPicture(*this, key);
+        return false;
+    }
+    SetAlphaBlending(whole);
+    DestroyRecordTexture(record->second);
+    record->second = cAssetTexture{whole, picture->w, picture->h};
+    FreePartialPicture(*this, key);
+    return true;
 }
 
 TTF_Font* cAssetStore::Font(int32_t key) const
@@ -256,8 +361,11 @@ SDL_Surface* DecodeEmbeddedPicture(const void* data, size_t size)
     if (surface == nullptr) {
         LogPrintf(Error, "Unable to create texture from embedded texture, size: %i. SDL Error: '%s'.",
                   static_cast<int>(size), SDL_GetError());
+        return nullptr;
     }
-    return surface;
+    // Converted here, so a picture decoded ahead of the window is converted
+    // ahead of it too.
+    return WithWindowAlphaFormat(surface);
 }
 
 bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size)
@@ -430,7 +538,11 @@ bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string&
             return false;
         }
         DestroyRecordTexture(record);
-        LoadEmbeddedTexture(renderer, key, data, size, record);
+        FreePartialPicture(store, key);
+        if (key == TextureLogoSheet)
+            LoadPartialEmbeddedTexture(store, renderer, key, data, size, kLogoFrameWidth, kLogoFrameHeight);
+        else
+            LoadEmbeddedTexture(renderer, key, data, size, record);
         if (record.Texture == nullptr) {
             LogPrintf(Error, "Failed in loading the following texture: '%u'.", static_cast<unsigned>(key));
             return false;

@@ -30,12 +30,22 @@ struct cAssetTexture {
     int32_t Height = 0;
 };
 
+// A picture of which only the top-left part has a texture so far. Its record
+// in the store already has the whole picture's size.
+struct cPartialPicture {
+    SDL_Surface* Picture = nullptr;
+    int32_t PartWidth = 0;
+    int32_t PartHeight = 0;
+};
+
 // Owns every font and texture it holds. The textures belong to the renderer
 // they were made with: destroy the store (or call Clear) before that renderer.
 struct cAssetStore {
     std::string BaseDirectory;
     std::map<int32_t, cAssetFont> Fonts;
     std::map<int32_t, cAssetTexture> Textures;
+    // Decoded pictures whose whole texture CompleteTexture makes later.
+    std::map<int32_t, cPartialPicture> Partial;
 
     cAssetStore() = default;
     cAssetStore(const cAssetStore&) = delete;
@@ -46,6 +56,14 @@ struct cAssetStore {
     void CloseFont(int32_t key);
     void DestroyTexture(int32_t key);
 
+    // False when key's texture holds only part of its picture and the source
+    // rectangle reaches beyond that part.
+    bool TextureCovers(int32_t key, int32_t x, int32_t y, int32_t width, int32_t height) const;
+    // Replaces a partial texture with the whole picture's. True when the
+    // texture changed (elements drawing it must take the new one); on failure
+    // the part stays and the picture is let go: it is tried once.
+    bool CompleteTexture(int32_t key, SDL_Renderer* renderer);
+
     // Null (or 0) when the key was never loaded.
     TTF_Font* Font(int32_t key) const;
     SDL_Texture* Texture(int32_t key) const;
@@ -53,6 +71,13 @@ struct cAssetStore {
     int32_t TextureHeight(int32_t key) const;
     const cAssetTexture* FindTexture(int32_t key) const;
 };
+
+// Gives key a texture of the picture's top-left part at most partWidth x
+// partHeight, in a record of the whole picture's size, and keeps the picture
+// for CompleteTexture; a picture no larger than the part gets its whole
+// texture at once. Takes the picture. False when no texture could be made.
+bool LoadPartialTexture(cAssetStore& store, SDL_Renderer* renderer, int32_t key, SDL_Surface* picture,
+                        int32_t partWidth, int32_t partHeight);
 
 // The launcher's LoadAssets. fallBackToEnglish runs when a system font of the
 // language is missing (the launcher reloads "en_us" and switches to the
@@ -76,6 +101,9 @@ bool LoadFonts(cAssetStore& store, const cLocalization& localization, bool& fall
 bool LoadFontsFrom(cAssetStore& store, const cLocalization& localization, const std::string& fontsFolder,
                    bool& fallBack, int32_t dpi = kBaseDpi);
 
+// The logo sheet's texture holds only its first frame until CompleteTexture:
+// making the whole sheet's would delay the first frame by tens of
+// milliseconds.
 bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string& requestedSplash);
 
 bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTexture& record);
@@ -90,8 +118,8 @@ std::string GetSystemFontsFolder();
 bool GetEmbeddedFont(int32_t key, const void*& data, size_t& size);
 bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size);
 
-// Decodes a built-in picture's file image; null (and logged) when it fails.
-// Any thread.
+// Decodes a built-in picture's file image into the format its texture is
+// made from; null (and logged) when it fails. Any thread.
 SDL_Surface* DecodeEmbeddedPicture(const void* data, size_t size);
 
 }  // namespace tavrin::launcher

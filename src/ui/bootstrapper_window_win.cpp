@@ -167,12 +167,7 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
         LogPrintf(Error, "Failed at retrieving one or more required assets");
         return false;
     }
-    auto borrow = [this](int32_t key) -> cUiTextureRef {
-        if (!AssetStore.Texture(key))
-            return nullptr;
-        return std::make_shared<cSdlTexture>(AssetStore.Texture(key), AssetStore.TextureWidth(key),
-                                             AssetStore.TextureHeight(key), false);
-    };
+    auto borrow = [this](int32_t key) { return BorrowTexture(key); };
     FindImage(SplashImage)->AttachTexture(borrow(TextureSplash));
     if (cUiTextureRef logo = borrow(TextureLogo))
         FindImage(HiddenLogo)->AttachTexture(logo);
@@ -210,6 +205,30 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
     LayoutTexts();
     LayoutExitButton(AssetStore.Font(FontKeyExitCaption));
     return true;
+}
+
+cUiTextureRef cBootstrapperWindow::BorrowTexture(int32_t key) const
+{
+    if (!AssetStore.Texture(key))
+        return nullptr;
+    return std::make_shared<cSdlTexture>(AssetStore.Texture(key), AssetStore.TextureWidth(key),
+                                         AssetStore.TextureHeight(key), false);
+}
+
+void cBootstrapperWindow::CompleteLogoSheet()
+{
+    if (!AssetStore.CompleteTexture(TextureLogoSheet, RendererHandle))
+        return;
+    if (auto logo = FindAnimation(LogoAnimation))
+        logo->AttachTexture(BorrowTexture(TextureLogoSheet));
+}
+
+void cBootstrapperWindow::CompleteLogoSheetForItsFrame()
+{
+    auto logo = FindAnimation(LogoAnimation);
+    if (logo && !AssetStore.TextureCovers(TextureLogoSheet, logo->Source.X, logo->Source.Y,
+                                          logo->Source.Width, logo->Source.Height))
+        CompleteLogoSheet();
 }
 
 cSplashLayout cBootstrapperWindow::CurrentLayout() const
@@ -530,6 +549,7 @@ void cBootstrapperWindow::Destroy()
     if (WindowHandle)
         SDL_DestroyWindow(WindowHandle);
     WindowHandle = nullptr;
+    Presented = false;
 }
 
 void cBootstrapperWindow::ApplyVisibility(int32_t state, const cSettings& settings)
@@ -574,6 +594,10 @@ void cBootstrapperWindow::ApplyStateGroup(int32_t state, const cSettings& settin
 
 bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
 {
+    // The first frame shows only the logo's first frame: the rest of the
+    // sheet is made once that frame is on the screen.
+    if (Presented)
+        CompleteLogoSheet();
     std::vector<cUiElementRef> active = ActiveElementsCopy();
     if (active.empty())
         LogPrintf(Error, "Called without active elements to update.");
@@ -581,6 +605,7 @@ bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
         element->Update(framePeriodNs);
     if (!RendererHandle)
         return false;
+    CompleteLogoSheetForItsFrame();
     // A settled screen (the error screen, a held logo) would otherwise cost a
     // full software redraw and blit every 16 ms for nothing.
     cFrameSignature frame = SignFrame(active);
@@ -591,11 +616,13 @@ bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
     SDL_RenderPresent(RendererHandle);
     LastFrame = std::move(frame);
     FrameOnScreen = true;
+    Presented = true;
     return true;
 }
 
 void cBootstrapperWindow::Draw()
 {
+    CompleteLogoSheetForItsFrame();
     for (const cUiElementRef& element : ActiveElementsCopy())
         DrawElement(RendererHandle, element.get(), ScaleLength(1, DrawDpi));
 }

@@ -123,6 +123,12 @@ private:
     bool InitializeElements(cLocalization& localization);
     void ApplyVisibility(int32_t state, const cSettings& settings);
     std::shared_ptr<cUiFont> MakeFont(int32_t key);
+    // The store's texture of key for an element; null when it has none.
+    cUiTextureRef BorrowTexture(int32_t key) const;
+    // The logo animation gets the whole sheet's texture, if it had only a part.
+    void CompleteLogoSheet();
+    // Only when the logo's frame lies beyond the part made so far.
+    void CompleteLogoSheetForItsFrame();
     void ButtonPressed(const char* message);
     // The layout at the window's DPI for the texts as they are now.
     cSplashLayout CurrentLayout() const;
@@ -162,6 +168,8 @@ private:
     int32_t DrawDpi = 0;
     cFrameSignature LastFrame;
     bool FrameOnScreen = false;
+    // A frame was presented at least once.
+    bool Presented = false;
 };
 
 }  // namespace tavrin::launcher

@@ -3,6 +3,8 @@
 // language file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -328,6 +330,117 @@ TEST_F(AssetsTest, SystemFontThatCannotBeOpenedFailsTheLoad)
     EXPECT_FALSE(LoadFontsFrom(store, localization, fonts, fallBack));
     EXPECT_FALSE(fallBack);
     EXPECT_EQ(Log.Count("Failed in loading font from file: '" + fonts + "r.ttf'."), 1u);
+}
+
+// Every pixel differs from its neighbours and the alpha varies; the column
+// and row just past partWidth x partHeight are opaque white, so a draw of the
+// part that filtered beyond it would show.
+SDL_Surface* NoisyPicture(int width, int height, int partWidth, int partHeight)
+{
+    SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ABGR8888);
+    if (picture == nullptr)
+        return nullptr;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(picture->pixels) + y * picture->pitch);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t n = static_cast<uint32_t>(x * 73 + y * 151) * 2654435761u;
+            const bool band = x == partWidth || y == partHeight;
+            row[x] = band ? 0xFFFFFFFFu
+                          : SDL_MapRGBA(picture->format, n >> 24, n >> 16, n >> 8,
+                                        static_cast<uint8_t>(64 * (x % 4) + 63));
+        }
+    }
+    return picture;
+}
+
+// The canvas after the picture's top-left part is drawn from texture, scaled
+// and faded as the window draws the logo, over grey.
+std::vector<uint32_t> DrawPart(cSoftwareCanvas& canvas, SDL_Texture* texture, SDL_Rect part, int scalePercent,
+                               uint8_t alpha)
+{
+    SDL_SetRenderDrawColor(canvas.Renderer, 90, 90, 90, 255);
+    SDL_RenderClear(canvas.Renderer);
+    SDL_SetTextureAlphaMod(texture, alpha);
+    // The launcher's textures are filtered linearly when scaled.
+    SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
+    SDL_Rect where{3, 5, part.w * scalePercent / 100, part.h * scalePercent / 100};
+    SDL_RenderCopy(canvas.Renderer, texture, &part, &where);
+    SDL_RenderFlush(canvas.Renderer);
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < canvas.Surface->h; ++y)
+        for (int x = 0; x < canvas.Surface->w; ++x)
+            pixels.push_back(canvas.Pixel(x, y));
+    return pixels;
+}
+
+size_t DifferingPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+{
+    size_t count = a.size() == b.size() ? 0 : std::max(a.size(), b.size());
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i)
+        count += a[i] != b[i];
+    return count;
+}
+
+TEST_F(AssetsTest, PartialTextureDrawsItsPartAsTheWholeTextureDoes)
+{
+    constexpr int32_t kKey = 7;
+    const SDL_Rect part{0, 0, 16, 12};
+    cAssetStore store;
+    ASSERT_TRUE(LoadPartialTexture(store, Canvas.Renderer, kKey, NoisyPicture(40, 30, 16, 12), 16, 12));
+    EXPECT_EQ(store.TextureWidth(kKey), 40);
+    EXPECT_EQ(store.TextureHeight(kKey), 30);
+    EXPECT_TRUE(store.TextureCovers(kKey, 0, 0, 16, 12));
+    EXPECT_FALSE(store.TextureCovers(kKey, 0, 12, 16, 12));
+    EXPECT_FALSE(store.TextureCovers(kKey, 1, 0, 16, 12));
+
+    const struct {
+        int scalePercent;
+        uint8_t alpha;
+    } draws[] = {{100, 5}, {100, 255}, {200, 5}, {150, 130}, {50, 255}};
+    std::vector<std::vector<uint32_t>> fromPart;
+    for (const auto& draw : draws)
+        fromPart.push_back(DrawPart(Canvas, store.Texture(kKey), part, draw.scalePercent, draw.alpha));
+
+    ASSERT_TRUE(store.CompleteTexture(kKey, Canvas.Renderer));
+    EXPECT_FALSE(store.CompleteTexture(kKey, Canvas.Renderer));
+    EXPECT_TRUE(store.TextureCovers(kKey, 24, 18, 16, 12));
+    EXPECT_EQ(store.TextureWidth(kKey), 40);
+    EXPECT_EQ(store.TextureHeight(kKey), 30);
+    const std::vector<uint32_t> grey = DrawPart(Canvas, store.Texture(kKey), part, 0, 255);
+    for (size_t i = 0; i < std::size(draws); ++i) {
+        const auto& draw = draws[i];
+        EXPECT_GT(DifferingPixels(fromPart[i], grey), 0u) << draw.scalePercent << "% " << int(draw.alpha);
+        EXPECT_EQ(DifferingPixels(DrawPart(Canvas, store.Texture(kKey), part, draw.scalePercent, draw.alpha),
+                                  fromPart[i]),
+                  0u)
+            << draw.scalePercent << "% " << int(draw.alpha);
+    }
+
+    // A picture no larger than the part is whole at once.
+    ASSERT_TRUE(LoadPartialTexture(store, Canvas.Renderer, kKey, NoisyPicture(16, 12, 16, 12), 16, 12));
+    EXPECT_TRUE(store.TextureCovers(kKey, 0, 0, 16, 12));
+    EXPECT_FALSE(store.CompleteTexture(kKey, Canvas.Renderer));
+    EXPECT_EQ(Log.Count("Unable"), 0u);
+}
+
+TEST_F(AssetsTest, LogoSheetStartsWithATextureOfItsFirstFrameOnly)
+{
+    cAssetStore store;
+    ASSERT_TRUE(LoadTextures(store, Canvas.Renderer, ""));
+    EXPECT_EQ(store.TextureWidth(TextureLogoSheet), 1000);
+    EXPECT_EQ(store.TextureHeight(TextureLogoSheet), 1968);
+    EXPECT_TRUE(store.TextureCovers(TextureLogoSheet, 0, 0, 250, 123));
+    EXPECT_FALSE(store.TextureCovers(TextureLogoSheet, 0, 123, 250, 123));
+    for (int32_t key : {TextureSplash, TextureClose, TextureLogo})
+        EXPECT_TRUE(store.TextureCovers(key, 0, 0, store.TextureWidth(key), store.TextureHeight(key))) << key;
+
+    ASSERT_TRUE(store.CompleteTexture(TextureLogoSheet, Canvas.Renderer));
+    EXPECT_TRUE(store.TextureCovers(TextureLogoSheet, 750, 1845, 250, 123));
+    int width = 0;
+    int height = 0;
+    ASSERT_EQ(SDL_QueryTexture(store.Texture(TextureLogoSheet), nullptr, nullptr, &width, &height), 0);
+    EXPECT_EQ(width, 1000);
+    EXPECT_EQ(height, 1968);
 }
 
 TEST_F(AssetsTest, SystemFontsFolderEndsWithASeparator)

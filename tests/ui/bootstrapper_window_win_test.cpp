@@ -9,6 +9,7 @@
 #include "settings/settings.h"
 #include "ui/assets_support_win.h"
 #include "ui/bootstrapper_window_win.h"
+#include "ui/render_text_win.h"
 
 namespace tavrin::launcher {
 namespace {
@@ -305,6 +306,35 @@ TEST_F(WindowTest, SettledScreenIsPresentedOnceUntilItChangesOrIsInvalidated)
 
     Window.SetScreenTexts(2, "Launch Error", "Connection failed.");
     EXPECT_TRUE(Window.UpdateAndDraw(kFrameNs));
+}
+
+// The first frame draws the logo's first frame from a texture of that frame
+// alone; the whole sheet is made once a frame is on the screen, or before the
+// first one when it shows a later frame (an error before the first frame).
+TEST_F(WindowTest, LogoSheetIsMadeWholeAfterTheFirstFrameOrWhenAFrameNeedsIt)
+{
+    for (bool errorFirst : {false, true}) {
+        cBootstrapperWindow window;
+        ASSERT_TRUE(window.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message)) << Message;
+        const cAssetStore& assets = window.Assets();
+        auto whole = [&] { return assets.TextureCovers(TextureLogoSheet, 750, 1845, 250, 123); };
+        window.ApplyStateGroup(1, Settings);
+        window.ApplyStateGroup(2, Settings);
+        if (errorFirst) {
+            window.ApplyStateGroup(5, Settings);
+            window.ShowErrorExtras();
+        }
+        EXPECT_FALSE(whole()) << errorFirst;
+        window.UpdateAndDraw(kFrameNs);
+        EXPECT_EQ(whole(), errorFirst);
+        window.UpdateAndDraw(kFrameNs);
+        EXPECT_TRUE(whole()) << errorFirst;
+
+        auto logo = window.FindAnimation(LogoAnimation);
+        EXPECT_EQ(NativeTexture(logo->Texture.get()), assets.Texture(TextureLogoSheet)) << errorFirst;
+        EXPECT_EQ(logo->FrameCount, 64);
+        EXPECT_EQ(logo->FrameIndex, errorFirst ? 63 : 0);
+    }
 }
 
 TEST_F(WindowTest, ErrorTextsWithBracketsStayWholeAndInsideTheWindow)
