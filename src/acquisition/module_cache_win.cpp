@@ -3,10 +3,13 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <algorithm>
+#include <memory>
 #include <string_view>
 
 #include "acquisition/cache_metadata.h"
 #include "acquisition/module_decode.h"
+#include "acquisition/sha1_instructions.h"
 #include "base/file_handle_win.h"
 #include "base/files_win.h"
 
@@ -103,6 +106,80 @@ std::wstring Wide(const std::string& path) { return ToLongPath(Utf8ToUtf16(path)
 // cache instead of the whole module in memory beside its copies.
 constexpr DWORD kHashReadBytes = 1024 * 1024;
 
+bool FinishSha1(HCRYPTHASH hash, std::string& hexDigest)
+{
+    BYTE digest[20];
+    DWORD digestSize = sizeof digest;
+    if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
+        return false;
+    }
+    hexDigest = HexLower(digest, sizeof digest);
+    return true;
+}
+
+// The processor's SHA instructions where it has them, else CryptoAPI.
+class cSha1 {
+public:
+    cSha1() : Fast(Instructions.Start()), Hash(Fast ? 0 : Provider.Get(), CALG_SHA1) {}
+
+    bool Ready() const { return Fast || Hash.Get() != 0; }
+    bool Update(const uint8_t* bytes, size_t size)
+    {
+        if (Fast) {
+            Instructions.Update(bytes, size);
+            return true;
+        }
+        while (size > 0) {
+            const DWORD chunk = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+            if (!CryptHashData(Hash.Get(), bytes, chunk, 0)) {
+                return false;
+            }
+            bytes += chunk;
+            size -= chunk;
+        }
+        return true;
+    }
+    bool Finish(std::string& hexDigest)
+    {
+        if (!Fast) {
+            return FinishSha1(Hash.Get(), hexDigest);
+        }
+        uint8_t digest[cSha1Instructions::kDigestBytes];
+        if (!Instructions.Finish(digest)) {
+            return false;
+        }
+        hexDigest = HexLower(digest, sizeof digest);
+        return true;
+    }
+
+private:
+    cSha1Instructions Instructions;
+    bool Fast;
+    cCryptProvider Provider;
+    cCryptHash Hash;
+};
+
+// The next size bytes of an open file.
+bool HashOpenFile(HANDLE file, uint64_t size, std::string& hexDigest)
+{
+    hexDigest.clear();
+    cSha1 hash;
+    if (!hash.Ready()) {
+        return false;
+    }
+    std::vector<uint8_t> buffer(kHashReadBytes);
+    uint64_t left = size;
+    while (left > 0) {
+        DWORD read = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(left, kHashReadBytes));
+        if (!ReadFile(file, buffer.data(), wanted, &read, nullptr) || read == 0 || !hash.Update(buffer.data(), read)) {
+            return false;
+        }
+        left -= std::min<uint64_t>(left, read);
+    }
+    return hash.Finish(hexDigest);
+}
+
 // The complete new content in a sibling temporary file.
 bool WriteTemporary(const std::string& path, const void* data, size_t size)
 {
@@ -160,24 +237,26 @@ void RestorePrevious(const std::string& modulePath, bool hadPrevious)
 // old module waits aside until both are in place, so a failed store leaves
 // the previous module and its metadata as they were. Between the two renames
 // the old metadata sits beside the new module; its SHA-1 does not match, so
-// it never vouches for the new bytes.
-bool ReplaceCachedPair(const std::string& modulePath, const std::vector<uint8_t>& module,
-                       const std::string& etag)
+// it never vouches for the new bytes. The staged file is hashed through the
+// handle that wrote it, which no one else could open, so the metadata
+// vouches for the bytes that were launched.
+bool CommitStagedPair(const std::string& modulePath, std::unique_ptr<cFileHandle>& staged, uint64_t size,
+                      const std::string& etag)
 {
     std::string digest;
-    if (!ComputeSha1(module.data(), module.size(), digest)) {
+    const LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(staged->Get(), start, nullptr, FILE_BEGIN) || !HashOpenFile(staged->Get(), size, digest) ||
+        !FlushFileBuffers(staged->Get())) {
         return false;
     }
+    staged.reset();
     const std::string metadataPath = modulePath + kMetadataSuffix;
     const std::string metadata = FormatCacheMetadata(digest, etag);
-    if (!WriteTemporary(modulePath, module.data(), module.size()) ||
-        !WriteTemporary(metadataPath, metadata.data(), metadata.size())) {
-        DeleteTemporaries(modulePath);
+    if (!WriteTemporary(metadataPath, metadata.data(), metadata.size())) {
         return false;
     }
     bool hadPrevious = false;
     if (!MovePreviousAside(modulePath, hadPrevious)) {
-        DeleteTemporaries(modulePath);
         return false;
     }
     if (!MoveTemporaryIntoPlace(modulePath) || !MoveTemporaryIntoPlace(metadataPath)) {
@@ -231,36 +310,14 @@ bool ReadCachedFile(const std::string& path, std::vector<uint8_t>& bytes)
     return ReadFileBytes(Wide(path).c_str(), bytes, kMaxCachedFileBytes) && !bytes.empty();
 }
 
-bool FinishSha1(HCRYPTHASH hash, std::string& hexDigest)
-{
-    BYTE digest[20];
-    DWORD digestSize = sizeof digest;
-    if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
-        return false;
-    }
-    hexDigest = HexLower(digest, sizeof digest);
-    return true;
-}
 
 }  // namespace
 
 bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest)
 {
     hexDigest.clear();
-    cCryptProvider provider;
-    cCryptHash hash(provider.Get(), CALG_SHA1);
-    if (hash.Get() == 0) {
-        return false;
-    }
-    while (size > 0) {
-        const DWORD chunk = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
-        if (!CryptHashData(hash.Get(), bytes, chunk, 0)) {
-            return false;
-        }
-        bytes += chunk;
-        size -= chunk;
-    }
-    return FinishSha1(hash.Get(), hexDigest);
+    cSha1 hash;
+    return hash.Ready() && hash.Update(bytes, size) && hash.Finish(hexDigest);
 }
 
 bool ComputeSha1(const std::string& path, std::string& hexDigest)
@@ -273,22 +330,7 @@ bool ComputeSha1(const std::string& path, std::string& hexDigest)
         static_cast<uint64_t>(size.QuadPart) > kMaxCachedFileBytes) {
         return false;
     }
-    cCryptProvider provider;
-    cCryptHash hash(provider.Get(), CALG_SHA1);
-    if (hash.Get() == 0) {
-        return false;
-    }
-    std::vector<uint8_t> buffer(kHashReadBytes);
-    uint64_t left = static_cast<uint64_t>(size.QuadPart);
-    while (left > 0) {
-        DWORD read = 0;
-        if (!ReadFile(file.Get(), buffer.data(), kHashReadBytes, &read, nullptr) || read == 0 ||
-            !CryptHashData(hash.Get(), buffer.data(), read, 0)) {
-            return false;
-        }
-        left -= std::min<uint64_t>(left, read);
-    }
-    return FinishSha1(hash.Get(), hexDigest);
+    return HashOpenFile(file.Get(), static_cast<uint64_t>(size.QuadPart), hexDigest);
 }
 
 namespace {
@@ -369,6 +411,30 @@ bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadMod
     return true;
 }
 
+bool StageDownloadedModule(ModuleCacheEntry& entry, const uint8_t* encoded, size_t size)
+{
+    entry.Staged.reset();
+    entry.StagedBytes = 0;
+    if (entry.Path.empty() || encoded == nullptr || size == 0 || size > MAXDWORD) {
+        return false;
+    }
+    const std::wstring temporary = Wide(entry.Path + kTemporarySuffix);
+    auto file = std::make_unique<cFileHandle>(CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file->Valid()) {
+        return false;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file->Get(), encoded, static_cast<DWORD>(size), &written, nullptr) || written != size) {
+        file.reset();
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    entry.Staged = std::move(file);
+    entry.StagedBytes = size;
+    return true;
+}
+
 void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded)
 {
     if (!entry.Path.empty()) {
@@ -376,14 +442,18 @@ void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded)
             if (!launchSucceeded || !RestoreHeldModule(entry.Path, entry.CachedSha1, entry.ReceivedETag)) {
                 DeleteFileW(Wide(entry.Path + kHeldSuffix).c_str());
             }
-        } else if (launchSucceeded && !entry.ModuleBytes.empty()) {
-            DeleteTemporaries(entry.Path);
-            ReplaceCachedPair(entry.Path, entry.ModuleBytes, entry.ReceivedETag);
+        } else if (entry.Staged) {
+            if (!launchSucceeded ||
+                !CommitStagedPair(entry.Path, entry.Staged, entry.StagedBytes, entry.ReceivedETag)) {
+                entry.Staged.reset();
+                DeleteTemporaries(entry.Path);
+            }
         }
     }
     entry.Held = false;
+    entry.Staged.reset();
+    entry.StagedBytes = 0;
     entry.CachedBytes.clear();
-    entry.ModuleBytes.clear();
     entry.ReceivedETag.clear();
 }
 
