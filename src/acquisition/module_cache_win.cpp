@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "acquisition/cache_metadata.h"
@@ -117,21 +118,28 @@ bool FinishSha1(HCRYPTHASH hash, std::string& hexDigest)
     return true;
 }
 
-// The processor's SHA instructions where it has them, else CryptoAPI.
+// The processor's SHA instructions where it has them, else CryptoAPI, whose
+// provider alone costs milliseconds to acquire and is only opened then.
 class cSha1 {
 public:
-    cSha1() : Fast(Instructions.Start()), Hash(Fast ? 0 : Provider.Get(), CALG_SHA1) {}
+    cSha1()
+    {
+        if (!Instructions.Start()) {
+            Provider.emplace();
+            Hash.emplace(Provider->Get(), CALG_SHA1);
+        }
+    }
 
-    bool Ready() const { return Fast || Hash.Get() != 0; }
+    bool Ready() const { return !Hash || Hash->Get() != 0; }
     bool Update(const uint8_t* bytes, size_t size)
     {
-        if (Fast) {
+        if (!Hash) {
             Instructions.Update(bytes, size);
             return true;
         }
         while (size > 0) {
             const DWORD chunk = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
-            if (!CryptHashData(Hash.Get(), bytes, chunk, 0)) {
+            if (!CryptHashData(Hash->Get(), bytes, chunk, 0)) {
                 return false;
             }
             bytes += chunk;
@@ -141,8 +149,8 @@ public:
     }
     bool Finish(std::string& hexDigest)
     {
-        if (!Fast) {
-            return FinishSha1(Hash.Get(), hexDigest);
+        if (Hash) {
+            return FinishSha1(Hash->Get(), hexDigest);
         }
         uint8_t digest[cSha1Instructions::kDigestBytes];
         if (!Instructions.Finish(digest)) {
@@ -154,9 +162,8 @@ public:
 
 private:
     cSha1Instructions Instructions;
-    bool Fast;
-    cCryptProvider Provider;
-    cCryptHash Hash;
+    std::optional<cCryptProvider> Provider;
+    std::optional<cCryptHash> Hash;
 };
 
 // The next size bytes of an open file.
@@ -304,10 +311,37 @@ bool RestoreHeldModule(const std::string& modulePath, const std::string& sha1, c
     return true;
 }
 
-// The whole file in one read, at most the cache's size limit.
-bool ReadCachedFile(const std::string& path, std::vector<uint8_t>& bytes)
+// Read a piece at a time into a small buffer that stays in the processor's
+// cache, hashed there and appended: the module's own buffer is written once,
+// never zeroed first, and the hashed bytes are the kept ones. Reading straight
+// into the large buffer costs Wine more than these copies do.
+constexpr DWORD kCachedReadBytes = 256 * 1024;
+
+bool ReadAndHashCachedFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& hexDigest)
 {
-    return ReadFileBytes(Wide(path).c_str(), bytes, kMaxCachedFileBytes) && !bytes.empty();
+    bytes.clear();
+    cFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size;
+    cSha1 hash;
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxCachedFileBytes || !hash.Ready()) {
+        return false;
+    }
+    const size_t total = static_cast<size_t>(size.QuadPart);
+    bytes.reserve(total);
+    std::vector<uint8_t> piece(kCachedReadBytes);
+    while (bytes.size() < total) {
+        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(kCachedReadBytes, total - bytes.size()));
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), piece.data(), wanted, &read, nullptr) || read == 0 ||
+            !hash.Update(piece.data(), read)) {
+            bytes.clear();
+            return false;
+        }
+        bytes.insert(bytes.end(), piece.begin(), piece.begin() + read);
+    }
+    return hash.Finish(hexDigest);
 }
 
 
@@ -374,8 +408,8 @@ void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path)
     }
     std::string etag, recordedSha1, actualSha1;
     std::vector<uint8_t> bytes;
-    if (!ReadMetadata(path + kMetadataSuffix, etag, recordedSha1) || !ReadCachedFile(path, bytes) ||
-        !ComputeSha1(bytes.data(), bytes.size(), actualSha1) || !Sha1Matches(recordedSha1, actualSha1)) {
+    if (!ReadMetadata(path + kMetadataSuffix, etag, recordedSha1) || !ReadAndHashCachedFile(path, bytes, actualSha1) ||
+        !Sha1Matches(recordedSha1, actualSha1)) {
         return;
     }
     entry.Valid = true;
