@@ -17,15 +17,15 @@ namespace tavrin::launcher {
 
 // One launch's view of the cache (a member of the module loader).
 struct ModuleCacheEntry {
-    std::string Path;                  // the cached module file; empty: no cache this launch
-    bool Valid = false;                // the metadata check succeeded
-    std::string CachedETag;            // from the metadata file
-    std::string CachedSha1;            // of CachedBytes, as computed by the probe
-    std::vector<uint8_t> CachedBytes;  // the cached module as checked, encoded, until loaded
-    bool Held = false;                 // the loaded module's file waits aside for the launch's end
+    std::string Path;                     // the cached module file; empty: no cache this launch
+    bool Valid = false;                   // the metadata check succeeded
+    std::string CachedETag;               // from the metadata file
+    std::string CachedSha1;               // of CachedBytes, as computed by the probe
+    std::vector<uint8_t> CachedBytes;     // the cached module as checked, encoded, until loaded
+    bool Held = false;                    // the loaded module's file waits aside for the launch's end
     std::unique_ptr<cFileHandle> Staged;  // a downloaded module's temporary file, shared with no one
     uint64_t StagedBytes = 0;             // the encoded size written to it
-    std::string ReceivedETag;          // the ETag that goes with the staged or the held file
+    std::string ReceivedETag;             // the ETag that goes with the staged or the held file
 
     void Reset(const std::string& path)
     {

@@ -179,7 +179,8 @@ bool HashOpenFile(HANDLE file, uint64_t size, std::string& hexDigest)
     while (left > 0) {
         DWORD read = 0;
         const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(left, kHashReadBytes));
-        if (!ReadFile(file, buffer.data(), wanted, &read, nullptr) || read == 0 || !hash.Update(buffer.data(), read)) {
+        if (!ReadFile(file, buffer.data(), wanted, &read, nullptr) || read == 0 ||
+            !hash.Update(buffer.data(), read)) {
             return false;
         }
         left -= std::min<uint64_t>(left, read);
@@ -252,8 +253,8 @@ bool CommitStagedPair(const std::string& modulePath, std::unique_ptr<cFileHandle
 {
     std::string digest;
     const LARGE_INTEGER start = {};
-    if (!SetFilePointerEx(staged->Get(), start, nullptr, FILE_BEGIN) || !HashOpenFile(staged->Get(), size, digest) ||
-        !FlushFileBuffers(staged->Get())) {
+    if (!SetFilePointerEx(staged->Get(), start, nullptr, FILE_BEGIN) ||
+        !HashOpenFile(staged->Get(), size, digest) || !FlushFileBuffers(staged->Get())) {
         return false;
     }
     staged.reset();
@@ -320,8 +321,9 @@ constexpr DWORD kCachedReadBytes = 256 * 1024;
 bool ReadAndHashCachedFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& hexDigest)
 {
     bytes.clear();
-    cFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    cFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                 nullptr));
     LARGE_INTEGER size;
     cSha1 hash;
     if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
@@ -343,7 +345,6 @@ bool ReadAndHashCachedFile(const std::string& path, std::vector<uint8_t>& bytes,
     }
     return hash.Finish(hexDigest);
 }
-
 
 }  // namespace
 
@@ -408,8 +409,8 @@ void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path)
     }
     std::string etag, recordedSha1, actualSha1;
     std::vector<uint8_t> bytes;
-    if (!ReadMetadata(path + kMetadataSuffix, etag, recordedSha1) || !ReadAndHashCachedFile(path, bytes, actualSha1) ||
-        !Sha1Matches(recordedSha1, actualSha1)) {
+    if (!ReadMetadata(path + kMetadataSuffix, etag, recordedSha1) ||
+        !ReadAndHashCachedFile(path, bytes, actualSha1) || !Sha1Matches(recordedSha1, actualSha1)) {
         return;
     }
     entry.Valid = true;
@@ -453,8 +454,9 @@ bool StageDownloadedModule(ModuleCacheEntry& entry, const uint8_t* encoded, size
         return false;
     }
     const std::wstring temporary = Wide(entry.Path + kTemporarySuffix);
-    auto file = std::make_unique<cFileHandle>(CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    auto file =
+        std::make_unique<cFileHandle>(CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file->Valid()) {
         return false;
     }

@@ -42,7 +42,8 @@ void DecodeBlocks(uint8_t* bytes, size_t blocks, uint8_t carried)
     for (size_t block = blocks; block-- > 0;) {
         uint8_t* at = bytes + block * 16;
         const __m128i index = _mm_add_epi8(lanes, _mm_set1_epi8(static_cast<char>(IndexTerm(block * 16))));
-        __m128i sum = NegateOddLanes(_mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), index));
+        __m128i sum =
+            NegateOddLanes(_mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), index));
         sum = _mm_add_epi8(sum, _mm_srli_si128(sum, 1));
         sum = _mm_add_epi8(sum, _mm_srli_si128(sum, 2));
         sum = _mm_add_epi8(sum, _mm_srli_si128(sum, 4));

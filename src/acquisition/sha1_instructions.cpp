@@ -36,8 +36,8 @@ bool ProcessorHasShaExtensions()
 // Four rounds: the message words of group G (0..19) are expanded in a ring
 // of four registers, E comes from A of four rounds before.
 template <int G>
-TAVRIN_SHA_TARGET __attribute__((always_inline)) inline void Rounds(__m128i& abcd, __m128i& e, __m128i& previous,
-                                                                  __m128i (&message)[4], const uint8_t* block)
+TAVRIN_SHA_TARGET __attribute__((always_inline)) inline void
+Rounds(__m128i& abcd, __m128i& e, __m128i& previous, __m128i (&message)[4], const uint8_t* block)
 {
     const __m128i byteSwap = _mm_set_epi64x(0x0001020304050607LL, 0x08090a0b0c0d0e0fLL);
     __m128i& words = message[G & 3];
@@ -161,7 +161,8 @@ bool cSha1Instructions::Finish(uint8_t (&digest)[kDigestBytes])
     return true;
 }
 
-bool Sha1WithInstructions(const uint8_t* bytes, size_t size, uint8_t (&digest)[cSha1Instructions::kDigestBytes])
+bool Sha1WithInstructions(const uint8_t* bytes, size_t size,
+                          uint8_t (&digest)[cSha1Instructions::kDigestBytes])
 {
     cSha1Instructions hash;
     if (!hash.Start()) {

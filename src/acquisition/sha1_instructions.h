@@ -27,6 +27,7 @@ private:
 };
 
 // One call for bytes in memory; false when the processor cannot.
-bool Sha1WithInstructions(const uint8_t* bytes, size_t size, uint8_t (&digest)[cSha1Instructions::kDigestBytes]);
+bool Sha1WithInstructions(const uint8_t* bytes, size_t size,
+                          uint8_t (&digest)[cSha1Instructions::kDigestBytes]);
 
 }  // namespace tavrin::launcher

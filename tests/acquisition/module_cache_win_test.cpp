@@ -168,7 +168,8 @@ TEST_F(ModuleCacheTest, StagedModuleReplacesTheOldPairOnlyAfterASuccessfulLaunch
     const std::string encoded = Encoded(fresh);
     const auto stage = [&](ModuleCacheEntry& entry) {
         entry.Reset(ModulePath());
-        EXPECT_TRUE(StageDownloadedModule(entry, reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size()));
+        EXPECT_TRUE(
+            StageDownloadedModule(entry, reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size()));
         entry.ReceivedETag = "\"new\"";
     };
     const auto expectCached = [&](const char* etag, const std::vector<uint8_t>& plain) {
@@ -187,13 +188,14 @@ TEST_F(ModuleCacheTest, StagedModuleReplacesTheOldPairOnlyAfterASuccessfulLaunch
     stage(failed);
     EXPECT_EQ(failed.StagedBytes, encoded.size());
     // Held open: neither a writer nor a second launch's probe or stage reaches it.
-    EXPECT_EQ(CreateFileW(Utf8ToUtf16(ModulePath() + ".partial").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+    EXPECT_EQ(CreateFileW(Utf8ToUtf16(ModulePath() + ".partial").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
     ModuleCacheEntry second;
     ProbeModuleCache(second, ModulePath());
     EXPECT_TRUE(second.Valid);
-    EXPECT_FALSE(StageDownloadedModule(second, reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size()));
+    EXPECT_FALSE(
+        StageDownloadedModule(second, reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size()));
     EXPECT_TRUE(FileExists(ModulePath() + ".partial"));
     StoreCachedModule(failed, false);
     expectCached("\"old\"", old);
