@@ -482,7 +482,8 @@ void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded)
             if (!launchSucceeded ||
                 !CommitStagedPair(entry.Path, entry.Staged, entry.StagedBytes, entry.ReceivedETag)) {
                 entry.Staged.reset();
-                DeleteTemporaries(entry.Path);
+                DeleteFileW(Wide(entry.Path + kTemporarySuffix).c_str());
+                DeleteFileW(Wide(entry.Path + kMetadataSuffix + kTemporarySuffix).c_str());
             }
         }
     }

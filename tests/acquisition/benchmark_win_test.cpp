@@ -71,7 +71,7 @@ TEST(Benchmark, DownloadDecodeAndSha1Of50MB)
     std::printf("benchmark: download of 50 MB from the loopback CDN: %.1f MB/s\n",
                 MegabytesPerSecond(kModuleBytes, download));
     std::printf("benchmark: DecodeModule: %.1f MB/s\n", MegabytesPerSecond(kModuleBytes, decode));
-    std::printf("benchmark: ComputeSha1 (file read + CryptoAPI): %.1f MB/s\n",
+    std::printf("benchmark: ComputeSha1 (file read + hash): %.1f MB/s\n",
                 MegabytesPerSecond(kModuleBytes, hash));
     DeleteFileW(Utf8ToUtf16(file).c_str());
 }
