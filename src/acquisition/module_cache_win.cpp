@@ -3,10 +3,14 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <algorithm>
+#include <memory>
+#include <optional>
 #include <string_view>
 
 #include "acquisition/cache_metadata.h"
 #include "acquisition/module_decode.h"
+#include "acquisition/sha1_instructions.h"
 #include "base/file_handle_win.h"
 #include "base/files_win.h"
 
@@ -103,6 +107,87 @@ std::wstring Wide(const std::string& path) { return ToLongPath(Utf8ToUtf16(path)
 // cache instead of the whole module in memory beside its copies.
 constexpr DWORD kHashReadBytes = 1024 * 1024;
 
+bool FinishSha1(HCRYPTHASH hash, std::string& hexDigest)
+{
+    BYTE digest[20];
+    DWORD digestSize = sizeof digest;
+    if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
+        return false;
+    }
+    hexDigest = HexLower(digest, sizeof digest);
+    return true;
+}
+
+// The processor's SHA instructions where it has them, else CryptoAPI, whose
+// provider alone costs milliseconds to acquire and is only opened then.
+class cSha1 {
+public:
+    cSha1()
+    {
+        if (!Instructions.Start()) {
+            Provider.emplace();
+            Hash.emplace(Provider->Get(), CALG_SHA1);
+        }
+    }
+
+    bool Ready() const { return !Hash || Hash->Get() != 0; }
+    bool Update(const uint8_t* bytes, size_t size)
+    {
+        if (!Hash) {
+            Instructions.Update(bytes, size);
+            return true;
+        }
+        while (size > 0) {
+            const DWORD chunk = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+            if (!CryptHashData(Hash->Get(), bytes, chunk, 0)) {
+                return false;
+            }
+            bytes += chunk;
+            size -= chunk;
+        }
+        return true;
+    }
+    bool Finish(std::string& hexDigest)
+    {
+        if (Hash) {
+            return FinishSha1(Hash->Get(), hexDigest);
+        }
+        uint8_t digest[cSha1Instructions::kDigestBytes];
+        if (!Instructions.Finish(digest)) {
+            return false;
+        }
+        hexDigest = HexLower(digest, sizeof digest);
+        return true;
+    }
+
+private:
+    cSha1Instructions Instructions;
+    std::optional<cCryptProvider> Provider;
+    std::optional<cCryptHash> Hash;
+};
+
+// The next size bytes of an open file.
+bool HashOpenFile(HANDLE file, uint64_t size, std::string& hexDigest)
+{
+    hexDigest.clear();
+    cSha1 hash;
+    if (!hash.Ready()) {
+        return false;
+    }
+    std::vector<uint8_t> buffer(kHashReadBytes);
+    uint64_t left = size;
+    while (left > 0) {
+        DWORD read = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(left, kHashReadBytes));
+        if (!ReadFile(file, buffer.data(), wanted, &read, nullptr) || read == 0 ||
+            !hash.Update(buffer.data(), read)) {
+            return false;
+        }
+        left -= std::min<uint64_t>(left, read);
+    }
+    return hash.Finish(hexDigest);
+}
+
 // The complete new content in a sibling temporary file.
 bool WriteTemporary(const std::string& path, const void* data, size_t size)
 {
@@ -160,24 +245,26 @@ void RestorePrevious(const std::string& modulePath, bool hadPrevious)
 // old module waits aside until both are in place, so a failed store leaves
 // the previous module and its metadata as they were. Between the two renames
 // the old metadata sits beside the new module; its SHA-1 does not match, so
-// it never vouches for the new bytes.
-bool ReplaceCachedPair(const std::string& modulePath, const std::vector<uint8_t>& module,
-                       const std::string& etag)
+// it never vouches for the new bytes. The staged file is hashed through the
+// handle that wrote it, which no one else could open, so the metadata
+// vouches for the bytes that were launched.
+bool CommitStagedPair(const std::string& modulePath, std::unique_ptr<cFileHandle>& staged, uint64_t size,
+                      const std::string& etag)
 {
     std::string digest;
-    if (!ComputeSha1(module.data(), module.size(), digest)) {
+    const LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(staged->Get(), start, nullptr, FILE_BEGIN) ||
+        !HashOpenFile(staged->Get(), size, digest) || !FlushFileBuffers(staged->Get())) {
         return false;
     }
+    staged.reset();
     const std::string metadataPath = modulePath + kMetadataSuffix;
     const std::string metadata = FormatCacheMetadata(digest, etag);
-    if (!WriteTemporary(modulePath, module.data(), module.size()) ||
-        !WriteTemporary(metadataPath, metadata.data(), metadata.size())) {
-        DeleteTemporaries(modulePath);
+    if (!WriteTemporary(metadataPath, metadata.data(), metadata.size())) {
         return false;
     }
     bool hadPrevious = false;
     if (!MovePreviousAside(modulePath, hadPrevious)) {
-        DeleteTemporaries(modulePath);
         return false;
     }
     if (!MoveTemporaryIntoPlace(modulePath) || !MoveTemporaryIntoPlace(metadataPath)) {
@@ -225,21 +312,38 @@ bool RestoreHeldModule(const std::string& modulePath, const std::string& sha1, c
     return true;
 }
 
-// The whole file in one read, at most the cache's size limit.
-bool ReadCachedFile(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    return ReadFileBytes(Wide(path).c_str(), bytes, kMaxCachedFileBytes) && !bytes.empty();
-}
+// Read a piece at a time into a small buffer that stays in the processor's
+// cache, hashed there and appended: the module's own buffer is written once,
+// never zeroed first, and the hashed bytes are the kept ones. Reading straight
+// into the large buffer costs Wine more than these copies do.
+constexpr DWORD kCachedReadBytes = 256 * 1024;
 
-bool FinishSha1(HCRYPTHASH hash, std::string& hexDigest)
+bool ReadAndHashCachedFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& hexDigest)
 {
-    BYTE digest[20];
-    DWORD digestSize = sizeof digest;
-    if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0) || digestSize != sizeof digest) {
+    bytes.clear();
+    cFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                 nullptr));
+    LARGE_INTEGER size;
+    cSha1 hash;
+    if (!file.Valid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxCachedFileBytes || !hash.Ready()) {
         return false;
     }
-    hexDigest = HexLower(digest, sizeof digest);
-    return true;
+    const size_t total = static_cast<size_t>(size.QuadPart);
+    bytes.reserve(total);
+    std::vector<uint8_t> piece(kCachedReadBytes);
+    while (bytes.size() < total) {
+        const DWORD wanted = static_cast<DWORD>(std::min<size_t>(kCachedReadBytes, total - bytes.size()));
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), piece.data(), wanted, &read, nullptr) || read == 0 ||
+            !hash.Update(piece.data(), read)) {
+            bytes.clear();
+            return false;
+        }
+        bytes.insert(bytes.end(), piece.begin(), piece.begin() + read);
+    }
+    return hash.Finish(hexDigest);
 }
 
 }  // namespace
@@ -247,20 +351,8 @@ bool FinishSha1(HCRYPTHASH hash, std::string& hexDigest)
 bool ComputeSha1(const uint8_t* bytes, size_t size, std::string& hexDigest)
 {
     hexDigest.clear();
-    cCryptProvider provider;
-    cCryptHash hash(provider.Get(), CALG_SHA1);
-    if (hash.Get() == 0) {
-        return false;
-    }
-    while (size > 0) {
-        const DWORD chunk = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
-        if (!CryptHashData(hash.Get(), bytes, chunk, 0)) {
-            return false;
-        }
-        bytes += chunk;
-        size -= chunk;
-    }
-    return FinishSha1(hash.Get(), hexDigest);
+    cSha1 hash;
+    return hash.Ready() && hash.Update(bytes, size) && hash.Finish(hexDigest);
 }
 
 bool ComputeSha1(const std::string& path, std::string& hexDigest)
@@ -273,22 +365,7 @@ bool ComputeSha1(const std::string& path, std::string& hexDigest)
         static_cast<uint64_t>(size.QuadPart) > kMaxCachedFileBytes) {
         return false;
     }
-    cCryptProvider provider;
-    cCryptHash hash(provider.Get(), CALG_SHA1);
-    if (hash.Get() == 0) {
-        return false;
-    }
-    std::vector<uint8_t> buffer(kHashReadBytes);
-    uint64_t left = static_cast<uint64_t>(size.QuadPart);
-    while (left > 0) {
-        DWORD read = 0;
-        if (!ReadFile(file.Get(), buffer.data(), kHashReadBytes, &read, nullptr) || read == 0 ||
-            !CryptHashData(hash.Get(), buffer.data(), read, 0)) {
-            return false;
-        }
-        left -= std::min<uint64_t>(left, read);
-    }
-    return FinishSha1(hash.Get(), hexDigest);
+    return HashOpenFile(file.Get(), static_cast<uint64_t>(size.QuadPart), hexDigest);
 }
 
 namespace {
@@ -332,8 +409,8 @@ void ProbeModuleCache(ModuleCacheEntry& entry, const std::string& path)
     }
     std::string etag, recordedSha1, actualSha1;
     std::vector<uint8_t> bytes;
-    if (!ReadMetadata(path + kMetadataSuffix, etag, recordedSha1) || !ReadCachedFile(path, bytes) ||
-        !ComputeSha1(bytes.data(), bytes.size(), actualSha1) || !Sha1Matches(recordedSha1, actualSha1)) {
+    if (!ReadMetadata(path + kMetadataSuffix, etag, recordedSha1) ||
+        !ReadAndHashCachedFile(path, bytes, actualSha1) || !Sha1Matches(recordedSha1, actualSha1)) {
         return;
     }
     entry.Valid = true;
@@ -369,6 +446,31 @@ bool LoadCachedModule(ModuleCacheEntry& entry, const LoadModuleFunction& loadMod
     return true;
 }
 
+bool StageDownloadedModule(ModuleCacheEntry& entry, const uint8_t* encoded, size_t size)
+{
+    entry.Staged.reset();
+    entry.StagedBytes = 0;
+    if (entry.Path.empty() || encoded == nullptr || size == 0 || size > MAXDWORD) {
+        return false;
+    }
+    const std::wstring temporary = Wide(entry.Path + kTemporarySuffix);
+    auto file =
+        std::make_unique<cFileHandle>(CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file->Valid()) {
+        return false;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file->Get(), encoded, static_cast<DWORD>(size), &written, nullptr) || written != size) {
+        file.reset();
+        DeleteFileW(temporary.c_str());
+        return false;
+    }
+    entry.Staged = std::move(file);
+    entry.StagedBytes = size;
+    return true;
+}
+
 void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded)
 {
     if (!entry.Path.empty()) {
@@ -376,14 +478,19 @@ void StoreCachedModule(ModuleCacheEntry& entry, bool launchSucceeded)
             if (!launchSucceeded || !RestoreHeldModule(entry.Path, entry.CachedSha1, entry.ReceivedETag)) {
                 DeleteFileW(Wide(entry.Path + kHeldSuffix).c_str());
             }
-        } else if (launchSucceeded && !entry.ModuleBytes.empty()) {
-            DeleteTemporaries(entry.Path);
-            ReplaceCachedPair(entry.Path, entry.ModuleBytes, entry.ReceivedETag);
+        } else if (entry.Staged) {
+            if (!launchSucceeded ||
+                !CommitStagedPair(entry.Path, entry.Staged, entry.StagedBytes, entry.ReceivedETag)) {
+                entry.Staged.reset();
+                DeleteFileW(Wide(entry.Path + kTemporarySuffix).c_str());
+                DeleteFileW(Wide(entry.Path + kMetadataSuffix + kTemporarySuffix).c_str());
+            }
         }
     }
     entry.Held = false;
+    entry.Staged.reset();
+    entry.StagedBytes = 0;
     entry.CachedBytes.clear();
-    entry.ModuleBytes.clear();
     entry.ReceivedETag.clear();
 }
 

@@ -82,10 +82,9 @@ bool LoadFromCache(ModuleDownloadContext& context)
     return context.Cache != nullptr && LoadCachedModule(*context.Cache, context.LoadModule);
 }
 
-// A 200 answer above the size of a "service off" body: keep it encoded for
-// the cache, load a decoded copy.
-// The body moves out of the transfer; only the cache's encoded copy is a
-// second buffer, so the peak is one encoded and one decoded module.
+// A 200 answer above the size of a "service off" body: its encoded bytes go
+// to the cache's temporary file, then the body is decoded in place and moves
+// on to the loader, so the module is held in memory once.
 void AcceptModule(ModuleDownloadContext& context, cCurlHandle& curl)
 {
     NotifyDone(context);
@@ -95,9 +94,9 @@ void AcceptModule(ModuleDownloadContext& context, cCurlHandle& curl)
     }
     std::vector<uint8_t> module = curl.TakeBody();
     if (context.Cache != nullptr) {
-        // A newer module replaces the checked cached copy: not three at once.
+        // A newer module replaces the checked cached copy: not two at once.
         context.Cache->CachedBytes = {};
-        context.Cache->ModuleBytes = module;
+        StageDownloadedModule(*context.Cache, module.data(), module.size());
         context.Cache->ReceivedETag = etag;
     }
     DecodeModule(module.data(), module.size());

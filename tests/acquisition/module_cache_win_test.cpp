@@ -22,10 +22,11 @@ protected:
     {
         ModuleCacheEntry entry;
         entry.Reset(ModulePath());
-        entry.ModuleBytes.assign(encoded.begin(), encoded.end());
+        StageDownloadedModule(entry, reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size());
         entry.ReceivedETag = etag;
         StoreCachedModule(entry, true);
-        EXPECT_TRUE(entry.ModuleBytes.empty());
+        EXPECT_FALSE(entry.Staged);
+        EXPECT_EQ(entry.StagedBytes, 0u);
         EXPECT_TRUE(entry.ReceivedETag.empty());
     }
 
@@ -156,6 +157,61 @@ TEST_F(ModuleCacheTest, FailedStoreKeepsTheOldPairAndLeftoversAreRemoved)
     EXPECT_FALSE(FileExists(MetadataPath() + ".partial"));
 }
 
+// A downloaded module waits in the temporary file, which no one else can
+// open, until the launch's end: kept only after a success; a failed launch
+// or a crash (the handle closed, no store) leaves the old pair as it was.
+TEST_F(ModuleCacheTest, StagedModuleReplacesTheOldPairOnlyAfterASuccessfulLaunch)
+{
+    const std::vector<uint8_t> old = PatternBytes(3000, 2);
+    StoreModule(Encoded(old), "\"old\"");
+    const std::vector<uint8_t> fresh = PatternBytes(7000, 9);
+    const std::string encoded = Encoded(fresh);
+    const auto stage = [&](ModuleCacheEntry& entry) {
+        entry.Reset(ModulePath());
+        EXPECT_TRUE(
+            StageDownloadedModule(entry, reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size()));
+        entry.ReceivedETag = "\"new\"";
+    };
+    const auto expectCached = [&](const char* etag, const std::vector<uint8_t>& plain) {
+        ModuleCacheEntry probed;
+        ProbeModuleCache(probed, ModulePath());
+        ASSERT_TRUE(probed.Valid);
+        EXPECT_EQ(probed.CachedETag, etag);
+        std::vector<uint8_t> loaded;
+        ASSERT_TRUE(LoadCachedModule(probed, [&](std::vector<uint8_t> bytes) { loaded = bytes; }));
+        EXPECT_EQ(loaded, plain);
+        StoreCachedModule(probed, true);
+        EXPECT_FALSE(FileExists(ModulePath() + ".partial"));
+    };
+
+    ModuleCacheEntry failed;
+    stage(failed);
+    EXPECT_EQ(failed.StagedBytes, encoded.size());
+    // Held open: neither a writer nor a second launch's probe or stage reaches it.
+    EXPECT_EQ(CreateFileW(Utf8ToUtf16(ModulePath() + ".partial").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    ModuleCacheEntry second;
+    ProbeModuleCache(second, ModulePath());
+    EXPECT_TRUE(second.Valid);
+    EXPECT_FALSE(
+        StageDownloadedModule(second, reinterpret_cast<const uint8_t*>(encoded.data()), encoded.size()));
+    EXPECT_TRUE(FileExists(ModulePath() + ".partial"));
+    StoreCachedModule(failed, false);
+    expectCached("\"old\"", old);
+
+    {
+        ModuleCacheEntry crashed;
+        stage(crashed);
+    }
+    expectCached("\"old\"", old);
+
+    ModuleCacheEntry succeeded;
+    stage(succeeded);
+    StoreCachedModule(succeeded, true);
+    expectCached("\"new\"", fresh);
+}
+
 // The metadata file held open, as a virus scanner or a second launcher
 // might: it cannot be replaced while the handle lives.
 class cHeldOpen {
@@ -277,10 +333,11 @@ TEST_F(ModuleCacheTest, MissingOrEmptyPathsDisableTheCache)
     // A cache folder that does not exist: storing fails quietly.
     ModuleCacheEntry nowhere;
     nowhere.Reset(Folder.File("missing\\tavrin_x64.kzv"));
-    nowhere.ModuleBytes = {1, 2, 3};
+    const uint8_t bytes[] = {1, 2, 3};
+    EXPECT_FALSE(StageDownloadedModule(nowhere, bytes, sizeof bytes));
     StoreCachedModule(nowhere, true);
     EXPECT_FALSE(FileExists(nowhere.Path));
-    EXPECT_TRUE(nowhere.ModuleBytes.empty());
+    EXPECT_EQ(nowhere.StagedBytes, 0u);
 }
 
 TEST_F(ModuleCacheTest, ModuleWithoutMetadataIsNeverTrusted)

@@ -38,7 +38,7 @@ TEST(DecodeModule, NullPointerIsIgnored)
 TEST(DecodeModule, InvertsEncodingForManyLengths)
 {
     std::mt19937 random(7);
-    for (size_t length : {2u, 3u, 4u, 255u, 256u, 257u, 4097u, 70000u}) {
+    for (size_t length : {2u, 3u, 4u, 15u, 16u, 17u, 33u, 255u, 256u, 257u, 4097u, 70000u}) {
         std::vector<uint8_t> plain(length);
         for (uint8_t& b : plain) {
             b = static_cast<uint8_t>(random());

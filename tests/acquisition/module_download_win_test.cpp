@@ -119,7 +119,7 @@ TEST_F(ModuleDownloadTest, FreshDownloadThenRevalidationFromTheCache)
     const std::string etag = Cache.ReceivedETag;
     EXPECT_EQ(etag.size(), 42u);  // quoted SHA-1, quotes kept
     EXPECT_EQ(etag.front(), '"');
-    EXPECT_EQ(Cache.ModuleBytes.size(), plain.size());
+    EXPECT_EQ(Cache.StagedBytes, plain.size());
 
     // The launch succeeded: the loader's shutdown stores the module.
     StoreCachedModule(Cache, true);
@@ -331,7 +331,8 @@ TEST_F(ModuleDownloadTest, OverrideOnTheAllowedHost)
     EXPECT_EQ(Loaded[0], plain);
     EXPECT_TRUE(Reports.empty());
     // Never cached.
-    EXPECT_TRUE(Cache.ModuleBytes.empty());
+    EXPECT_FALSE(Cache.Staged);
+    EXPECT_FALSE(FileExists(Cache.Path + ".partial"));
     EXPECT_TRUE(Cache.ReceivedETag.empty());
 
     // Under the launcher's immediate-exit switch the notice is skipped, not the download.

@@ -9,7 +9,8 @@
 //   BenchAcquisition PRODUCT DEPLOYMENT SYSTEM SERVED_FILE RUNS
 //
 // SERVED_FILE is the encoded module the CDN serves for that path (its
-// checksum is taken as the cache would take it); ASCII arguments. Exit code 0 when every run
+// checksum is taken as the cache would take it, and its bytes are the ones
+// decoded and cached); ASCII arguments. Exit code 0 when every run
 // downloaded the whole module.
 #include <windows.h>
 
@@ -41,10 +42,22 @@ void PrintSample(const char* figure, Clock::duration elapsed, size_t bytes)
     std::fflush(stdout);
 }
 
-// The encoded bytes as received, or empty when the download failed.
-std::vector<uint8_t> TimeDownload(const char* product, const char* deployment, const char* system)
+std::string TemporaryPath(const char* name)
+{
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    return tavrin::Utf16ToUtf8(folder) + name;
+}
+
+// The size received, or 0 when the download failed. The cache entry has a
+// path, as a launch's has, so the encoded bytes go to its temporary file;
+// the launch's end that deletes it is not timed.
+size_t TimeDownload(const char* product, const char* deployment, const char* system)
 {
     ModuleCacheEntry cache;
+    ProbeModuleCache(cache, TemporaryPath("tavrin-bench-download.module"));
     ModuleDownloadContext context;
     context.GameDev = true;
     context.ProductId = product;
@@ -60,10 +73,12 @@ std::vector<uint8_t> TimeDownload(const char* product, const char* deployment, c
     Clock::time_point start = Clock::now();
     bool done = DownloadModule(context, CdnUrlTemplate(true), true, cancelled);
     Clock::duration elapsed = Clock::now() - start;
-    if (!done || loaded != cache.ModuleBytes.size())
-        return {};
+    const bool staged = cache.StagedBytes == loaded;
+    StoreCachedModule(cache, false);
+    if (!done || !staged || loaded == 0)
+        return 0;
     PrintSample("download", elapsed, loaded);
-    return std::move(cache.ModuleBytes);
+    return loaded;
 }
 
 void TimeDecode(std::vector<uint8_t> bytes)
@@ -116,14 +131,12 @@ void TimeFirstTouch(size_t size)
 // probed and loaded as the next launch does; the store is not timed.
 bool TimeCachedModule(const std::vector<uint8_t>& encoded)
 {
-    wchar_t folder[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH || encoded.size() < kCachedBytes)
+    const std::string path = TemporaryPath("tavrin-bench-cached.module");
+    if (path.empty() || encoded.size() < kCachedBytes)
         return false;
-    const std::string path = tavrin::Utf16ToUtf8(folder) + "tavrin-bench-cached.module";
     ModuleCacheEntry entry;
     entry.Reset(path);
-    entry.ModuleBytes.assign(encoded.begin(), encoded.begin() + kCachedBytes);
+    StageDownloadedModule(entry, encoded.data(), kCachedBytes);
     entry.ReceivedETag = "\"bench\"";
     StoreCachedModule(entry, true);
     size_t loaded = 0;
@@ -152,13 +165,13 @@ int main(int argc, char** argv)
     const std::string served = argv[4];
     const int runs = std::atoi(argv[5]);
     for (int run = 0; run < runs; ++run) {
-        std::vector<uint8_t> bytes = TimeDownload(product.c_str(), deployment.c_str(), system.c_str());
-        if (bytes.empty()) {
+        const size_t size = TimeDownload(product.c_str(), deployment.c_str(), system.c_str());
+        std::vector<uint8_t> bytes;
+        if (size == 0 || !tavrin::ReadFileBytes(served.c_str(), bytes, size) || bytes.size() != size) {
             std::fprintf(stderr, "bench: the download of %s/%s/%s failed\n", product.c_str(),
                          deployment.c_str(), system.c_str());
             return 1;
         }
-        const size_t size = bytes.size();
         TimeFirstTouch(kCachedBytes);
         if (!TimeCachedModule(bytes)) {
             std::fprintf(stderr, "bench: no cache hit of the stored module\n");
