@@ -127,7 +127,9 @@ bool cGameWindowWatch::GameHasVisibleWindow()
 {
     Foreign.BeginSearch();
     cWindowSearch search{ProcessId, &Foreign, false};
-    EnumWindows(FindVisibleWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+    // The same top-level windows as EnumWindows, which under Wine also asks
+    // the window server whether each one still exists before the callback.
+    EnumDesktopWindows(nullptr, FindVisibleWindowOfProcess, reinterpret_cast<LPARAM>(&search));
     return search.Found;
 }
 
