@@ -13,6 +13,7 @@ constexpr DWORD kStillActive = 259;
 
 struct cWindowSearch {
     DWORD TargetProcessId;
+    cForeignWindows* Foreign;
     bool Found;
 };
 
@@ -21,26 +22,56 @@ BOOL CALLBACK FindVisibleWindowOfProcess(HWND window, LPARAM param)
     auto* search = reinterpret_cast<cWindowSearch*>(param);
     if (!search)
         return FALSE;
+    const auto key = reinterpret_cast<uintptr_t>(window);
+    if (search->Foreign->Known(key))
+        return TRUE;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != 0 && owner == search->TargetProcessId && IsWindowVisible(window)) {
+    if (owner == 0)
+        return TRUE;
+    if (owner != search->TargetProcessId) {
+        search->Foreign->Remember(key);
+        return TRUE;
+    }
+    if (IsWindowVisible(window)) {
         search->Found = true;
         return FALSE;
     }
     return TRUE;
 }
 
-bool ProcessHasVisibleWindow(DWORD processId)
+}  // namespace
+
+bool cProcessExitSignal::Watch(HANDLE process)
 {
-    cWindowSearch search{processId, false};
-    EnumWindows(FindVisibleWindowOfProcess, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    Stop();
+    HANDLE wait = nullptr;
+    if (!process || !RegisterWaitForSingleObject(&wait, process, OnEnded, this, INFINITE,
+                                                 WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD))
+        return false;
+    Registration = wait;
+    return true;
 }
 
-}  // namespace
+void cProcessExitSignal::Stop()
+{
+    if (Registration) {
+        UnregisterWaitEx(Registration, INVALID_HANDLE_VALUE);
+        Registration = nullptr;
+    }
+    Signalled.store(false);
+}
+
+void CALLBACK cProcessExitSignal::OnEnded(void* context, BOOLEAN)
+{
+    static_cast<cProcessExitSignal*>(context)->Signalled.store(true);
+}
 
 void cGameWindowWatch::Begin(cProcessHandle process, uint32_t processId, int64_t nowNs)
 {
+    Exit.Stop();
+    ExitWatchTried = false;
+    Foreign = cForeignWindows();
     Wait.Begin(nowNs);
     Process = std::move(process);
     ProcessId = processId;
@@ -62,18 +93,44 @@ bool cGameWindowWatch::Poll(int64_t nowNs)
                   static_cast<void*>(Process.Get()), static_cast<int>(ProcessId));
         return false;
     }
+    if (GameGone())
+        return false;
+    if (!Wait.SearchDue(nowNs) || !GameHasVisibleWindow())
+        return true;
+    LogPrintf(Info, "The game window has become visible, the bootstrapper will leave the visible state.");
+    Wait.End(MonotonicNow());
+    return false;
+}
+
+// Each read of the exit status is a request to the system, every frame; it
+// is made only until a pool thread waits for the game, and again once that
+// thread saw the game end.
+bool cGameWindowWatch::GameGone()
+{
+    if (Exit.Watching() && !Exit.Ended())
+        return false;
     DWORD status = 0;
     BOOL read = GetExitCodeProcess(Process.Get(), &status);
     if (!read || status != kStillActive) {
         LogPrintf(Error, "Fatal error, game process handle: %p, exit code: %u.",
                   static_cast<void*>(Process.Get()), static_cast<unsigned>(status));
-        return false;
-    }
-    if (!Wait.SearchDue(nowNs) || !ProcessHasVisibleWindow(ProcessId))
         return true;
-    LogPrintf(Info, "The game window has become visible, the bootstrapper will leave the visible state.");
-    Wait.End(MonotonicNow());
+    }
+    if (!ExitWatchTried) {
+        ExitWatchTried = true;
+        Exit.Watch(Process.Get());
+    }
     return false;
+}
+
+bool cGameWindowWatch::GameHasVisibleWindow()
+{
+    Foreign.BeginSearch();
+    cWindowSearch search{ProcessId, &Foreign, false};
+    // The same top-level windows as EnumWindows, which under Wine also asks
+    // the window server whether each one still exists before the callback.
+    EnumDesktopWindows(nullptr, FindVisibleWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
 }
 
 }  // namespace tavrin::launcher

@@ -1,6 +1,7 @@
 // The timing of the wait for the game's window and the figures a run reports.
 #include <gtest/gtest.h>
 
+#include "core/foreign_windows.h"
 #include "core/run_record.h"
 #include "core/window_wait.h"
 
@@ -43,6 +44,26 @@ TEST(WindowWait, WindowsAreSearchedAtMostOncePerPeriod)
         SCOPED_TRACE(poll.Now);
         EXPECT_EQ(wait.SearchDue(poll.Now), poll.Due);
     }
+}
+
+// A window is skipped only when the last search met it as another process's;
+// one that search did not meet (destroyed, its handle free to be given to the
+// game) is asked about again.
+TEST(ForeignWindows, OnlyWindowsOfTheLastSearchAreSkipped)
+{
+    cForeignWindows foreign;
+    foreign.BeginSearch();
+    EXPECT_FALSE(foreign.Known(0x10));
+    foreign.Remember(0x10);
+    foreign.Remember(0x20);
+
+    foreign.BeginSearch();  // meets 0x10 only
+    EXPECT_TRUE(foreign.Known(0x10));
+    EXPECT_FALSE(foreign.Known(0x30));  // never seen
+
+    foreign.BeginSearch();
+    EXPECT_TRUE(foreign.Known(0x10));   // carried on by being met
+    EXPECT_FALSE(foreign.Known(0x20));  // not met in the search before
 }
 
 TEST(RunRecord, FiguresComeFromTheReportsAndTheRecordedMoments)
