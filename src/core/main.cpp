@@ -2,10 +2,8 @@
 #include <SDL.h>
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "base/files_win.h"
@@ -58,52 +56,6 @@ void HoldExitForUploadsWhenTestsAsk(const cBackgroundWorker& worker)
 }
 #endif
 
-// The settings, the log and the module download need no window: they are
-// prepared on a thread of their own while SDL starts on the main thread.
-// Nothing else touches the launcher until Finish has joined that thread.
-class cLaunchPreparation {
-public:
-    explicit cLaunchPreparation(AntiCheatLauncher& launcher)
-        : Thread([this, &launcher] {
-              try {
-                  Ready = launcher.LoadSettingsAndOpenLog(Message);
-                  if (Ready)
-                      launcher.BeginLaunch();
-              } catch (...) {
-                  Failure = std::current_exception();
-              }
-          })
-    {
-    }
-    ~cLaunchPreparation() { Join(); }
-    cLaunchPreparation(const cLaunchPreparation&) = delete;
-    cLaunchPreparation& operator=(const cLaunchPreparation&) = delete;
-
-    // Waits for it; false with the message for the error box when the
-    // launcher's own folder could not be found. An exception of the thread
-    // goes on from here, to the entry routine's handler.
-    bool Finish(std::string& message)
-    {
-        Join();
-        if (Failure)
-            std::rethrow_exception(Failure);
-        message = Message;
-        return Ready;
-    }
-
-private:
-    void Join()
-    {
-        if (Thread.joinable())
-            Thread.join();
-    }
-
-    bool Ready = false;
-    std::string Message;
-    std::exception_ptr Failure;
-    std::thread Thread;
-};
-
 // Everything from the launch lock to the exit code. Returns through
 // TerminateLauncher while the launcher and SDL still exist, so the exit line
 // is logged and the lock released before anything is torn down.
@@ -122,13 +74,12 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
     // The built-in pictures decode while the settings load and SDL starts.
     if (!gHeadlessMode)
         StartEmbeddedTextureDecoding();
-    cLaunchPreparation preparation(*launcher);
-    const bool sdlReady = gHeadlessMode || sdl.Initialize();
-    if (!preparation.Finish(message)) {
+    if (!launcher->LoadSettingsAndOpenLog(message)) {
         ShowErrorBox(message);
         return TerminateLauncher(ExitInitializeFailed, logger);
     }
-    if (!sdlReady) {
+    launcher->BeginLaunch();
+    if (!gHeadlessMode && !sdl.Initialize()) {
         ShowErrorBox("Failed to initialize dependencies.");
         return TerminateLauncher(ExitDependencyInitFailed, logger);
     }
