@@ -52,9 +52,10 @@ AntiCheatLauncher::~AntiCheatLauncher()
         gLauncher = nullptr;
 }
 
-bool AntiCheatLauncher::LoadSettingsAndOpenLog(std::string& message)
+bool AntiCheatLauncher::LoadSettingsLogAndLocale(std::string& message)
 {
     message.clear();
+    RunRecord.RunStarted(MonotonicNow());
     uint32_t directoryResult = GetLauncherDirectory(LauncherDirectory);
     if (directoryResult != DirectoryFound) {
         LogPrintf(Error, "Failed to query the process executable directory, result: %u.", directoryResult);
@@ -67,6 +68,7 @@ bool AntiCheatLauncher::LoadSettingsAndOpenLog(std::string& message)
     if (!LoadSettings(message))
         LogPrintf(Error, "Failed to initialize the settings: '%s'.", message.c_str());
     message.clear();
+    SetupLocalization();
     return true;
 }
 
@@ -123,8 +125,6 @@ std::string AntiCheatLauncher::LocalizationDirectory() const
 
 void AntiCheatLauncher::BeginLaunch()
 {
-    RunRecord.RunStarted(MonotonicNow());
-    SetupLocalization();
     bool gameDev = LauncherSettings.IsDevelopmentEnvironment();
     Launcher.reset(new (std::nothrow)
                        cGameLauncher(&LauncherSettings, Arguments, gameDev, Host, {gImmediateExitOnError, {}}));

@@ -50,13 +50,13 @@ public:
                       const cHostFacts& host = DetectHostFacts(), cLauncherOptions options = {});
     ~AntiCheatLauncher() override;
 
-    // The settings and the log, which need no window: before SDL starts, so
-    // the log opens as early as the settings allow. False only when the
-    // launcher's own folder cannot be found.
-    bool LoadSettingsAndOpenLog(std::string& message);
-    // The locale, the game launcher and the module download, which need no
-    // window either: they run while SDL starts and the window is made. A game
-    // the module asks for waits for Start.
+    // The settings, the log and the user's locale, which need no window:
+    // before SDL starts, so the log opens as early as the settings allow.
+    // False only when the launcher's own folder cannot be found.
+    bool LoadSettingsLogAndLocale(std::string& message);
+    // The game launcher and the module download, which need no window
+    // either: they run while the window is made. A game the module asks for
+    // waits for Start.
     void BeginLaunch();
     // The window, once SDL runs.
     bool Initialize(std::string& message);

@@ -74,15 +74,18 @@ int32_t RunLauncher(cLogger& logger, const std::vector<std::string>& arguments)
     // The built-in pictures decode while the settings load and SDL starts.
     if (!gHeadlessMode)
         StartEmbeddedTextureDecoding();
-    if (!launcher->LoadSettingsAndOpenLog(message)) {
+    if (!launcher->LoadSettingsLogAndLocale(message)) {
         ShowErrorBox(message);
         return TerminateLauncher(ExitInitializeFailed, logger);
     }
-    launcher->BeginLaunch();
     if (!gHeadlessMode && !sdl.Initialize()) {
         ShowErrorBox("Failed to initialize dependencies.");
         return TerminateLauncher(ExitDependencyInitFailed, logger);
     }
+    // The download runs while the window is made. Started before SDL, it
+    // took the second core from SDL's start and delayed the first frame more
+    // than it gained.
+    launcher->BeginLaunch();
     if (!launcher->Initialize(message)) {
         ShowErrorBox(message);
         return TerminateLauncher(ExitInitializeFailed, logger);
