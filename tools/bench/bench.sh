@@ -453,10 +453,14 @@ launch_to_game() { # launcher product extra game args...
   start_file=$out/game-start.txt
   rm -f "$start_file" "$log"
   start_program "$launcher" --start-file "$(winpath "$start_file")" "$@"
+  # The native path may leave before the game it created has written its
+  # start time: a launcher that is gone gets 5 s more for it.
+  local gone=0
   for _ in $(seq 300); do
     [ -s "$start_file" ] && break
     log_text "$log" | grep -q 'Launcher finished with' && ! log_text "$log" | grep -q 'Launcher finished with: 301' && break
-    alive || break
+    alive || gone=$((gone + 1))
+    [ "$gone" -gt 50 ] && break
     sleep 0.1
   done
   if [ ! -s "$start_file" ]; then
