@@ -167,9 +167,8 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
         LogPrintf(Error, "Failed at retrieving one or more required assets");
         return false;
     }
-    auto borrow = [this](int32_t key) { return BorrowTexture(key); };
-    FindImage(SplashImage)->AttachTexture(borrow(TextureSplash));
-    if (cUiTextureRef logo = borrow(TextureLogo))
+    FindImage(SplashImage)->AttachTexture(BorrowTexture(TextureSplash));
+    if (cUiTextureRef logo = BorrowTexture(TextureLogo))
         FindImage(HiddenLogo)->AttachTexture(logo);
 
     std::shared_ptr<cUiButton> close = FindButton(CloseButton);
@@ -178,10 +177,10 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
                   static_cast<uint32_t>(ElementType::TextButton),
                   static_cast<uint32_t>(ElementType::ImageButton));
     else
-        close->ImageChild->AttachTexture(borrow(TextureClose));
+        close->ImageChild->AttachTexture(BorrowTexture(TextureClose));
 
     std::shared_ptr<cUiAnimation> logo = FindAnimation(LogoAnimation);
-    logo->AttachTexture(borrow(TextureLogoSheet));
+    logo->AttachTexture(BorrowTexture(TextureLogoSheet));
     logo->FrameWidth = kLogoFrameWidth;
     logo->FrameHeight = kLogoFrameHeight;
     logo->Source = {0, 0, kLogoFrameWidth, kLogoFrameHeight};
