@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -75,9 +76,11 @@ TEST_F(LoggerTest, NothingIsQueuedBeforeTheSinkIsInstalled)
 TEST_F(LoggerTest, LineHasUtcTimeFixedTagsAndLabel)
 {
     Logger.InstallSink(CaptureSink, Info);
-    const std::time_t before = std::time(nullptr);
+    // The logger reads the precise clock; std::time() may read a coarse one that lags it by a tick,
+    // which across a second boundary names the previous second.
+    const std::time_t before = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     Logger.Printf(Info, "", "No update needed.");
-    const std::time_t after = std::time(nullptr);
+    const std::time_t after = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     const std::vector<Line> lines = DrainLines();
 
     ASSERT_EQ(lines.size(), 1u);
