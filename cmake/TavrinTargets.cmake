@@ -40,7 +40,11 @@ if(TAVRIN_WINDOWS)
     SDL2_ttf::SDL2_ttf-static SDL2_image::SDL2_image-static SDL2::SDL2-static
     CURL::libcurl ZLIB::ZLIB
     shell32 ole32 user32 gdi32 advapi32 crypt32 ws2_32 bcrypt version)
+else()
+  find_package(PNG REQUIRED)
 endif()
+# The cross build's libpng is the one SDL_image was built with.
+target_link_libraries(tavrin_pure PUBLIC PNG::PNG)
 
 # tavrin_sources(PURE files... WINDOWS files...)
 function(tavrin_sources)

@@ -19,7 +19,7 @@ sysroot=/usr/$triple
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   binutils-mingw-w64-x86-64 libz-mingw-w64-dev
-  cmake ninja-build dpkg-dev pkg-config g++ make ccache clang libclang-rt-14-dev
+  cmake ninja-build dpkg-dev pkg-config g++ make ccache clang libclang-rt-14-dev libpng-dev
   wine wine64 xvfb xauth x11-utils xdotool
   googletest osslsigncode openssl python3 ca-certificates
   imagemagick fonts-open-sans

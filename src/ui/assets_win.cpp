@@ -6,6 +6,7 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "logging/logger.h"
 #include "ui/embedded_decoding_win.h"
 #include "ui/layout.h"
+#include "ui/png_head.h"
 
 namespace tavrin::launcher {
 
@@ -130,9 +132,16 @@ SDL_Texture* TextureOfTopLeftPart(SDL_Renderer* renderer, SDL_Surface* picture, 
     return texture;
 }
 
+// The part from the picture's head when it decodes alone, else from the
+// whole picture.
 void LoadPartialEmbeddedTexture(cAssetStore& store, SDL_Renderer* renderer, int32_t key, const void* data,
                                 size_t size, int32_t partWidth, int32_t partHeight)
 {
+    cPictureHead head = TakeDecodedEmbeddedHead(key);
+    if (head.Rows == nullptr)
+        head = DecodeEmbeddedPictureHead(data, size, partHeight);
+    if (LoadPartialTextureFromHead(store, renderer, key, head, partWidth, partHeight, data, size))
+        return;
     SDL_Surface* picture = TakeOrDecodeEmbeddedPicture(key, data, size);
     if (picture != nullptr && !LoadPartialTexture(store, renderer, key, picture, partWidth, partHeight))
         LogPrintf(Error, "Unable to create texture, size: '%i'. SDL Error: '%s'.", static_cast<int>(size),
@@ -275,6 +284,30 @@ bool LoadPartialTexture(cAssetStore& store, SDL_Renderer* renderer, int32_t key,
     return true;
 }
 
+bool LoadPartialTextureFromHead(cAssetStore& store, SDL_Renderer* renderer, int32_t key, cPictureHead head,
+                                int32_t partWidth, int32_t partHeight, const void* embedded,
+                                size_t embeddedSize)
+{
+    if (head.Rows == nullptr)
+        return false;
+    cAssetTexture& record = store.Textures[key];
+    DestroyRecordTexture(record);
+    FreePartialPicture(store, key);
+    partWidth = std::min(partWidth, head.Rows->w);
+    partHeight = std::min(partHeight, head.Rows->h);
+    SDL_Texture* texture = partWidth > 0 && partHeight > 0 && !SDL_MUSTLOCK(head.Rows)
+                               ? TextureOfTopLeftPart(renderer, head.Rows, partWidth, partHeight)
+                               : nullptr;
+    SDL_FreeSurface(head.Rows);
+    if (texture == nullptr)
+        return false;
+    SetAlphaBlending(texture);
+    record = cAssetTexture{texture, head.Width, head.Height};
+    if (partWidth < head.Width || partHeight < head.Height)
+        store.Partial[key] = cPartialPicture{nullptr, partWidth, partHeight, embedded, embeddedSize};
+    return true;
+}
+
 bool cAssetStore::TextureCovers(int32_t key, int32_t x, int32_t y, int32_t width, int32_t height) const
 {
     auto found = Partial.find(key);
@@ -291,7 +324,13 @@ bool cAssetStore::CompleteTexture(int32_t key, SDL_Renderer* renderer)
     auto record = Textures.find(key);
     if (partial == Partial.end() || record == Textures.end() || renderer == nullptr)
         return false;
-    SDL_Surface* picture = partial->second.Picture;
+    SDL_Surface*& picture = partial->second.Picture;
+    if (picture == nullptr)
+        picture = TakeOrDecodeEmbeddedPicture(key, partial->second.Embedded, partial->second.EmbeddedSize);
+    if (picture == nullptr) {
+        FreePartialPicture(*this, key);
+        return false;
+    }
     SDL_Texture* whole = SDL_CreateTextureFromSurface(renderer, picture);
     if (whole == nullptr) {
         // Tried once: the first frame's part stays, and later frames draw nothing of it.
@@ -305,6 +344,12 @@ bool cAssetStore::CompleteTexture(int32_t key, SDL_Renderer* renderer)
     record->second = cAssetTexture{whole, picture->w, picture->h};
     FreePartialPicture(*this, key);
     return true;
+}
+
+bool cAssetStore::CompletionWouldWait(int32_t key) const
+{
+    auto found = Partial.find(key);
+    return found != Partial.end() && found->second.Picture == nullptr && EmbeddedTextureDecodingPending(key);
 }
 
 TTF_Font* cAssetStore::Font(int32_t key) const
@@ -366,6 +411,24 @@ SDL_Surface* DecodeEmbeddedPicture(const void* data, size_t size)
     // Converted here, so a picture decoded ahead of the window is converted
     // ahead of it too.
     return WithWindowAlphaFormat(surface);
+}
+
+cPictureHead DecodeEmbeddedPictureHead(const void* data, size_t size, int32_t rows)
+{
+    cPngHead png;
+    if (data == nullptr || rows <= 0 ||
+        !DecodePngHead(static_cast<const uint8_t*>(data), size, static_cast<uint32_t>(rows), png))
+        return {};
+    // The byte order R, G, B, A: the format the whole picture decodes into.
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, static_cast<int>(png.Width),
+                                                          static_cast<int>(png.Rows), 32, SDL_PIXELFORMAT_RGBA32);
+    if (surface == nullptr)
+        return {};
+    const size_t stride = size_t{png.Width} * 4;
+    for (uint32_t row = 0; row < png.Rows; ++row)
+        std::memcpy(static_cast<uint8_t*>(surface->pixels) + size_t{row} * static_cast<size_t>(surface->pitch),
+                    png.Pixels.data() + stride * row, stride);
+    return {surface, static_cast<int32_t>(png.Width), static_cast<int32_t>(png.Height)};
 }
 
 bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size)
@@ -517,11 +580,13 @@ bool LoadCustomSplash(SDL_Renderer* renderer, const std::string& path, cAssetTex
 
 bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string& requestedSplash)
 {
+    bool customSplash = false;
     for (int32_t key = 0; key < kBuiltInTextureCount; ++key) {
         cAssetTexture& record = store.Textures[key];
         if (key == TextureSplash && !requestedSplash.empty()) {
             const std::string path = BuildSplashPath(store.BaseDirectory, requestedSplash);
             if (LoadCustomSplash(renderer, path, record)) {
+                customSplash = true;
                 continue;
             }
             LogPrintf(Error,
@@ -549,7 +614,8 @@ bool LoadTextures(cAssetStore& store, SDL_Renderer* renderer, const std::string&
         }
     }
     // A custom splash leaves the built-in one decoded for nothing.
-    DiscardDecodedEmbeddedTextures();
+    if (customSplash)
+        SDL_FreeSurface(TakeDecodedEmbeddedTexture(TextureSplash));
     return true;
 }
 

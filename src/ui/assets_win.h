@@ -30,12 +30,23 @@ struct cAssetTexture {
     int32_t Height = 0;
 };
 
+// The top rows of a picture and the size of the whole one.
+struct cPictureHead {
+    SDL_Surface* Rows = nullptr;  // owned by whoever holds the head
+    int32_t Width = 0;
+    int32_t Height = 0;
+};
+
 // A picture of which only the top-left part has a texture so far. Its record
 // in the store already has the whole picture's size.
 struct cPartialPicture {
     SDL_Surface* Picture = nullptr;
     int32_t PartWidth = 0;
     int32_t PartHeight = 0;
+    // A built-in picture of which only the part was decoded: Picture is null
+    // until the whole one is taken from the decoding thread or decoded here.
+    const void* Embedded = nullptr;
+    size_t EmbeddedSize = 0;
 };
 
 // Owns every font and texture it holds. The textures belong to the renderer
@@ -63,6 +74,9 @@ struct cAssetStore {
     // texture changed (elements drawing it must take the new one); on failure
     // the part stays and the picture is let go: it is tried once.
     bool CompleteTexture(int32_t key, SDL_Renderer* renderer);
+    // True while the whole picture for CompleteTexture is still being decoded
+    // on the decoding thread: completing now would wait for it.
+    bool CompletionWouldWait(int32_t key) const;
 
     // Null (or 0) when the key was never loaded.
     TTF_Font* Font(int32_t key) const;
@@ -78,6 +92,14 @@ struct cAssetStore {
 // texture at once. Takes the picture. False when no texture could be made.
 bool LoadPartialTexture(cAssetStore& store, SDL_Renderer* renderer, int32_t key, SDL_Surface* picture,
                         int32_t partWidth, int32_t partHeight);
+
+// The same for a built-in picture from its head alone: the texture of the
+// part is made from the head's rows, the whole picture is decoded (or taken
+// from the decoding thread) by CompleteTexture. Takes head.Rows. False when
+// no texture could be made.
+bool LoadPartialTextureFromHead(cAssetStore& store, SDL_Renderer* renderer, int32_t key, cPictureHead head,
+                                int32_t partWidth, int32_t partHeight, const void* embedded,
+                                size_t embeddedSize);
 
 // The launcher's LoadAssets. fallBackToEnglish runs when a system font of the
 // language is missing (the launcher reloads "en_us" and switches to the
@@ -121,5 +143,9 @@ bool GetEmbeddedTexture(int32_t key, const void*& data, size_t& size);
 // Decodes a built-in picture's file image into the format its texture is
 // made from; null (and logged) when it fails. Any thread.
 SDL_Surface* DecodeEmbeddedPicture(const void* data, size_t size);
+
+// Decodes only the first rows of a built-in picture; Rows is null when that
+// cannot be done (the whole picture may still decode). Any thread.
+cPictureHead DecodeEmbeddedPictureHead(const void* data, size_t size, int32_t rows);
 
 }  // namespace tavrin::launcher

@@ -5,6 +5,7 @@
 #include "localization/localization.h"
 #include "localization/messages.h"
 #include "logging/logger.h"
+#include "ui/embedded_decoding_win.h"
 #include "ui/input_win.h"
 #include "ui/render_text_win.h"
 #include "ui/render_win.h"
@@ -189,6 +190,8 @@ bool cBootstrapperWindow::InitializeElements(cLocalization& localization)
     logo->FrameCount = sheet.FrameCount;
     logo->CountdownNs = logo->FramePeriodNs;
     logo->FrameIndex = 0;
+    logo->Held = !AssetStore.TextureCovers(TextureLogoSheet, 0, 0, AssetStore.TextureWidth(TextureLogoSheet),
+                                           AssetStore.TextureHeight(TextureLogoSheet));
 
     FindText(StatusText)->Font = MakeFont(FontKeyStatus);
     FindText(PercentText)->Font = MakeFont(FontKeyPercent);
@@ -218,8 +221,16 @@ void cBootstrapperWindow::CompleteLogoSheet()
 {
     if (!AssetStore.CompleteTexture(TextureLogoSheet, RendererHandle))
         return;
-    if (auto logo = FindAnimation(LogoAnimation))
+    if (auto logo = FindAnimation(LogoAnimation)) {
         logo->AttachTexture(BorrowTexture(TextureLogoSheet));
+        logo->Held = false;
+    }
+}
+
+void cBootstrapperWindow::CompleteLogoSheetOnceDecoded()
+{
+    if (!AssetStore.CompletionWouldWait(TextureLogoSheet))
+        CompleteLogoSheet();
 }
 
 void cBootstrapperWindow::CompleteLogoSheetForItsFrame()
@@ -594,9 +605,9 @@ void cBootstrapperWindow::ApplyStateGroup(int32_t state, const cSettings& settin
 bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
 {
     // The first frame shows only the logo's first frame: the rest of the
-    // sheet is made once that frame is on the screen.
+    // sheet is made once that frame is on the screen and the sheet decoded.
     if (Presented)
-        CompleteLogoSheet();
+        CompleteLogoSheetOnceDecoded();
     std::vector<cUiElementRef> active = ActiveElementsCopy();
     if (active.empty())
         LogPrintf(Error, "Called without active elements to update.");
@@ -613,6 +624,10 @@ bool cBootstrapperWindow::UpdateAndDraw(int64_t framePeriodNs)
     SDL_RenderClear(RendererHandle);
     Draw();
     SDL_RenderPresent(RendererHandle);
+    // The rest of the logo sheet is decoded once the first frame is out: done
+    // beside the window's start it slowed the start down.
+    if (!Presented)
+        ResumeEmbeddedTextureDecoding();
     LastFrame = std::move(frame);
     FrameOnScreen = true;
     Presented = true;

@@ -127,6 +127,8 @@ private:
     cUiTextureRef BorrowTexture(int32_t key) const;
     // The logo animation gets the whole sheet's texture, if it had only a part.
     void CompleteLogoSheet();
+    // Without waiting for the decoding thread; a later frame tries again.
+    void CompleteLogoSheetOnceDecoded();
     // Only when the logo's frame lies beyond the part made so far.
     void CompleteLogoSheetForItsFrame();
     void ButtonPressed(const char* message);

@@ -244,6 +244,8 @@ public:
     int64_t FramePeriodNs = 33'000'000;
     int64_t CountdownNs = 33'000'000;
     int32_t FrameIndex = 0;
+    // Stays on its frame while set: the rest of its sheet is not ready yet.
+    bool Held = false;
 
 private:
     void AdvanceFrame();

@@ -81,6 +81,8 @@ const cUiBounds* cUiAnimation::GetSourceRect() const { return &Source; }
 void cUiAnimation::Update(int64_t frameTimeNs)
 {
     UpdateImage();
+    if (Held)
+        return;
     CountdownNs -= frameTimeNs;
     if (CountdownNs > 0)
         return;

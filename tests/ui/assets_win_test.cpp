@@ -12,6 +12,7 @@
 #include "ui/assets_support_win.h"
 #include "test_support/png_file.h"
 #include "ui/assets_win.h"
+#include "ui/embedded_decoding_win.h"
 
 namespace tavrin::launcher {
 namespace {
@@ -423,24 +424,41 @@ TEST_F(AssetsTest, PartialTextureDrawsItsPartAsTheWholeTextureDoes)
     EXPECT_EQ(Log.Count("Unable"), 0u);
 }
 
+// The first frame is made from the sheet's top rows alone (decoded here, or
+// ahead on the decoding thread); the whole sheet follows and draws that frame
+// the same.
 TEST_F(AssetsTest, LogoSheetStartsWithATextureOfItsFirstFrameOnly)
 {
-    cAssetStore store;
-    ASSERT_TRUE(LoadTextures(store, Canvas.Renderer, ""));
-    EXPECT_EQ(store.TextureWidth(TextureLogoSheet), 1000);
-    EXPECT_EQ(store.TextureHeight(TextureLogoSheet), 1968);
-    EXPECT_TRUE(store.TextureCovers(TextureLogoSheet, 0, 0, 250, 123));
-    EXPECT_FALSE(store.TextureCovers(TextureLogoSheet, 0, 123, 250, 123));
-    for (int32_t key : {TextureSplash, TextureClose, TextureLogo})
-        EXPECT_TRUE(store.TextureCovers(key, 0, 0, store.TextureWidth(key), store.TextureHeight(key))) << key;
+    for (bool ahead : {false, true}) {
+        SCOPED_TRACE(ahead ? "decoded ahead" : "decoded here");
+        if (ahead)
+            StartEmbeddedTextureDecoding();
+        cAssetStore store;
+        ASSERT_TRUE(LoadTextures(store, Canvas.Renderer, ""));
+        EXPECT_EQ(store.TextureWidth(TextureLogoSheet), 1000);
+        EXPECT_EQ(store.TextureHeight(TextureLogoSheet), 1968);
+        EXPECT_TRUE(store.TextureCovers(TextureLogoSheet, 0, 0, 250, 123));
+        EXPECT_FALSE(store.TextureCovers(TextureLogoSheet, 0, 123, 250, 123));
+        for (int32_t key : {TextureSplash, TextureClose, TextureLogo})
+            EXPECT_TRUE(store.TextureCovers(key, 0, 0, store.TextureWidth(key), store.TextureHeight(key))) << key;
+        // Ahead, the rest of the sheet waits until it is asked for.
+        EXPECT_EQ(store.CompletionWouldWait(TextureLogoSheet), ahead);
+        const SDL_Rect frame{0, 0, 250, 123};
+        const std::vector<uint32_t> fromHead = DrawPart(Canvas, store.Texture(TextureLogoSheet), frame, 100, 255);
 
-    ASSERT_TRUE(store.CompleteTexture(TextureLogoSheet, Canvas.Renderer));
-    EXPECT_TRUE(store.TextureCovers(TextureLogoSheet, 750, 1845, 250, 123));
-    int width = 0;
-    int height = 0;
-    ASSERT_EQ(SDL_QueryTexture(store.Texture(TextureLogoSheet), nullptr, nullptr, &width, &height), 0);
-    EXPECT_EQ(width, 1000);
-    EXPECT_EQ(height, 1968);
+        ASSERT_TRUE(store.CompleteTexture(TextureLogoSheet, Canvas.Renderer));
+        EXPECT_FALSE(store.CompletionWouldWait(TextureLogoSheet));
+        EXPECT_TRUE(store.TextureCovers(TextureLogoSheet, 750, 1845, 250, 123));
+        int width = 0;
+        int height = 0;
+        ASSERT_EQ(SDL_QueryTexture(store.Texture(TextureLogoSheet), nullptr, nullptr, &width, &height), 0);
+        EXPECT_EQ(width, 1000);
+        EXPECT_EQ(height, 1968);
+        EXPECT_EQ(DifferingPixels(DrawPart(Canvas, store.Texture(TextureLogoSheet), frame, 100, 255), fromHead),
+                  0u);
+        DiscardDecodedEmbeddedTextures();
+    }
+    EXPECT_EQ(Log.Count("Unable"), 0u);
 }
 
 TEST_F(AssetsTest, SystemFontsFolderEndsWithASeparator)

@@ -9,6 +9,7 @@
 #include "settings/settings.h"
 #include "ui/assets_support_win.h"
 #include "ui/bootstrapper_window_win.h"
+#include "ui/embedded_decoding_win.h"
 #include "ui/render_text_win.h"
 
 namespace tavrin::launcher {
@@ -335,6 +336,43 @@ TEST_F(WindowTest, LogoSheetIsMadeWholeAfterTheFirstFrameOrWhenAFrameNeedsIt)
         EXPECT_EQ(logo->FrameCount, 64);
         EXPECT_EQ(logo->FrameIndex, errorFirst ? 63 : 0);
     }
+}
+
+// Decoded ahead, the rest of the sheet waits for the first frame; until the
+// whole sheet is on its texture the logo holds its first frame, and no frame
+// waits for the decoding.
+TEST_F(WindowTest, LogoHoldsItsFirstFrameUntilTheSheetDecodedAheadIsWhole)
+{
+    StartEmbeddedTextureDecoding();
+    {
+        cBootstrapperWindow window;
+        ASSERT_TRUE(window.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message)) << Message;
+        const cAssetStore& assets = window.Assets();
+        auto whole = [&] { return assets.TextureCovers(TextureLogoSheet, 750, 1845, 250, 123); };
+        window.ApplyStateGroup(1, Settings);
+        window.ApplyStateGroup(2, Settings);
+        auto logo = window.FindAnimation(LogoAnimation);
+        ASSERT_TRUE(logo);
+        EXPECT_TRUE(assets.CompletionWouldWait(TextureLogoSheet));
+        // Each step is longer than the logo's frame period: a logo that is
+        // not held moves on at every one.
+        const int64_t step = logo->FramePeriodNs * 2;
+        // The first frame neither waits for the sheet nor moves the logo.
+        window.UpdateAndDraw(step);
+        EXPECT_FALSE(whole());
+        EXPECT_EQ(logo->FrameIndex, 0);
+        for (int frames = 0; frames < 3000 && !whole(); ++frames) {
+            window.UpdateAndDraw(step);
+            if (!whole())
+                EXPECT_EQ(logo->FrameIndex, 0) << "frame " << frames;
+            Sleep(1);
+        }
+        ASSERT_TRUE(whole());
+        EXPECT_EQ(NativeTexture(logo->Texture.get()), assets.Texture(TextureLogoSheet));
+        window.UpdateAndDraw(step);
+        EXPECT_GT(logo->FrameIndex, 0);
+    }
+    DiscardDecodedEmbeddedTextures();
 }
 
 TEST_F(WindowTest, ErrorTextsWithBracketsStayWholeAndInsideTheWindow)
