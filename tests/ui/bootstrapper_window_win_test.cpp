@@ -309,6 +309,12 @@ TEST_F(WindowTest, SettledScreenIsPresentedOnceUntilItChangesOrIsInvalidated)
     EXPECT_TRUE(Window.UpdateAndDraw(kFrameNs));
 }
 
+// The sheet's last frame is on the logo's texture only once the whole sheet is.
+bool LogoSheetIsWhole(const cAssetStore& assets)
+{
+    return assets.TextureCovers(TextureLogoSheet, 750, 1845, 250, 123);
+}
+
 // The first frame draws the logo's first frame from a texture of that frame
 // alone; the whole sheet is made once a frame is on the screen, or before the
 // first one when it shows a later frame (an error before the first frame).
@@ -318,7 +324,7 @@ TEST_F(WindowTest, LogoSheetIsMadeWholeAfterTheFirstFrameOrWhenAFrameNeedsIt)
         cBootstrapperWindow window;
         ASSERT_TRUE(window.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message)) << Message;
         const cAssetStore& assets = window.Assets();
-        auto whole = [&] { return assets.TextureCovers(TextureLogoSheet, 750, 1845, 250, 123); };
+        auto whole = [&] { return LogoSheetIsWhole(assets); };
         window.ApplyStateGroup(1, Settings);
         window.ApplyStateGroup(2, Settings);
         if (errorFirst) {
@@ -348,7 +354,7 @@ TEST_F(WindowTest, LogoHoldsItsFirstFrameUntilTheSheetDecodedAheadIsWhole)
         cBootstrapperWindow window;
         ASSERT_TRUE(window.Create(Settings, Localization, "Z:\\tmp\\", nullptr, Message)) << Message;
         const cAssetStore& assets = window.Assets();
-        auto whole = [&] { return assets.TextureCovers(TextureLogoSheet, 750, 1845, 250, 123); };
+        auto whole = [&] { return LogoSheetIsWhole(assets); };
         window.ApplyStateGroup(1, Settings);
         window.ApplyStateGroup(2, Settings);
         auto logo = window.FindAnimation(LogoAnimation);
