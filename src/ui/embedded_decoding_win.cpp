@@ -132,7 +132,6 @@ void StartEmbeddedTextureDecoding()
     }
 }
 
-
 void ResumeEmbeddedTextureDecoding() { Decoded().Resume(); }
 
 SDL_Surface* TakeDecodedEmbeddedTexture(int32_t key)
